@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every test: the native unit tests, the same under the sanitizers, and
+# the end-to-end tests of the real exe under Wine.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+scripts/build.sh native native-asan || exit 1
+
+status=0
+ctest --preset native || status=1
+ctest --preset native-asan || status=1
+tests/e2e/run.sh || status=1
+exit $status

@@ -1,0 +1,167 @@
+#include "app/frmMain.h"
+
+#include "platform/Platform.h"
+#include "process/CProcessList.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+const Text kTitle = u"Kestrin Software Add-Ins Reset";
+const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
+const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
+const Text kSuccess = u"Successfully reset Kestrin Software add-ins.";
+const Text kOutlookExe = u"outlook.exe";
+
+const Text kExplanation =
+    u"This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not "
+    "responding or have been disabled.  It will not erase your configuration settings.  Make sure Outlook is "
+    "not running and press the Reset button below to begin.";
+
+constexpr std::uint32_t kMessageBoxOkOnly = 0;
+
+} // namespace
+
+platform::FormLayout frmMain::Layout()
+{
+    using platform::ControlKind;
+    return platform::FormLayout{
+        .title = ToAnsi(kTitle),
+        .clientWidth = 6390,
+        .clientHeight = 2550,
+        .fontName = "Microsoft Sans Serif",
+        .fontHundredthsOfPoint = 825,
+        .fontWeight = 400,
+        .fontCharset = 0,
+        .iconResource = kIconResource,
+        .controls = {
+            {kLabel1, ControlKind::Label, ToAnsi(kExplanation), 405, 240, 5625, 810},
+            {kCmdReset, ControlKind::PushButton, ToAnsi(u"&Reset"), 2235, 1395, 1650, 390},
+            {kLblProgress, ControlKind::Label, ToAnsi(u"Progress"), 465, 2100, 4530, 210},
+        },
+    };
+}
+
+void frmMain::Show()
+{
+    mForm = platform::Windowing().CreateForm(Layout(), *this);
+}
+
+void frmMain::OnClick(int controlId) noexcept
+{
+    // A click while a reset runs reaches here through the progress protocol's
+    // event processing; a nested reset would interleave two runs, so it is ignored.
+    if (controlId != kCmdReset || mRunning || mForm == 0) {
+        return;
+    }
+    mRunning = true;
+    try {
+        cmdReset_Click();
+    } catch (const RuntimeError& error) {
+        ReportUnhandledError(error);
+    } catch (const std::bad_alloc&) {
+        ReportUnhandledError(RuntimeError::OutOfMemory());
+    }
+    mRunning = false;
+}
+
+void frmMain::OnClose() noexcept
+{
+    // Half a reset must not be abandoned; before Reset nothing has changed yet.
+    if (mRunning || mForm == 0) {
+        return;
+    }
+    try {
+        Unload(0);
+    } catch (const RuntimeError& error) {
+        ReportUnhandledError(error);
+    }
+}
+
+void frmMain::cmdReset_Click()
+{
+    if (VerifyOutlookClosed()) {
+        if (!CheckHKLMKeys()) {
+            CheckHKCUKeys();
+        }
+        UnregisterFiles();
+        RegisterFiles();
+        ShowProgress(kSuccess);
+        ShowMessage(kSuccess, kTitle);
+    }
+    Unload(0);
+}
+
+Boolean frmMain::VerifyOutlookClosed()
+{
+    CProcessList processes;
+    if (processes.IsProcessRunning(kOutlookExe)) {
+        ShowMessage(kOutlookWarning, kOutlookWarningTitle);
+        return False;
+    }
+    return True;
+}
+
+Boolean frmMain::CheckHKLMKeys()
+{
+    return True;
+}
+
+Boolean frmMain::CheckHKCUKeys()
+{
+    return True;
+}
+
+Boolean frmMain::UnregisterFiles()
+{
+    return True;
+}
+
+Boolean frmMain::RegisterFiles()
+{
+    return True;
+}
+
+void frmMain::ShowProgress(const Text& text)
+{
+    auto& windowing = platform::Windowing();
+    const platform::Handle label = windowing.GetDlgItem(mForm, kLblProgress);
+    windowing.SetWindowTextA(label, ToAnsi(text));
+    windowing.UpdateWindow(label);
+    windowing.ProcessPendingEvents();
+}
+
+void frmMain::ShowMessage(const Text& text, const Text& title)
+{
+    platform::Windowing().MessageBoxA(mForm, ToAnsi(text), ToAnsi(title), kMessageBoxOkOnly);
+}
+
+void frmMain::ReportUnhandledError(const RuntimeError& error) noexcept
+{
+    // Like the platform's own report: one box, then the program ends with a failure code.
+    try {
+        ShowMessage(error.Report(), kTitle);
+    } catch (...) {
+        // Even the report failed: there is nothing left to tell the user with.
+    }
+    try {
+        Unload(error.ExitCode());
+    } catch (...) {
+        std::_Exit(error.ExitCode());
+    }
+}
+
+void frmMain::Unload(int exitCode)
+{
+    auto& windowing = platform::Windowing();
+    const platform::Handle form = mForm;
+    mForm = 0;
+    windowing.DestroyWindow(form);
+    windowing.PostQuitMessage(exitCode);
+}
+
+const Text& frmMain::Title()
+{
+    return kTitle;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "common/Boolean.h"
+#include "common/RuntimeError.h"
+#include "common/Text.h"
+#include "platform/WindowingServices.h"
+
+// The tool's one window and the reset driver behind its button.
+class frmMain final : private platform::FormEvents {
+public:
+    static constexpr int kLabel1 = 101;
+    static constexpr int kCmdReset = 102;
+    static constexpr int kLblProgress = 103;
+    static constexpr int kIconResource = 1;
+
+    frmMain() = default;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+    ~frmMain() = default;
+
+    void Show();
+
+    static const Text& Title();
+
+private:
+    static platform::FormLayout Layout();
+
+    void OnClick(int controlId) noexcept override;
+    void OnClose() noexcept override;
+
+    void cmdReset_Click();
+
+    Boolean VerifyOutlookClosed();
+    Boolean CheckHKLMKeys();
+    Boolean CheckHKCUKeys();
+    Boolean UnregisterFiles();
+    Boolean RegisterFiles();
+
+    void ShowProgress(const Text& text);
+    void ShowMessage(const Text& text, const Text& title);
+    void ReportUnhandledError(const RuntimeError& error) noexcept;
+    void Unload(int exitCode);
+
+    platform::Handle mForm = 0;
+    bool mRunning = false;
+};

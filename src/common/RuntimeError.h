@@ -1,0 +1,35 @@
+#pragma once
+
+#include "common/Text.h"
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+// The one run-time error of the program: a number and a description, as the
+// user sees them in the unhandled-error report.
+class RuntimeError : public std::exception {
+public:
+    RuntimeError(std::int32_t number, Text description);
+
+    std::int32_t Number() const noexcept { return mNumber; }
+    const Text& Description() const noexcept { return mDescription; }
+    const char* what() const noexcept override { return mWhat.c_str(); }
+
+    // The unhandled-error report: "Run-time error 'N':", a blank line, the description.
+    Text Report() const;
+    // Never 0, so that a program ended by the error reports failure.
+    int ExitCode() const noexcept { return mNumber != 0 ? mNumber : 1; }
+
+    static RuntimeError Overflow();
+    static RuntimeError SubscriptOutOfRange();
+    static RuntimeError TypeMismatch();
+    static RuntimeError OutOfMemory();
+    static RuntimeError LibraryNotFound(const char* library);
+    static RuntimeError EntryPointNotFound(const char* function, const char* library);
+
+private:
+    std::int32_t mNumber;
+    Text mDescription;
+    std::string mWhat;
+};

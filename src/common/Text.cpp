@@ -1,0 +1,73 @@
+#include "common/Text.h"
+
+#include "platform/Platform.h"
+
+std::string ToAnsi(std::u16string_view text)
+{
+    return platform::Kernel().WideToAnsi(text);
+}
+
+Text FromAnsi(std::string_view ansi)
+{
+    return platform::Kernel().AnsiToWide(ansi);
+}
+
+Text TextOfAscii(std::string_view ascii)
+{
+    Text text;
+    text.reserve(ascii.size());
+    for (const char c : ascii) {
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::string AsciiOf(std::u16string_view text)
+{
+    std::string ascii;
+    ascii.reserve(text.size());
+    for (const char16_t c : text) {
+        ascii.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    }
+    return ascii;
+}
+
+namespace {
+
+// Case folding of the alphabets a file name is likely to use: ASCII, Latin-1,
+// Latin Extended-A, Greek and Cyrillic. Comparisons are of executable and
+// library names, where that is ample.
+char16_t LowerCaseOf(char16_t c)
+{
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+        return static_cast<char16_t>(c + 0x20);
+    }
+    if (c == 0x178) {
+        return 0xFF;
+    }
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
+        const bool evenIsUpper = (c < 0x139) || (c > 0x148 && c < 0x179);
+        if (evenIsUpper ? (c % 2 == 0) : (c % 2 == 1)) {
+            return static_cast<char16_t>(c + 1);
+        }
+        return c;
+    }
+    if ((c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+        return static_cast<char16_t>(c + 0x20);
+    }
+    if (c >= 0x400 && c <= 0x40F) {
+        return static_cast<char16_t>(c + 0x50);
+    }
+    return c;
+}
+
+} // namespace
+
+Text LowerCase(std::u16string_view text)
+{
+    Text lower(text);
+    for (char16_t& c : lower) {
+        c = LowerCaseOf(c);
+    }
+    return lower;
+}

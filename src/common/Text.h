@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text inside the program is UTF-16; the ANSI code page is met only at the
+// operating-system boundary.
+using Text = std::u16string;
+
+// Converts through the platform's ANSI code page, as every call that takes or
+// returns text does.
+std::string ToAnsi(std::u16string_view text);
+Text FromAnsi(std::string_view ansi);
+
+// For fixed ASCII texts (function and library names) that never depend on the
+// code page.
+Text TextOfAscii(std::string_view ascii);
+std::string AsciiOf(std::u16string_view text);
+
+Text LowerCase(std::u16string_view text);

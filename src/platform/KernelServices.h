@@ -1,0 +1,90 @@
+#pragma once
+
+#include "platform/Handle.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The ANSI records of kernel32, in their published 32-bit layouts, so that the
+// Win32 side can hand them to the system as they are.
+struct OsVersionInfoA {
+    std::uint32_t dwOSVersionInfoSize;
+    std::uint32_t dwMajorVersion;
+    std::uint32_t dwMinorVersion;
+    std::uint32_t dwBuildNumber;
+    std::uint32_t dwPlatformId;
+    char szCSDVersion[128];
+};
+static_assert(sizeof(OsVersionInfoA) == 148);
+
+struct ProcessEntry32A {
+    std::uint32_t dwSize;
+    std::uint32_t cntUsage;
+    std::uint32_t th32ProcessID;
+    std::uint32_t th32DefaultHeapID;
+    std::uint32_t th32ModuleID;
+    std::uint32_t cntThreads;
+    std::uint32_t th32ParentProcessID;
+    std::int32_t pcPriClassBase;
+    std::uint32_t dwFlags;
+    char szExeFile[260];
+};
+static_assert(sizeof(ProcessEntry32A) == 296);
+
+struct FileTime {
+    std::uint32_t dwLowDateTime;
+    std::uint32_t dwHighDateTime;
+};
+
+struct Win32FindDataA {
+    std::uint32_t dwFileAttributes;
+    FileTime ftCreationTime;
+    FileTime ftLastAccessTime;
+    FileTime ftLastWriteTime;
+    std::uint32_t nFileSizeHigh;
+    std::uint32_t nFileSizeLow;
+    std::uint32_t dwReserved0;
+    std::uint32_t dwReserved1;
+    char cFileName[260];
+    char cAlternateFileName[14];
+};
+static_assert(sizeof(Win32FindDataA) == 320);
+
+inline constexpr std::uint32_t kTh32csSnapProcess = 0x2;
+inline constexpr std::uint32_t kProcessQueryAndRead = 0x410;
+inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
+
+// kernel32: version, processes, folder search, pauses and the code page.
+class KernelServices {
+public:
+    virtual ~KernelServices() = default;
+
+    virtual bool GetVersionExA(OsVersionInfoA& info) = 0;
+
+    virtual Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId) = 0;
+    virtual bool Process32First(Handle snapshot, ProcessEntry32A& entry) = 0;
+    virtual bool Process32Next(Handle snapshot, ProcessEntry32A& entry) = 0;
+    virtual Handle OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) = 0;
+    virtual bool TerminateProcess(Handle process, std::uint32_t exitCode) = 0;
+    virtual bool CloseHandle(Handle handle) = 0;
+
+    // Absent before Windows Vista; callers ask before they call.
+    virtual bool HasQueryFullProcessImageNameA() = 0;
+    virtual bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName,
+                                            std::uint32_t& size) = 0;
+
+    virtual Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) = 0;
+    virtual bool FindNextFileA(Handle find, Win32FindDataA& data) = 0;
+    virtual bool FindClose(Handle find) = 0;
+
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    virtual std::string GetSystemDirectoryA() = 0;
+
+    virtual std::string WideToAnsi(std::u16string_view text) = 0;
+    virtual std::u16string AnsiToWide(std::string_view ansi) = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// Starting outside programs and reading the environment.
+class LaunchServices {
+public:
+    virtual ~LaunchServices() = default;
+
+    // No value when the variable is not set.
+    virtual std::optional<std::string> GetEnvironmentVariableA(const std::string& name) = 0;
+
+    // Starts applicationName with commandLine, window hidden, and returns at
+    // once without waiting; false when the program could not be started.
+    virtual bool LaunchHidden(const std::string& applicationName, const std::string& commandLine) = 0;
+};
+
+} // namespace platform

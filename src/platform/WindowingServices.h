@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/Handle.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class ControlKind { Label, PushButton };
+
+// Positions and sizes in twips (1/1440 inch); the windowing side converts
+// them by the screen's DPI.
+struct ControlLayout {
+    int id;
+    ControlKind kind;
+    std::string text;
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+struct FormLayout {
+    std::string title;
+    int clientWidth;
+    int clientHeight;
+    std::string fontName;
+    int fontHundredthsOfPoint;
+    int fontWeight;
+    int fontCharset;
+    int iconResource;
+    std::vector<ControlLayout> controls;
+};
+
+inline int TwipsToPixels(int twips, int dotsPerInch)
+{
+    const long long scaled = static_cast<long long>(twips) * dotsPerInch;
+    return static_cast<int>((scaled + (scaled >= 0 ? 720 : -720)) / 1440);
+}
+
+// What the window tells its owner. Handlers must not throw: they run inside
+// the system's window procedure.
+class FormEvents {
+public:
+    virtual void OnClick(int controlId) noexcept = 0;
+    virtual void OnClose() noexcept = 0;
+
+protected:
+    ~FormEvents() = default;
+};
+
+// user32 and gdi32: one window with its controls, message boxes and events.
+class WindowingServices {
+public:
+    virtual ~WindowingServices() = default;
+
+    virtual Handle CreateForm(const FormLayout& layout, FormEvents& events) = 0;
+    virtual Handle GetDlgItem(Handle form, int controlId) = 0;
+    virtual void SetWindowTextA(Handle window, const std::string& text) = 0;
+    virtual void UpdateWindow(Handle window) = 0;
+    // Handles every window event already queued, then returns.
+    virtual void ProcessPendingEvents() = 0;
+    virtual std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
+                                     std::uint32_t type) = 0;
+    virtual void DestroyWindow(Handle window) = 0;
+    virtual void PostQuitMessage(int exitCode) = 0;
+    // Runs until PostQuitMessage; returns its exit code.
+    virtual int RunEventLoop() = 0;
+};
+
+} // namespace platform

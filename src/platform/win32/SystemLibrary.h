@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/UniqueHandle.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace platform::win32 {
+
+struct ModuleTraits {
+    using Value = HMODULE;
+    static constexpr Value Invalid() noexcept { return nullptr; }
+    static bool IsValid(Value value) noexcept { return value != nullptr; }
+    static void Close(Value value) noexcept { ::FreeLibrary(value); }
+};
+
+// A system DLL loaded from the system folder at its first use, so that the
+// program starts on systems that lack it and a planted copy is never loaded.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const char* name) noexcept : mName(name) {}
+
+    // Raises the run-time error that names the library or the function.
+    FARPROC Find(const char* function);
+    // Null when the library or the function is missing.
+    FARPROC TryFind(const char* function) noexcept;
+
+private:
+    HMODULE Module() noexcept;
+
+    const char* mName;
+    UniqueHandle<ModuleTraits> mModule;
+    bool mLoadTried = false;
+};
+
+// One function of a SystemLibrary, looked up by name at its first call.
+template <typename Function>
+class SystemFunction {
+public:
+    SystemFunction(SystemLibrary& library, const char* name) noexcept : mLibrary(library), mName(name) {}
+
+    template <typename... Args>
+    decltype(auto) operator()(Args&&... args)
+    {
+        return Resolve()(std::forward<Args>(args)...);
+    }
+
+    bool Available() noexcept
+    {
+        if (mFunction == nullptr) {
+            mFunction = Cast(mLibrary.TryFind(mName));
+        }
+        return mFunction != nullptr;
+    }
+
+private:
+    Function Resolve()
+    {
+        if (mFunction == nullptr) {
+            mFunction = Cast(mLibrary.Find(mName));
+        }
+        return mFunction;
+    }
+
+    static Function Cast(FARPROC address) noexcept
+    {
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+    }
+
+    SystemLibrary& mLibrary;
+    const char* mName;
+    Function mFunction = nullptr;
+};
+
+inline HANDLE AsHandle(Handle handle) noexcept
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+inline Handle FromHandle(const void* handle) noexcept
+{
+    return reinterpret_cast<Handle>(handle);
+}
+
+} // namespace platform::win32

@@ -1,0 +1,124 @@
+#include "platform/win32/Win32Kernel.h"
+
+#include "common/RuntimeError.h"
+
+#include <climits>
+#include <tlhelp32.h>
+
+namespace platform::win32 {
+
+static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA));
+static_assert(sizeof(ProcessEntry32A) == sizeof(PROCESSENTRY32));
+static_assert(sizeof(Win32FindDataA) == sizeof(WIN32_FIND_DATAA));
+
+bool Win32Kernel::GetVersionExA(OsVersionInfoA& info)
+{
+    return mGetVersionExA(&info) != FALSE;
+}
+
+Handle Win32Kernel::CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId)
+{
+    return FromHandle(mCreateToolhelp32Snapshot(flags, processId));
+}
+
+bool Win32Kernel::Process32First(Handle snapshot, ProcessEntry32A& entry)
+{
+    return mProcess32First(AsHandle(snapshot), &entry) != FALSE;
+}
+
+bool Win32Kernel::Process32Next(Handle snapshot, ProcessEntry32A& entry)
+{
+    return mProcess32Next(AsHandle(snapshot), &entry) != FALSE;
+}
+
+Handle Win32Kernel::OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId)
+{
+    return FromHandle(mOpenProcess(access, inheritHandle ? TRUE : FALSE, processId));
+}
+
+bool Win32Kernel::TerminateProcess(Handle process, std::uint32_t exitCode)
+{
+    return mTerminateProcess(AsHandle(process), exitCode) != FALSE;
+}
+
+bool Win32Kernel::CloseHandle(Handle handle)
+{
+    return mCloseHandle(AsHandle(handle)) != FALSE;
+}
+
+bool Win32Kernel::HasQueryFullProcessImageNameA()
+{
+    return mQueryFullProcessImageNameA.Available();
+}
+
+bool Win32Kernel::QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName, std::uint32_t& size)
+{
+    DWORD chars = size;
+    const BOOL ok = mQueryFullProcessImageNameA(AsHandle(process), flags, exeName, &chars);
+    size = chars;
+    return ok != FALSE;
+}
+
+Handle Win32Kernel::FindFirstFileA(const std::string& pattern, Win32FindDataA& data)
+{
+    return FromHandle(mFindFirstFileA(pattern.c_str(), &data));
+}
+
+bool Win32Kernel::FindNextFileA(Handle find, Win32FindDataA& data)
+{
+    return mFindNextFileA(AsHandle(find), &data) != FALSE;
+}
+
+bool Win32Kernel::FindClose(Handle find)
+{
+    return mFindClose(AsHandle(find)) != FALSE;
+}
+
+void Win32Kernel::Sleep(std::uint32_t milliseconds)
+{
+    mSleep(milliseconds);
+}
+
+std::string Win32Kernel::GetSystemDirectoryA()
+{
+    char folder[MAX_PATH + 1] = {};
+    const UINT length = mGetSystemDirectoryA(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
+}
+
+std::string Win32Kernel::WideToAnsi(std::u16string_view text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    if (text.size() > INT_MAX / 2) {
+        throw RuntimeError::OutOfMemory();
+    }
+    const auto* wide = reinterpret_cast<LPCWCH>(text.data());
+    const int length = static_cast<int>(text.size());
+    const int bytes = mWideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) {
+        mWideCharToMultiByte(CP_ACP, 0, wide, length, ansi.data(), bytes, nullptr, nullptr);
+    }
+    return ansi;
+}
+
+std::u16string Win32Kernel::AnsiToWide(std::string_view ansi)
+{
+    if (ansi.empty()) {
+        return {};
+    }
+    if (ansi.size() > INT_MAX) {
+        throw RuntimeError::OutOfMemory();
+    }
+    const int length = static_cast<int>(ansi.size());
+    const int chars = mMultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+    std::u16string text(static_cast<std::size_t>(chars > 0 ? chars : 0), u'\0');
+    if (chars > 0) {
+        mMultiByteToWideChar(CP_ACP, 0, ansi.data(), length, reinterpret_cast<LPWSTR>(text.data()), chars);
+    }
+    return text;
+}
+
+} // namespace platform::win32

@@ -1,0 +1,45 @@
+#include "platform/win32/Win32Launch.h"
+
+#include "platform/Handles.h"
+
+#include <vector>
+
+namespace platform::win32 {
+
+std::optional<std::string> Win32Launch::GetEnvironmentVariableA(const std::string& name)
+{
+    // The value may change size between the two calls; retry until it fits.
+    std::vector<char> value(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = mGetEnvironmentVariableA(name.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0) {
+            return mGetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<std::string>("");
+        }
+        if (length < value.size()) {
+            return std::string(value.data(), length);
+        }
+        value.assign(length, '\0');
+    }
+}
+
+bool Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine)
+{
+    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
+    mutableCommandLine.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started{};
+    const BOOL ok = mCreateProcessA(applicationName.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
+                                    nullptr, nullptr, &startup, &started);
+    if (ok == FALSE) {
+        return false;
+    }
+    // The tool never waits for what it starts: both handles go at once.
+    const UniqueProcessHandle thread(FromHandle(started.hThread));
+    const UniqueProcessHandle process(FromHandle(started.hProcess));
+    return true;
+}
+
+} // namespace platform::win32

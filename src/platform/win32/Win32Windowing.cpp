@@ -1,0 +1,221 @@
+#include "platform/win32/Win32Windowing.h"
+
+#include "common/RuntimeError.h"
+
+#include <commctrl.h>
+#include <cstring>
+
+namespace platform::win32 {
+namespace {
+
+constexpr char kFormClass[] = "KestrinAddinsResetForm";
+
+HWND AsWindow(Handle window) noexcept
+{
+    return reinterpret_cast<HWND>(window);
+}
+
+RECT PixelRect(int left, int top, int width, int height, int dpiX, int dpiY) noexcept
+{
+    const int x = TwipsToPixels(left, dpiX);
+    const int y = TwipsToPixels(top, dpiY);
+    return RECT{x, y, x + TwipsToPixels(width, dpiX), y + TwipsToPixels(height, dpiY)};
+}
+
+} // namespace
+
+Win32Windowing* Win32Windowing::sFormOwner = nullptr;
+
+Win32Windowing::~Win32Windowing()
+{
+    if (sFormOwner == this) {
+        sFormOwner = nullptr;
+    }
+    if (mFont != nullptr) {
+        mDeleteObject(mFont);
+    }
+}
+
+Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
+{
+    if (mInitCommonControlsEx.Available()) {
+        INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_STANDARD_CLASSES};
+        mInitCommonControlsEx(&classes);
+    }
+    const HINSTANCE instance = mGetModuleHandleA(nullptr);
+
+    const HDC screen = mGetDC(nullptr);
+    const int dpiX = mGetDeviceCaps(screen, LOGPIXELSX);
+    const int dpiY = mGetDeviceCaps(screen, LOGPIXELSY);
+    mReleaseDC(nullptr, screen);
+
+    LOGFONTA font{};
+    font.lfHeight = -((layout.fontHundredthsOfPoint * dpiY + 3600) / 7200);
+    font.lfWeight = layout.fontWeight;
+    font.lfCharSet = static_cast<BYTE>(layout.fontCharset);
+    std::strncpy(font.lfFaceName, layout.fontName.c_str(), LF_FACESIZE - 1);
+    mFont = mCreateFontIndirectA(&font);
+
+    RegisterFormClass(instance, layout.iconResource);
+
+    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT frame{0, 0, TwipsToPixels(layout.clientWidth, dpiX), TwipsToPixels(layout.clientHeight, dpiY)};
+    mAdjustWindowRectEx(&frame, style, FALSE, 0);
+
+    mEvents = &events;
+    sFormOwner = this;
+    mForm = mCreateWindowExA(0, kFormClass, layout.title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
+                             nullptr);
+    if (mForm == nullptr) {
+        throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create the main window");
+    }
+    mSendMessageA(mForm, WM_SETFONT, reinterpret_cast<WPARAM>(mFont), FALSE);
+    for (const ControlLayout& control : layout.controls) {
+        CreateControl(mForm, instance, control, dpiX, dpiY);
+    }
+    mShowWindow(mForm, SW_SHOWNORMAL);
+    mUpdateWindow(mForm);
+    return FromHandle(mForm);
+}
+
+void Win32Windowing::RegisterFormClass(HINSTANCE instance, int iconResource)
+{
+    WNDCLASSEXA formClass{};
+    formClass.cbSize = sizeof(formClass);
+    formClass.lpfnWndProc = &Win32Windowing::FormProc;
+    formClass.hInstance = instance;
+    const LPCSTR icon = MAKEINTRESOURCEA(iconResource);
+    formClass.hIcon = static_cast<HICON>(mLoadImageA(instance, icon, IMAGE_ICON, mGetSystemMetrics(SM_CXICON),
+                                                     mGetSystemMetrics(SM_CYICON), LR_SHARED));
+    formClass.hIconSm = static_cast<HICON>(mLoadImageA(instance, icon, IMAGE_ICON, mGetSystemMetrics(SM_CXSMICON),
+                                                       mGetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    formClass.hCursor = static_cast<HCURSOR>(
+        mLoadImageA(nullptr, MAKEINTRESOURCEA(32512), IMAGE_CURSOR, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
+    formClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    formClass.lpszClassName = kFormClass;
+    mRegisterClassExA(&formClass);
+}
+
+void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlLayout& control, int dpiX, int dpiY)
+{
+    const bool button = control.kind == ControlKind::PushButton;
+    // File names may hold '&'; only the button's caption carries an access key.
+    const DWORD style = WS_CHILD | WS_VISIBLE |
+                        (button ? static_cast<DWORD>(WS_TABSTOP | BS_PUSHBUTTON) : static_cast<DWORD>(SS_LEFT | SS_NOPREFIX));
+    const RECT area = PixelRect(control.left, control.top, control.width, control.height, dpiX, dpiY);
+    const HWND child = mCreateWindowExA(0, button ? "BUTTON" : "STATIC", control.text.c_str(), style, area.left,
+                                        area.top, area.right - area.left, area.bottom - area.top, form,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+    if (child == nullptr) {
+        throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create a control of the main window");
+    }
+    mSendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(mFont), FALSE);
+    if (button) {
+        mSetFocus(child);
+    }
+}
+
+LRESULT CALLBACK Win32Windowing::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Only WM_GETMINMAXINFO can come before the owner is known; returning 0
+    // keeps the system's defaults for it.
+    return sFormOwner != nullptr ? sFormOwner->HandleMessage(window, message, wParam, lParam) : 0;
+}
+
+LRESULT Win32Windowing::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && mEvents != nullptr) {
+            mEvents->OnClick(LOWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (mEvents != nullptr) {
+            mEvents->OnClose();
+        }
+        return 0;
+    default:
+        break;
+    }
+    try {
+        return mDefWindowProcA(window, message, wParam, lParam);
+    } catch (...) {
+        // user32 itself is calling: nothing may be thrown back into it.
+        return 0;
+    }
+}
+
+Handle Win32Windowing::GetDlgItem(Handle form, int controlId)
+{
+    return FromHandle(mGetDlgItem(AsWindow(form), controlId));
+}
+
+void Win32Windowing::SetWindowTextA(Handle window, const std::string& text)
+{
+    mSetWindowTextA(AsWindow(window), text.c_str());
+}
+
+void Win32Windowing::UpdateWindow(Handle window)
+{
+    mUpdateWindow(AsWindow(window));
+}
+
+void Win32Windowing::Dispatch(MSG& message)
+{
+    if (mForm != nullptr && mIsDialogMessageA(mForm, &message) != FALSE) {
+        return;
+    }
+    mTranslateMessage(&message);
+    mDispatchMessageA(&message);
+}
+
+void Win32Windowing::ProcessPendingEvents()
+{
+    MSG message{};
+    while (mPeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+        if (message.message == WM_QUIT) {
+            // Leave the quit for the event loop that owns it.
+            mPostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        Dispatch(message);
+    }
+}
+
+std::int32_t Win32Windowing::MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
+                                         std::uint32_t type)
+{
+    return mMessageBoxA(AsWindow(owner), text.c_str(), caption.c_str(), type);
+}
+
+void Win32Windowing::DestroyWindow(Handle window)
+{
+    if (AsWindow(window) == mForm) {
+        mForm = nullptr;
+        mEvents = nullptr;
+    }
+    mDestroyWindow(AsWindow(window));
+}
+
+void Win32Windowing::PostQuitMessage(int exitCode)
+{
+    mPostQuitMessage(exitCode);
+}
+
+int Win32Windowing::RunEventLoop()
+{
+    MSG message{};
+    for (;;) {
+        const BOOL got = mGetMessageA(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            break;
+        }
+        Dispatch(message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace platform::win32

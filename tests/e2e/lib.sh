@@ -1,0 +1,127 @@
+# Shared set-up of the end-to-end tests: a fresh Wine prefix inside the build
+# tree, an Xvfb display, the tool and its probe, and small assertions.
+# Sourced by run.sh; every test is a shell function named test_*.
+
+E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+WINDOWS_BUILD="$E2E_ROOT/build/windows"
+E2E_WORK="$E2E_ROOT/build/e2e"
+TITLE="Kestrin Software Add-Ins Reset"
+OUTLOOK_TITLE="Reset Outlook AddIns"
+
+export WINEPREFIX="$E2E_WORK/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEARCH
+
+TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
+TOOL_WIN='C:\Kestrin Tools\AddinsReset.exe'
+
+log() { printf '%s\n' "$*" >&2; }
+
+start_display() {
+    if [ -n "${E2E_DISPLAY_PID:-}" ]; then return; fi
+    local n
+    for n in $(seq 90 130); do
+        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
+    done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    E2E_DISPLAY_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return
+        sleep 0.1
+    done
+    log "Xvfb did not start on :$n"
+    return 1
+}
+
+# A new prefix for every run: nothing of an earlier run or of the user's own Wine leaks in.
+make_prefix() {
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$E2E_WORK"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wineserver -p 600
+    mkdir -p "$TOOL_DIR"
+    cp "$WINDOWS_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+}
+
+stop_all() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "${E2E_DISPLAY_PID:-}" ]; then
+        kill "$E2E_DISPLAY_PID" 2>/dev/null || true
+        wait "$E2E_DISPLAY_PID" 2>/dev/null || true
+        E2E_DISPLAY_PID=
+    fi
+}
+
+probe() { wine "$WINDOWS_BUILD/tests/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+win_reg() { wine reg "$@" 2>/dev/null | tr -d '\r'; }
+
+# Reports the Windows version Wine gives the tool: win98, winxp, or the default when empty.
+set_tool_version() {
+    if [ -n "$1" ]; then
+        win_reg add 'HKCU\Software\Wine\AppDefaults\AddinsReset.exe' /v Version /d "$1" /f >/dev/null
+    else
+        win_reg delete 'HKCU\Software\Wine\AppDefaults\AddinsReset.exe' /f >/dev/null || true
+    fi
+}
+
+# Starts the tool; its Windows exit code ends up in $TOOL_EXIT_FILE.
+start_tool() {
+    TOOL_EXIT_FILE=$(mktemp "$E2E_WORK/exit.XXXXXX")
+    ( cd "$TOOL_DIR" && wine "$TOOL_WIN" >/dev/null 2>&1; echo $? >"$TOOL_EXIT_FILE" ) &
+    TOOL_PID=$!
+    probe wait-window "$TITLE" 20000 >/dev/null || { log "the tool's window did not appear"; return 1; }
+}
+
+# Waits for the tool to end and prints its exit code.
+tool_exit_code() {
+    local waited=0
+    while kill -0 "$TOOL_PID" 2>/dev/null && [ $waited -lt 200 ]; do sleep 0.1; waited=$((waited + 1)); done
+    wait "$TOOL_PID" 2>/dev/null
+    cat "$TOOL_EXIT_FILE"
+}
+
+# Starts a stand-in for Outlook from the given Windows path; prints nothing.
+start_outlook() {
+    local sleeper=$1 unix_dir=$2 win_path=$3
+    mkdir -p "$WINEPREFIX/drive_c/$unix_dir"
+    cp "$sleeper" "$WINEPREFIX/drive_c/$unix_dir/OUTLOOK.EXE"
+    ( wine "$win_path" 120 >/dev/null 2>&1 ) &
+    OUTLOOK_PID=$!
+    sleep 2
+}
+
+stop_outlook() {
+    wine taskkill /f /im OUTLOOK.EXE >/dev/null 2>&1 || true
+    kill "$OUTLOOK_PID" 2>/dev/null || true
+    wait "$OUTLOOK_PID" 2>/dev/null || true
+}
+
+outlook_alive() { wine tasklist 2>/dev/null | tr -d '\r' | grep -qi '^outlook.exe'; }
+
+# Assertions: each prints what failed and returns non-zero.
+expect_line() {
+    local expected=$1 actual=$2
+    if ! grep -qxF -- "$expected" <<<"$actual"; then
+        log "expected the line: $expected"
+        log "in: $actual"
+        return 1
+    fi
+}
+
+expect_eq() {
+    if [ "$1" != "$2" ]; then
+        log "expected [$1] but got [$2]${3:+ ($3)}"
+        return 1
+    fi
+}
+
+expect_no_match() {
+    if grep -qE -- "$1" <<<"$2"; then
+        log "did not expect /$1/ in: $2"
+        return 1
+    fi
+}

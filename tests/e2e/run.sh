@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs every end-to-end test of the real AddinsReset.exe under Wine, in a
+# fresh prefix and on a private Xvfb display. Usage: run.sh [test-name ...]
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+for suite in "$here"/test_*.sh; do . "$suite"; done
+
+trap stop_all EXIT
+start_display || exit 1
+log "e2e: creating a fresh Wine prefix in $WINEPREFIX"
+make_prefix
+
+tests=("$@")
+if [ ${#tests[@]} -eq 0 ]; then
+    mapfile -t tests < <(declare -F | awk '{print $3}' | grep '^test_')
+fi
+
+passed=0 failed=0 failures=()
+for t in "${tests[@]}"; do
+    start=$(date +%s%N)
+    ( set -e; "$t" )
+    if [ $? -eq 0 ]; then
+        passed=$((passed + 1)); verdict=PASS
+    else
+        failed=$((failed + 1)); verdict=FAIL; failures+=("$t")
+    fi
+    # Whatever a test left running must not reach the next one.
+    wine taskkill /f /im OUTLOOK.EXE >/dev/null 2>&1 || true
+    wine taskkill /f /im AddinsReset.exe >/dev/null 2>&1 || true
+    printf '%s %s (%d ms)\n' "$verdict" "$t" $(( ($(date +%s%N) - start) / 1000000 ))
+done
+[ ${#failures[@]} -eq 0 ] || printf 'failed: %s\n' "${failures[*]}"
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,108 @@
+# The window, the Outlook check and the end of a run.
+
+OFFICE32_DIR="Program Files (x86)/Microsoft Office/Office14"
+OFFICE32_WIN='C:\Program Files (x86)\Microsoft Office\Office14\OUTLOOK.EXE'
+OFFICE64_DIR="Program Files/Microsoft Office/root/Office16"
+OFFICE64_WIN='C:\Program Files\Microsoft Office\root\Office16\OUTLOOK.EXE'
+EXPLANATION="This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not responding or have been disabled.  It will not erase your configuration settings.  Make sure Outlook is not running and press the Reset button below to begin."
+WARNING="Warning: Outlook is running.  Exit Outlook or reboot your machine and try again."
+SUCCESS="Successfully reset Kestrin Software add-ins."
+
+px() { echo $(( ($1 * DPI + 720) / 1440 )); }
+
+test_window_shows_texts_and_layout() {
+    start_tool
+    local d; d=$(probe describe "$TITLE")
+    DPI=$(sed -n 's/^dpi=//p' <<<"$d")
+    expect_line "title=$TITLE" "$d"
+    expect_line "client=$(px 6390)x$(px 2550)" "$d"
+    expect_line "resizable=no maximizebox=no" "$d"
+    expect_line "control id=101 class=Static rect=$(px 405),$(px 240),$(px 5625),$(px 810) text=$EXPLANATION" "$d"
+    expect_line "control id=102 class=Button rect=$(px 2235),$(px 1395),$(px 1650),$(px 390) text=&Reset" "$d"
+    expect_line "control id=103 class=Static rect=$(px 465),$(px 2100),$(px 4530),$(px 210) text=Progress" "$d"
+    if [ "$DPI" = 96 ]; then expect_line "client=426x170" "$d"; fi
+    probe close "$TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    expect_eq 0 "$(tool_exit_code)" "exit code after the close box"
+}
+
+test_icon_has_32_and_16_pixel_images_of_16_colours() {
+    local icons; icons=$(probe icon-images 'C:\Kestrin Tools\AddinsReset.exe')
+    expect_eq "icon 32x32 colours=16 bits=4
+icon 16x16 colours=16 bits=4" "$icons"
+}
+
+# The tool refuses while the stand-in Outlook runs and leaves it running.
+refuses_while_outlook_runs() {
+    local version=$1 sleeper=$2 dir=$3 win=$4
+    set_tool_version "$version"
+    start_outlook "$sleeper" "$dir" "$win"
+    start_tool
+    probe click "$TITLE" "&Reset" >/dev/null
+    local box; box=$(probe read-box "$OUTLOOK_TITLE" 20000)
+    expect_eq "box title=$OUTLOOK_TITLE text=$WARNING buttons=OK icon=no owner=$TITLE" "$box"
+    expect_line "control id=103 class=Static rect=$(DPI=96; px 465),$(DPI=96; px 2100),$(DPI=96; px 4530),$(DPI=96; px 210) text=Progress" \
+        "$(probe describe "$TITLE")"
+    probe dismiss-box "$OUTLOOK_TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    expect_eq 0 "$(tool_exit_code)" "exit code after the refusal"
+    outlook_alive
+    stop_outlook
+    set_tool_version ""
+}
+
+test_refuses_while_outlook_runs() {
+    refuses_while_outlook_runs "" "$WINDOWS_BUILD/tests/sleeper.exe" "$OFFICE32_DIR" "$OFFICE32_WIN"
+}
+
+test_refuses_while_outlook_runs_as_windows_98() {
+    refuses_while_outlook_runs win98 "$WINDOWS_BUILD/tests/sleeper.exe" "$OFFICE32_DIR" "$OFFICE32_WIN"
+}
+
+test_refuses_while_outlook_runs_as_windows_xp() {
+    refuses_while_outlook_runs winxp "$WINDOWS_BUILD/tests/sleeper.exe" "$OFFICE32_DIR" "$OFFICE32_WIN"
+}
+
+# A 64-bit Outlook hides its modules from a 32-bit caller: the module listing
+# alone misses it, and the tool must still refuse.
+test_refuses_while_64bit_outlook_runs() {
+    start_outlook "$WINDOWS_BUILD/tests/sleeper64.exe" "$OFFICE64_DIR" "$OFFICE64_WIN"
+    local seen; seen=$(probe find-by-modules outlook.exe || true)
+    stop_outlook
+    expect_line "not found outlook.exe" "$(sed 's/ among.*//' <<<"$seen")"
+    refuses_while_outlook_runs "" "$WINDOWS_BUILD/tests/sleeper64.exe" "$OFFICE64_DIR" "$OFFICE64_WIN"
+}
+
+test_reset_without_outlook_ends_with_success_box() {
+    local version
+    for version in "" win98 winxp; do
+        set_tool_version "$version"
+        start_tool
+        probe click "$TITLE" "&Reset" >/dev/null
+        local box; box=$(probe read-box "$TITLE" 20000)
+        expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$box"
+        expect_line "control id=103 class=Static rect=$(DPI=96; px 465),$(DPI=96; px 2100),$(DPI=96; px 4530),$(DPI=96; px 210) text=$SUCCESS" \
+            "$(probe describe "$TITLE")"
+        probe dismiss-box "$TITLE" >/dev/null
+        probe wait-gone "$TITLE" 10000 >/dev/null
+        expect_eq 0 "$(tool_exit_code)" "exit code after success (${version:-default})"
+    done
+    set_tool_version ""
+}
+
+test_exe_imports_only_system_dlls_and_no_process_functions() {
+    local dump; dump=$(i686-w64-mingw32-objdump -p "$WINDOWS_BUILD/AddinsReset.exe")
+    expect_line "Subsystem		00000002	(Windows GUI)" "$dump"
+    local dlls; dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
+    local dll
+    for dll in $dlls; do
+        case "$dll" in
+            kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|comctl32.dll|msvcrt.dll) ;;
+            *) log "unexpected import of $dll"; return 1 ;;
+        esac
+    done
+    expect_no_match 'psapi' "$dlls"
+    local names; names=$(awk '/DLL Name/{inimp=1} inimp && NF==3 && $2 ~ /^[0-9]+$/ {print $3}' <<<"$dump")
+    [ -n "$names" ] || { log "no imported names read"; return 1; }
+    expect_no_match '^(K32|CreateToolhelp32Snapshot$|Process32|Module32|Thread32|QueryFullProcessImageName|EnumProcess|GetModuleFileNameEx)' "$names"
+}

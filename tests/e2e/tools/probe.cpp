@@ -1,0 +1,357 @@
+// Test-only UI probe, run under Wine beside the tool: finds windows by title,
+// reads control texts and positions, clicks buttons and reads and dismisses
+// message boxes, as UI-automation tools do. Every command prints what it saw
+// on one line per item and exits 0 on success, 1 on a time-out or a miss.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kDialogClass[] = "#32770";
+
+std::string TextOf(HWND window)
+{
+    char text[4096] = {};
+    ::GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[256] = {};
+    ::GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+std::string Escaped(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+struct Search {
+    std::string title;
+    bool dialog;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<Search*>(context);
+    if (::IsWindowVisible(window) && TextOf(window) == search->title &&
+        (ClassOf(window) == kDialogClass) == search->dialog) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopLevel(const std::string& title, bool dialog)
+{
+    Search search{title, dialog};
+    ::EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitFor(const std::string& title, bool dialog, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND window = FindTopLevel(title, dialog)) {
+            return window;
+        }
+        if (::GetTickCount() - start > timeoutMs) {
+            return nullptr;
+        }
+        ::Sleep(50);
+    }
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM context)
+{
+    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent)
+{
+    std::vector<HWND> children;
+    ::EnumChildWindows(parent, &CollectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+HWND ButtonOf(HWND parent, const std::string& text)
+{
+    for (HWND child : ChildrenOf(parent)) {
+        if (ClassOf(child) == "Button" && TextOf(child) == text) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+DWORD TimeoutOf(int argc, char** argv, int position)
+{
+    return argc > position ? static_cast<DWORD>(std::strtoul(argv[position], nullptr, 10)) : 20000;
+}
+
+int Fail(const char* what, const std::string& title)
+{
+    std::printf("missing %s \"%s\"\n", what, title.c_str());
+    return 1;
+}
+
+int WaitWindow(const std::string& title, DWORD timeoutMs)
+{
+    if (WaitFor(title, false, timeoutMs) == nullptr) {
+        return Fail("window", title);
+    }
+    std::printf("window \"%s\"\n", title.c_str());
+    return 0;
+}
+
+int Describe(const std::string& title)
+{
+    HWND form = FindTopLevel(title, false);
+    if (form == nullptr) {
+        return Fail("window", title);
+    }
+    RECT client{};
+    ::GetClientRect(form, &client);
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    const LONG style = ::GetWindowLongA(form, GWL_STYLE);
+    std::printf("title=%s\n", TextOf(form).c_str());
+    std::printf("client=%ldx%ld\n", client.right - client.left, client.bottom - client.top);
+    std::printf("dpi=%d\n", dpi);
+    std::printf("resizable=%s maximizebox=%s\n", (style & WS_THICKFRAME) ? "yes" : "no",
+                (style & WS_MAXIMIZEBOX) ? "yes" : "no");
+    for (HWND child : ChildrenOf(form)) {
+        RECT area{};
+        ::GetWindowRect(child, &area);
+        ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&area), 2);
+        std::printf("control id=%d class=%s rect=%ld,%ld,%ld,%ld text=%s\n", ::GetDlgCtrlID(child),
+                    ClassOf(child).c_str(), area.left, area.top, area.right - area.left, area.bottom - area.top,
+                    Escaped(TextOf(child)).c_str());
+    }
+    return 0;
+}
+
+int Click(const std::string& title, const std::string& buttonText)
+{
+    HWND form = FindTopLevel(title, false);
+    HWND button = form ? ButtonOf(form, buttonText) : nullptr;
+    if (button == nullptr) {
+        return Fail("button", buttonText);
+    }
+    // Posted, not sent: the click handler runs the whole reset and its boxes.
+    ::PostMessageA(button, BM_CLICK, 0, 0);
+    std::printf("clicked \"%s\"\n", buttonText.c_str());
+    return 0;
+}
+
+int CloseWindow(const std::string& title)
+{
+    HWND form = FindTopLevel(title, false);
+    if (form == nullptr) {
+        return Fail("window", title);
+    }
+    ::PostMessageA(form, WM_CLOSE, 0, 0);
+    std::printf("closed \"%s\"\n", title.c_str());
+    return 0;
+}
+
+// Prints the box's title, text, buttons, icon and owner, and presses OK unless asked to keep it.
+int ReadBox(const std::string& title, DWORD timeoutMs, bool dismiss)
+{
+    HWND box = WaitFor(title, true, timeoutMs);
+    if (box == nullptr) {
+        return Fail("box", title);
+    }
+    ::Sleep(100);
+    std::string text;
+    std::string buttons;
+    bool icon = false;
+    for (HWND child : ChildrenOf(box)) {
+        const std::string kind = ClassOf(child);
+        if (kind == "Static") {
+            if ((::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                icon = icon || ::SendMessageA(child, STM_GETICON, 0, 0) != 0;
+            } else if (!TextOf(child).empty()) {
+                text += TextOf(child);
+            }
+        } else if (kind == "Button" && ::IsWindowVisible(child)) {
+            buttons += (buttons.empty() ? "" : ",") + TextOf(child);
+        }
+    }
+    HWND owner = ::GetWindow(box, GW_OWNER);
+    std::printf("box title=%s text=%s buttons=%s icon=%s owner=%s\n", title.c_str(), Escaped(text).c_str(),
+                buttons.c_str(), icon ? "yes" : "no", owner ? TextOf(owner).c_str() : "");
+    std::fflush(stdout);
+    if (dismiss) {
+        HWND ok = ButtonOf(box, "OK");
+        if (ok == nullptr) {
+            return Fail("button", "OK");
+        }
+        ::PostMessageA(ok, BM_CLICK, 0, 0);
+    }
+    return 0;
+}
+
+int WaitGone(const std::string& title, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (FindTopLevel(title, false) != nullptr || FindTopLevel(title, true) != nullptr) {
+        if (::GetTickCount() - start > timeoutMs) {
+            std::printf("still there \"%s\"\n", title.c_str());
+            return 1;
+        }
+        ::Sleep(50);
+    }
+    std::printf("gone \"%s\"\n", title.c_str());
+    return 0;
+}
+
+// Prints each distinct text a control shows while the window lives, up to the time-out.
+int Sample(const std::string& title, int controlId, DWORD timeoutMs)
+{
+    HWND form = WaitFor(title, false, timeoutMs);
+    if (form == nullptr) {
+        return Fail("window", title);
+    }
+    const DWORD start = ::GetTickCount();
+    std::string last;
+    while (::IsWindow(form) && ::GetTickCount() - start < timeoutMs) {
+        char text[4096] = {};
+        DWORD_PTR length = 0;
+        if (::SendMessageTimeoutA(::GetDlgItem(form, controlId), WM_GETTEXT, sizeof(text),
+                                  reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 200, &length) != 0 &&
+            last != text) {
+            last = text;
+            std::printf("text=%s\n", Escaped(last).c_str());
+            std::fflush(stdout);
+        }
+        ::Sleep(10);
+    }
+    return 0;
+}
+
+// Looks for an executable with the module listing alone, as the NT line offers it.
+int FindByModules(const std::string& exeName)
+{
+    DWORD ids[4096] = {};
+    DWORD needed = 0;
+    ::EnumProcesses(ids, sizeof(ids), &needed);
+    int opened = 0;
+    for (DWORD i = 0; i < needed / sizeof(DWORD); ++i) {
+        HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
+        if (process == nullptr) {
+            continue;
+        }
+        char path[MAX_PATH] = {};
+        HMODULE module = nullptr;
+        DWORD moduleBytes = 0;
+        ++opened;
+        std::string name;
+        if (::EnumProcessModules(process, &module, sizeof(module), &moduleBytes)) {
+            ::GetModuleFileNameExA(process, module, path, MAX_PATH);
+            name = path;
+        }
+        ::CloseHandle(process);
+        const auto slash = name.rfind('\\');
+        name = CharLowerA(name.data()) + (slash == std::string::npos ? 0 : slash + 1);
+        if (name == exeName) {
+            std::printf("found %s\n", exeName.c_str());
+            return 0;
+        }
+    }
+    std::printf("not found %s among %d opened processes\n", exeName.c_str(), opened);
+    return 1;
+}
+
+// Lists the images of the program's first icon group: size and colour count of each.
+int IconImages(const std::string& exePath)
+{
+    HMODULE module = ::LoadLibraryExA(exePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC group = module ? ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14)) : nullptr;
+    if (group == nullptr) {
+        return Fail("icon group", exePath);
+    }
+#pragma pack(push, 2)
+    struct GroupEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+#pragma pack(pop)
+    const auto* data = static_cast<const BYTE*>(::LockResource(::LoadResource(module, group)));
+    const WORD count = *reinterpret_cast<const WORD*>(data + 4);
+    for (WORD i = 0; i < count; ++i) {
+        const auto* entry = reinterpret_cast<const GroupEntry*>(data + 6 + i * sizeof(GroupEntry));
+        std::printf("icon %dx%d colours=%d bits=%d\n", entry->width, entry->height, entry->colours, entry->bitCount);
+    }
+    ::FreeLibrary(module);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr,
+                     "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
+                     "find-by-modules|icon-images TITLE [ARG] [TIMEOUT-MS]\n");
+        return 2;
+    }
+    const std::string command = argv[1];
+    const std::string title = argv[2];
+    if (command == "wait-window") {
+        return WaitWindow(title, TimeoutOf(argc, argv, 3));
+    }
+    if (command == "describe") {
+        return Describe(title);
+    }
+    if (command == "click" && argc > 3) {
+        return Click(title, argv[3]);
+    }
+    if (command == "close") {
+        return CloseWindow(title);
+    }
+    if (command == "read-box") {
+        return ReadBox(title, TimeoutOf(argc, argv, 3), false);
+    }
+    if (command == "dismiss-box") {
+        return ReadBox(title, TimeoutOf(argc, argv, 3), true);
+    }
+    if (command == "wait-gone") {
+        return WaitGone(title, TimeoutOf(argc, argv, 3));
+    }
+    if (command == "sample" && argc > 3) {
+        return Sample(title, std::atoi(argv[3]), TimeoutOf(argc, argv, 4));
+    }
+    if (command == "icon-images") {
+        return IconImages(title);
+    }
+    if (command == "find-by-modules") {
+        return FindByModules(title);
+    }
+    std::fprintf(stderr, "unknown command %s\n", command.c_str());
+    return 2;
+}

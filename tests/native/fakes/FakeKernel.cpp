@@ -1,0 +1,180 @@
+#include "fakes/FakeKernel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fakes {
+
+FakeProcess& FakeKernel::AddProcess(std::uint32_t id, std::string path)
+{
+    FakeProcess process;
+    process.id = id;
+    process.path = std::move(path);
+    processes.push_back(process);
+    return processes.back();
+}
+
+FakeProcess* FakeKernel::Find(std::uint32_t id)
+{
+    // Listings open processes in table order: searching on from the last hit
+    // keeps tables of tens of thousands of processes fast.
+    const std::size_t count = processes.size();
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t i = (mFindHint + step) % count;
+        if (processes[i].id == id && !processes[i].terminated) {
+            mFindHint = i;
+            return &processes[i];
+        }
+    }
+    return nullptr;
+}
+
+bool FakeKernel::GetVersionExA(platform::OsVersionInfoA& info)
+{
+    ++versionQueries;
+    if (versionCallFails || info.dwOSVersionInfoSize != sizeof(info)) {
+        return false;
+    }
+    info.dwMajorVersion = majorVersion;
+    info.dwMinorVersion = minorVersion;
+    info.dwBuildNumber = 2600;
+    info.dwPlatformId = platformId;
+    return true;
+}
+
+platform::Handle FakeKernel::NewHandle(OpenHandle handle)
+{
+    const platform::Handle value = mNextHandle;
+    mNextHandle += 4;
+    mHandles.emplace(value, std::move(handle));
+    return value;
+}
+
+platform::Handle FakeKernel::CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t)
+{
+    if (snapshotFails || flags != platform::kTh32csSnapProcess) {
+        return platform::kInvalidHandleValue;
+    }
+    OpenHandle snapshot{OpenHandle::Kind::Snapshot, 0, 0, {}, 0};
+    std::copy_if(processes.begin(), processes.end(), std::back_inserter(snapshot.snapshot),
+                 [](const FakeProcess& p) { return !p.terminated; });
+    return NewHandle(std::move(snapshot));
+}
+
+bool FakeKernel::FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry)
+{
+    if (entry.dwSize != sizeof(entry) || snapshot.next >= snapshot.snapshot.size()) {
+        return false;
+    }
+    const FakeProcess& process = snapshot.snapshot[snapshot.next++];
+    const std::string exe = process.exeFile.value_or(process.path);
+    entry.th32ProcessID = process.id;
+    std::memset(entry.szExeFile, 0, sizeof(entry.szExeFile));
+    std::memcpy(entry.szExeFile, exe.data(), std::min(exe.size(), sizeof(entry.szExeFile)));
+    return true;
+}
+
+bool FakeKernel::Process32First(platform::Handle snapshot, platform::ProcessEntry32A& entry)
+{
+    const auto found = mHandles.find(snapshot);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Snapshot) {
+        return false;
+    }
+    found->second.next = 0;
+    return FillEntry(found->second, entry);
+}
+
+bool FakeKernel::Process32Next(platform::Handle snapshot, platform::ProcessEntry32A& entry)
+{
+    const auto found = mHandles.find(snapshot);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Snapshot) {
+        return false;
+    }
+    return FillEntry(found->second, entry);
+}
+
+platform::Handle FakeKernel::OpenProcess(std::uint32_t access, bool, std::uint32_t processId)
+{
+    openedIds.push_back(processId);
+    openAccesses.push_back(access);
+    const FakeProcess* process = Find(processId);
+    if (process == nullptr || !process->canOpen) {
+        return 0;
+    }
+    return NewHandle(OpenHandle{OpenHandle::Kind::Process, processId, access, {}, 0});
+}
+
+FakeProcess* FakeKernel::ProcessOf(platform::Handle handle)
+{
+    const auto found = mHandles.find(handle);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Process) {
+        return nullptr;
+    }
+    return Find(found->second.processId);
+}
+
+bool FakeKernel::TerminateProcess(platform::Handle process, std::uint32_t exitCode)
+{
+    const auto found = mHandles.find(process);
+    FakeProcess* target = ProcessOf(process);
+    if (target == nullptr || (found->second.access & 0x1) == 0 || !target->canTerminate) {
+        return false;
+    }
+    terminateExitCodes.push_back(exitCode);
+    target->terminated = true;
+    return true;
+}
+
+bool FakeKernel::CloseHandle(platform::Handle handle)
+{
+    return mHandles.erase(handle) == 1;
+}
+
+bool FakeKernel::QueryFullProcessImageNameA(platform::Handle process, std::uint32_t, char* exeName,
+                                            std::uint32_t& size)
+{
+    const FakeProcess* target = ProcessOf(process);
+    if (target == nullptr || !target->canQueryImageName || target->path.size() + 1 > size) {
+        return false;
+    }
+    std::memcpy(exeName, target->path.c_str(), target->path.size() + 1);
+    size = static_cast<std::uint32_t>(target->path.size());
+    return true;
+}
+
+platform::Handle FakeKernel::FindFirstFileA(const std::string&, platform::Win32FindDataA&)
+{
+    return platform::kInvalidHandleValue;
+}
+
+bool FakeKernel::FindNextFileA(platform::Handle, platform::Win32FindDataA&)
+{
+    return false;
+}
+
+bool FakeKernel::FindClose(platform::Handle handle)
+{
+    return CloseHandle(handle);
+}
+
+std::string FakeKernel::WideToAnsi(std::u16string_view text)
+{
+    std::string ansi;
+    ansi.reserve(text.size());
+    for (const char16_t c : text) {
+        ansi.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+    }
+    return ansi;
+}
+
+std::u16string FakeKernel::AnsiToWide(std::string_view ansi)
+{
+    std::u16string text;
+    text.reserve(ansi.size());
+    for (const char c : ansi) {
+        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+} // namespace fakes

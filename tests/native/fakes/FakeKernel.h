@@ -1,0 +1,92 @@
+#pragma once
+
+#include "platform/KernelServices.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fakes {
+
+// One process of the fake table. Each capability can be taken away to stand
+// for a process the caller may not open, whose modules a 32-bit caller cannot
+// list (a 64-bit process), and so on.
+struct FakeProcess {
+    std::uint32_t id = 0;
+    std::string path;                   // what the NT line reports, full path
+    std::optional<std::string> exeFile; // szExeFile of the 9x line; the path when unset
+    bool canOpen = true;
+    bool canListModules = true;
+    bool canQueryImageName = true;
+    bool moduleNameEmpty = false;
+    bool canTerminate = true;
+    bool terminated = false;
+};
+
+// kernel32 in memory: a version source, a process table with NT and 9x
+// behaviour, handle bookkeeping and a code page (Latin-1, '?' for the rest).
+class FakeKernel : public platform::KernelServices {
+public:
+    // Version source.
+    std::uint32_t platformId = 2;
+    std::uint32_t majorVersion = 5;
+    std::uint32_t minorVersion = 1;
+    bool versionCallFails = false;
+    int versionQueries = 0;
+
+    // Process table and its failures.
+    std::vector<FakeProcess> processes;
+    bool snapshotFails = false;
+    bool hasQueryFullProcessImageName = true;
+    std::vector<std::uint32_t> openedIds;
+    std::vector<std::uint32_t> openAccesses;
+    std::vector<std::uint32_t> terminateExitCodes;
+
+    FakeProcess& AddProcess(std::uint32_t id, std::string path);
+    FakeProcess* Find(std::uint32_t id);
+    int OpenHandleCount() const { return static_cast<int>(mHandles.size()); }
+
+    bool GetVersionExA(platform::OsVersionInfoA& info) override;
+    platform::Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId) override;
+    bool Process32First(platform::Handle snapshot, platform::ProcessEntry32A& entry) override;
+    bool Process32Next(platform::Handle snapshot, platform::ProcessEntry32A& entry) override;
+    platform::Handle OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
+    bool TerminateProcess(platform::Handle process, std::uint32_t exitCode) override;
+    bool CloseHandle(platform::Handle handle) override;
+    bool HasQueryFullProcessImageNameA() override { return hasQueryFullProcessImageName; }
+    bool QueryFullProcessImageNameA(platform::Handle process, std::uint32_t flags, char* exeName,
+                                    std::uint32_t& size) override;
+    platform::Handle FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data) override;
+    bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
+    bool FindClose(platform::Handle find) override;
+    void Sleep(std::uint32_t milliseconds) override { sleptMilliseconds.push_back(milliseconds); }
+    std::string GetSystemDirectoryA() override { return systemDirectory; }
+    std::string WideToAnsi(std::u16string_view text) override;
+    std::u16string AnsiToWide(std::string_view ansi) override;
+
+    std::vector<std::uint32_t> sleptMilliseconds;
+    std::string systemDirectory = "C:\\WINDOWS\\system32";
+
+    // The process a handle of OpenProcess stands for, or null.
+    FakeProcess* ProcessOf(platform::Handle handle);
+
+private:
+    struct OpenHandle {
+        enum class Kind { Process, Snapshot } kind;
+        std::uint32_t processId = 0;
+        std::uint32_t access = 0;
+        std::vector<FakeProcess> snapshot;
+        std::size_t next = 0;
+    };
+
+    bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
+    platform::Handle NewHandle(OpenHandle handle);
+
+    std::map<platform::Handle, OpenHandle> mHandles;
+    platform::Handle mNextHandle = 0x100;
+    std::size_t mFindHint = 0;
+};
+
+} // namespace fakes

@@ -1,0 +1,67 @@
+#include "fakes/FakeWindowing.h"
+
+namespace fakes {
+
+platform::Handle FakeWindowing::CreateForm(const platform::FormLayout& formLayout, platform::FormEvents& events)
+{
+    layout = formLayout;
+    mEvents = &events;
+    formAlive = true;
+    for (const auto& control : formLayout.controls) {
+        texts[control.id] = control.text;
+    }
+    log.push_back("create");
+    return kForm;
+}
+
+platform::Handle FakeWindowing::GetDlgItem(platform::Handle form, int controlId)
+{
+    return form == kForm && formAlive ? kForm + static_cast<platform::Handle>(controlId) : 0;
+}
+
+void FakeWindowing::SetWindowTextA(platform::Handle window, const std::string& text)
+{
+    const int id = static_cast<int>(window - kForm);
+    texts[id] = text;
+    log.push_back("caption " + std::to_string(id) + " " + text);
+}
+
+void FakeWindowing::UpdateWindow(platform::Handle window)
+{
+    log.push_back("repaint " + std::to_string(static_cast<int>(window - kForm)));
+}
+
+void FakeWindowing::ProcessPendingEvents()
+{
+    log.push_back("pump");
+    if (onPump) {
+        onPump();
+    }
+}
+
+std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
+                                        std::uint32_t type)
+{
+    boxes.push_back({text, caption, type, owner});
+    log.push_back("box " + caption + ": " + text);
+    if (onBox) {
+        onBox(boxes.back());
+    }
+    return 1;
+}
+
+void FakeWindowing::DestroyWindow(platform::Handle window)
+{
+    if (window == kForm) {
+        formAlive = false;
+    }
+    log.push_back("destroy");
+}
+
+void FakeWindowing::PostQuitMessage(int code)
+{
+    exitCode = code;
+    log.push_back("quit " + std::to_string(code));
+}
+
+} // namespace fakes

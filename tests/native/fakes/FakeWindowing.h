@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/WindowingServices.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fakes {
+
+// user32 in memory: records every caption, repaint, event pump and message
+// box in one log, in the order they happened, and lets a test click or close
+// the form, also from inside an event pump.
+class FakeWindowing : public platform::WindowingServices {
+public:
+    struct Box {
+        std::string text;
+        std::string caption;
+        std::uint32_t type;
+        platform::Handle owner;
+    };
+
+    std::vector<std::string> log;
+    std::vector<Box> boxes;
+    std::map<int, std::string> texts;
+    std::function<void()> onPump;
+    std::function<void(const Box&)> onBox;
+    bool formAlive = false;
+    int exitCode = -1;
+    platform::FormLayout layout;
+
+    void Click(int controlId) { mEvents->OnClick(controlId); }
+    void Close() { mEvents->OnClose(); }
+
+    platform::Handle CreateForm(const platform::FormLayout& formLayout, platform::FormEvents& events) override;
+    platform::Handle GetDlgItem(platform::Handle form, int controlId) override;
+    void SetWindowTextA(platform::Handle window, const std::string& text) override;
+    void UpdateWindow(platform::Handle window) override;
+    void ProcessPendingEvents() override;
+    std::int32_t MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
+                             std::uint32_t type) override;
+    void DestroyWindow(platform::Handle window) override;
+    void PostQuitMessage(int code) override;
+    int RunEventLoop() override { return exitCode; }
+
+    static constexpr platform::Handle kForm = 0x10000;
+
+private:
+    platform::FormEvents* mEvents = nullptr;
+};
+
+} // namespace fakes
