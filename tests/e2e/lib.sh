@@ -100,7 +100,7 @@ stop_outlook() {
     wait "$OUTLOOK_PID" 2>/dev/null || true
 }
 
-outlook_alive() { wine tasklist 2>/dev/null | tr -d '\r' | grep -qi '^outlook.exe'; }
+outlook_alive() { kill -0 "$OUTLOOK_PID" 2>/dev/null; }
 
 # Assertions: each prints what failed and returns non-zero.
 expect_line() {

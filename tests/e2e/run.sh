@@ -8,8 +8,14 @@ for suite in "$here"/test_*.sh; do . "$suite"; done
 
 trap stop_all EXIT
 start_display || exit 1
-log "e2e: creating a fresh Wine prefix in $WINEPREFIX"
-make_prefix
+if [ -n "${E2E_REUSE_PREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
+    # For working on one test: the prefix of the last run, with the tool refreshed.
+    wineserver -p 600
+    cp "$WINDOWS_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+else
+    log "e2e: creating a fresh Wine prefix in $WINEPREFIX"
+    make_prefix
+fi
 
 tests=("$@")
 if [ ${#tests[@]} -eq 0 ]; then
@@ -19,7 +25,7 @@ fi
 passed=0 failed=0 failures=()
 for t in "${tests[@]}"; do
     start=$(date +%s%N)
-    ( set -e; "$t" )
+    ( set -e; [ -z "${E2E_TRACE:-}" ] || set -x; "$t" )
     if [ $? -eq 0 ]; then
         passed=$((passed + 1)); verdict=PASS
     else
