@@ -1,0 +1,269 @@
+#include "registry/CRegistry.h"
+
+#include "common/RuntimeError.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t kErrorInvalidHandle = 6;
+constexpr std::int32_t kErrorMoreData = 234;
+constexpr std::int32_t kReadFailed = -1;
+constexpr std::uint32_t kRegCreatedNewKey = 1;
+constexpr std::uint32_t kSubkeyNameChars = 255;
+
+Text BeforeFirstNul(Text text)
+{
+    const auto nul = text.find(u'\0');
+    if (nul != Text::npos) {
+        text.resize(nul);
+    }
+    return text;
+}
+
+bool IsSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// A number written as text: surrounding blanks, a sign, decimal digits and an
+// optional fraction rounded half to even. Anything else does not convert.
+std::int32_t NumberOfText(const Text& text)
+{
+    std::size_t i = 0;
+    std::size_t end = text.size();
+    while (i < end && IsSpace(text[i])) {
+        ++i;
+    }
+    while (end > i && IsSpace(text[end - 1])) {
+        --end;
+    }
+    bool negative = false;
+    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    long long magnitude = 0;
+    bool digits = false;
+    for (; i < end && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        digits = true;
+        magnitude = magnitude * 10 + (text[i] - u'0');
+        if (magnitude > 2147483648LL) {
+            throw RuntimeError::Overflow();
+        }
+    }
+    if (i < end && text[i] == u'.') {
+        ++i;
+        const std::size_t fraction = i;
+        for (; i < end && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+            digits = true;
+        }
+        if (fraction < i) {
+            const char16_t first = text[fraction];
+            const bool restNonZero = std::any_of(text.begin() + static_cast<std::ptrdiff_t>(fraction) + 1,
+                                                 text.begin() + static_cast<std::ptrdiff_t>(i),
+                                                 [](char16_t c) { return c != u'0'; });
+            if (first > u'5' || (first == u'5' && (restNonZero || magnitude % 2 == 1))) {
+                ++magnitude;
+            }
+        }
+    }
+    if (!digits || i != end) {
+        throw RuntimeError::TypeMismatch();
+    }
+    const long long number = negative ? -magnitude : magnitude;
+    if (number > INT32_MAX || number < INT32_MIN) {
+        throw RuntimeError::Overflow();
+    }
+    return static_cast<std::int32_t>(number);
+}
+
+} // namespace
+
+Long CRegistry::OpenKey(const Text& keyName, platform::Handle hKey, Long samDesired)
+{
+    const Text& path = keyName.empty() ? mDefaultKey : keyName;
+    // The handle of an earlier open must not leak when the object is reused.
+    CloseKey();
+    platform::Handle opened = 0;
+    std::uint32_t disposition = 0;
+    const std::int32_t status = platform::Registry().RegCreateKeyExA(
+        hKey, ToAnsi(path), 0, "0", 0, static_cast<std::uint32_t>(samDesired.Value()), opened, disposition);
+    if (status == 0) {
+        mKey.Reset(opened);
+        if (disposition == kRegCreatedNewKey) {
+            mIsNewKey = True;
+        }
+        mKeyOpen = True;
+    }
+    return status;
+}
+
+Boolean CRegistry::IsNewKey() const noexcept
+{
+    return mIsNewKey;
+}
+
+Text CRegistry::DefaultKey() const
+{
+    return mDefaultKey;
+}
+
+void CRegistry::DefaultKey(const Text& newDefaultKey)
+{
+    mDefaultKey = newDefaultKey;
+}
+
+void CRegistry::CloseKey() noexcept
+{
+    if (mKeyOpen) {
+        mKey.Reset();
+        mKeyOpen = False;
+    }
+}
+
+Long CRegistry::GetLong(const Text& name, Long defaultValue)
+{
+    Value value;
+    if (QueryValue(mKey.Get(), name, value) == kReadFailed) {
+        return defaultValue;
+    }
+    if (const auto* number = std::get_if<std::int32_t>(&value)) {
+        return *number;
+    }
+    if (const auto* text = std::get_if<Text>(&value)) {
+        return NumberOfText(*text);
+    }
+    return 0;
+}
+
+Text CRegistry::GetString(const Text& name, const Text& defaultValue)
+{
+    Value value;
+    if (QueryValue(mKey.Get(), name, value) == kReadFailed) {
+        return defaultValue;
+    }
+    if (const auto* number = std::get_if<std::int32_t>(&value)) {
+        return TextOfAscii(std::to_string(*number));
+    }
+    if (const auto* text = std::get_if<Text>(&value)) {
+        return *text;
+    }
+    return Text();
+}
+
+Long CRegistry::PutLong(const Text& name, Long value)
+{
+    return SetValue(mKey.Get(), name, kRegDword, value.Value());
+}
+
+Long CRegistry::PutString(const Text& name, const Text& value)
+{
+    return SetValue(mKey.Get(), name, kRegSz, value);
+}
+
+Text CRegistry::FindFirst()
+{
+    mEnumIndex = 0;
+    return ReadSubkey(mEnumIndex);
+}
+
+Text CRegistry::FindNext(Long index)
+{
+    if (index != -1) {
+        mEnumIndex = index;
+    }
+    Text name = ReadSubkey(mEnumIndex);
+    ++mEnumIndex;
+    return name;
+}
+
+Long CRegistry::SetValue(platform::Handle key, const Text& name, std::uint32_t type, const Value& value)
+{
+    if (!mKeyOpen) {
+        return kErrorInvalidHandle;
+    }
+    std::vector<std::uint8_t> data;
+    if (type == kRegSz) {
+        // Counted in ANSI bytes: a double-byte code page makes more bytes than characters.
+        const std::string ansi = ToAnsi(std::get<Text>(value));
+        data.assign(ansi.begin(), ansi.end());
+        data.push_back(0);
+    } else {
+        const auto number = static_cast<std::uint32_t>(std::get<std::int32_t>(value));
+        data = {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+                static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
+    }
+    return platform::Registry().RegSetValueExA(key, ToAnsi(name), 0, type, data.data(),
+                                               static_cast<std::uint32_t>(data.size()));
+}
+
+Long CRegistry::QueryValue(platform::Handle key, const Text& name, Value& value) noexcept
+{
+    std::int32_t status = kReadFailed;
+    if (!mKeyOpen) {
+        return status;
+    }
+    // Whatever goes wrong inside, the caller gets the status reached so far.
+    try {
+        auto& registry = platform::Registry();
+        const std::string ansiName = ToAnsi(name);
+        std::uint32_t type = 0;
+        std::uint32_t bytes = 0;
+        status = registry.RegQueryValueExA(key, ansiName, type, nullptr, bytes);
+        if (status != 0) {
+            status = kReadFailed;
+        }
+        if (type == kRegSz) {
+            // One spare byte, so that a value stored with no bytes still has a buffer.
+            std::vector<char> buffer(static_cast<std::size_t>(bytes) + 1, '\0');
+            std::uint32_t read = bytes;
+            status = registry.RegQueryValueExA(key, ansiName, type, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                                               read);
+            if (status != 0) {
+                value = std::monostate();
+            } else {
+                value = BeforeFirstNul(FromAnsi(std::string_view(buffer.data(), std::min(read, bytes))));
+            }
+        } else if (type == kRegDword) {
+            // Never more than the four bytes of the number: a longer value reads as "more data".
+            std::array<std::uint8_t, 4> number{};
+            std::uint32_t read = std::min<std::uint32_t>(bytes, 4);
+            status = registry.RegQueryValueExA(key, ansiName, type, number.data(), read);
+            if (status == 0) {
+                std::uint32_t bits = 0;
+                std::memcpy(&bits, number.data(), number.size());
+                value = static_cast<std::int32_t>(bits);
+            }
+        } else {
+            status = kReadFailed;
+        }
+    } catch (const RuntimeError&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return status;
+}
+
+Text CRegistry::ReadSubkey(std::int32_t index)
+{
+    if (!mKeyOpen) {
+        return Text();
+    }
+    std::array<char, kSubkeyNameChars + 1> name{};
+    std::uint32_t nameChars = kSubkeyNameChars;
+    char keyClass[1] = {'\0'};
+    std::uint32_t classChars = 0;
+    std::uint64_t lastWriteTime = 0;
+    const std::int32_t status = platform::Registry().RegEnumKeyExA(
+        mKey.Get(), static_cast<std::uint32_t>(index), name.data(), nameChars, keyClass, classChars, lastWriteTime);
+    if (status != 0 && status != kErrorMoreData) {
+        return Text();
+    }
+    return FromAnsi(std::string_view(name.data(), std::min(nameChars, kSubkeyNameChars)));
+}

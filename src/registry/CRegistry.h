@@ -1,0 +1,46 @@
+#pragma once
+
+#include "common/Boolean.h"
+#include "common/Checked.h"
+#include "common/Text.h"
+#include "platform/Handle.h"
+#include "platform/RegistryKeyHandle.h"
+
+#include <cstdint>
+#include <variant>
+
+// One open registry key: typed value reads and writes (REG_DWORD numbers and
+// REG_SZ texts) and subkey enumeration. Destruction closes the key.
+class CRegistry {
+public:
+    static constexpr std::uint32_t kRegSz = 1;
+    static constexpr std::uint32_t kRegDword = 4;
+
+    CRegistry() = default;
+
+    Long OpenKey(const Text& keyName, platform::Handle hKey, Long samDesired);
+    Boolean IsNewKey() const noexcept;
+    Text DefaultKey() const;
+    void DefaultKey(const Text& newDefaultKey);
+    void CloseKey() noexcept;
+    Long GetLong(const Text& name, Long defaultValue);
+    Text GetString(const Text& name, const Text& defaultValue);
+    Long PutLong(const Text& name, Long value);
+    Long PutString(const Text& name, const Text& value);
+    Text FindFirst();
+    Text FindNext(Long index);
+
+private:
+    using Value = std::variant<std::monostate, std::int32_t, Text>;
+
+    Long SetValue(platform::Handle key, const Text& name, std::uint32_t type, const Value& value);
+    Long QueryValue(platform::Handle key, const Text& name, Value& value) noexcept;
+
+    Text ReadSubkey(std::int32_t index);
+
+    Text mDefaultKey = u"Software\\Microsoft\\Office\\";
+    Boolean mIsNewKey = False;
+    Boolean mKeyOpen = False;
+    platform::UniqueRegistryKey mKey;
+    Long mEnumIndex = 0;
+};

@@ -1,0 +1,256 @@
+#include "fakes/FakeRegistry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fakes {
+namespace {
+
+constexpr std::int32_t kSuccess = 0;
+constexpr std::int32_t kFileNotFound = 2;
+constexpr std::int32_t kAccessDenied = 5;
+constexpr std::int32_t kInvalidHandle = 6;
+constexpr std::int32_t kBadPathName = 161;
+constexpr std::int32_t kMoreData = 234;
+constexpr std::int32_t kNoMoreItems = 259;
+constexpr std::uint32_t kKeyQueryValue = 0x1;
+constexpr std::uint32_t kKeySetValue = 0x2;
+constexpr std::uint32_t kKeyEnumerateSubKeys = 0x8;
+
+char Folded(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
+// The components of a key path; empty ones are an error except a trailing one.
+std::optional<std::vector<std::string>> Components(const std::string& path)
+{
+    std::vector<std::string> parts;
+    if (!path.empty() && path.front() == '\\') {
+        return std::nullopt;
+    }
+    std::string part;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\') {
+            if (part.empty() && i != path.size()) {
+                return std::nullopt;
+            }
+            if (!part.empty()) {
+                parts.push_back(part);
+            }
+            part.clear();
+        } else {
+            part.push_back(path[i]);
+        }
+    }
+    return parts;
+}
+
+} // namespace
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Folded(x) < Folded(y); });
+}
+
+FakeRegistry::FakeRegistry()
+{
+    for (const platform::Handle root : {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u, 0x80000005u}) {
+        mRoots[root];
+    }
+}
+
+FakeKey* FakeRegistry::Resolve(platform::Handle handle)
+{
+    if (const auto root = mRoots.find(handle); root != mRoots.end()) {
+        return &root->second;
+    }
+    const auto open = mHandles.find(handle);
+    return open == mHandles.end() ? nullptr : open->second.key;
+}
+
+FakeKey* FakeRegistry::Key(platform::Handle root, const std::string& path)
+{
+    FakeKey* key = Resolve(root);
+    const auto parts = Components(path);
+    if (!parts) {
+        return nullptr;
+    }
+    for (const std::string& part : *parts) {
+        if (key == nullptr) {
+            return nullptr;
+        }
+        const auto found = key->subkeys.find(part);
+        key = found == key->subkeys.end() ? nullptr : found->second.get();
+    }
+    return key;
+}
+
+FakeKey& FakeRegistry::MakeKey(platform::Handle root, const std::string& path)
+{
+    FakeKey* key = Resolve(root);
+    for (const std::string& part : Components(path).value()) {
+        auto& slot = key->subkeys[part];
+        if (!slot) {
+            slot = std::make_unique<FakeKey>();
+        }
+        key = slot.get();
+    }
+    return *key;
+}
+
+void FakeRegistry::SetValue(platform::Handle root, const std::string& path, const std::string& name,
+                            std::uint32_t type, std::vector<std::uint8_t> data)
+{
+    MakeKey(root, path).values[name] = FakeValue{type, std::move(data)};
+}
+
+void FakeRegistry::SetDword(platform::Handle root, const std::string& path, const std::string& name,
+                            std::uint32_t number)
+{
+    std::vector<std::uint8_t> data(4);
+    std::memcpy(data.data(), &number, 4);
+    SetValue(root, path, name, 4, std::move(data));
+}
+
+void FakeRegistry::SetText(platform::Handle root, const std::string& path, const std::string& name,
+                           const std::string& text)
+{
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    SetValue(root, path, name, 1, std::move(data));
+}
+
+std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t,
+                                           const std::string& keyClass, std::uint32_t, std::uint32_t samDesired,
+                                           platform::Handle& result, std::uint32_t& disposition)
+{
+    accesses.push_back(samDesired);
+    FakeKey* key = Resolve(root);
+    if (key == nullptr) {
+        return kInvalidHandle;
+    }
+    if (deniedRoots.count(root) != 0) {
+        return kAccessDenied;
+    }
+    const auto parts = Components(subKey);
+    if (!parts) {
+        return kBadPathName;
+    }
+    bool created = false;
+    for (const std::string& part : *parts) {
+        auto& slot = key->subkeys[part];
+        if (!slot) {
+            slot = std::make_unique<FakeKey>();
+            slot->keyClass = keyClass;
+            createdClasses.push_back(keyClass);
+            created = true;
+        }
+        key = slot.get();
+    }
+    result = mNextHandle;
+    mNextHandle += 4;
+    mHandles[result] = OpenKey{key, samDesired};
+    disposition = created ? 1 : 2;
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegSetValueExA(platform::Handle key, const std::string& valueName, std::uint32_t,
+                                          std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes)
+{
+    const auto open = mHandles.find(key);
+    if (open == mHandles.end()) {
+        return kInvalidHandle;
+    }
+    if ((open->second.access & kKeySetValue) == 0 || deniedWrites.count(valueName) != 0) {
+        return kAccessDenied;
+    }
+    writes.push_back(valueName);
+    open->second.key->values[valueName] = FakeValue{type, std::vector<std::uint8_t>(data, data + bytes)};
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegQueryValueExA(platform::Handle key, const std::string& valueName, std::uint32_t& type,
+                                            std::uint8_t* data, std::uint32_t& bytes)
+{
+    const auto open = mHandles.find(key);
+    if (open == mHandles.end()) {
+        return kInvalidHandle;
+    }
+    if ((open->second.access & kKeyQueryValue) == 0) {
+        return kAccessDenied;
+    }
+    const auto found = open->second.key->values.find(valueName);
+    if (found == open->second.key->values.end()) {
+        return kFileNotFound;
+    }
+    FakeValue& value = found->second;
+    if (data == nullptr) {
+        type = value.type;
+        bytes = static_cast<std::uint32_t>(value.data.size());
+        mSizeQueried.insert(valueName);
+        return kSuccess;
+    }
+    if (betweenReads && mSizeQueried.erase(valueName) != 0) {
+        betweenReads(value);
+    }
+    if (dataReadStatus) {
+        return *dataReadStatus;
+    }
+    type = value.type;
+    const auto size = static_cast<std::uint32_t>(value.data.size());
+    if (bytes < size) {
+        bytes = size;
+        return kMoreData;
+    }
+    std::copy(value.data.begin(), value.data.end(), data);
+    bytes = size;
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegEnumKeyExA(platform::Handle key, std::uint32_t index, char* name,
+                                         std::uint32_t& nameChars, char* keyClass, std::uint32_t& classChars,
+                                         std::uint64_t& lastWriteTime)
+{
+    const auto open = mHandles.find(key);
+    if (open == mHandles.end()) {
+        return kInvalidHandle;
+    }
+    if ((open->second.access & kKeyEnumerateSubKeys) == 0) {
+        return kAccessDenied;
+    }
+    auto& subkeys = open->second.key->subkeys;
+    if (index >= subkeys.size()) {
+        return kNoMoreItems;
+    }
+    const auto entry = std::next(subkeys.begin(), static_cast<std::ptrdiff_t>(index));
+    const std::string& subkeyName = entry->first;
+    if (subkeyName.size() + 1 > nameChars) {
+        return kMoreData;
+    }
+    std::memcpy(name, subkeyName.c_str(), subkeyName.size() + 1);
+    nameChars = static_cast<std::uint32_t>(subkeyName.size());
+    lastWriteTime = 0x01D0000000000000ULL;
+    const std::string& subkeyClass = entry->second->keyClass;
+    if (keyClass != nullptr) {
+        if (subkeyClass.size() + 1 > classChars) {
+            classChars = static_cast<std::uint32_t>(subkeyClass.size());
+            return kMoreData;
+        }
+        std::memcpy(keyClass, subkeyClass.c_str(), subkeyClass.size() + 1);
+        classChars = static_cast<std::uint32_t>(subkeyClass.size());
+    }
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegCloseKey(platform::Handle key)
+{
+    if (mHandles.erase(key) == 0) {
+        return kInvalidHandle;
+    }
+    ++closes;
+    return kSuccess;
+}
+
+} // namespace fakes

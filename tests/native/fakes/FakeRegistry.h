@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/RegistryServices.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fakes {
+
+// Key and value names compare without regard to ASCII case, as the registry's do.
+struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct FakeValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct FakeKey {
+    std::string keyClass;
+    std::map<std::string, FakeValue, NoCaseLess> values;
+    std::map<std::string, std::unique_ptr<FakeKey>, NoCaseLess> subkeys;
+};
+
+// advapi32 in memory: a tree of keys under the predefined roots, with typed
+// values as bytes, key classes, dispositions, subkeys in the registry's
+// (alphabetical) order, per-handle access rights and injectable failures.
+class FakeRegistry : public platform::RegistryServices {
+public:
+    FakeRegistry();
+
+    // Failures to inject.
+    std::set<platform::Handle> deniedRoots;     // RegCreateKeyExA under them: ERROR_ACCESS_DENIED
+    std::set<std::string, NoCaseLess> deniedWrites; // value names whose writes fail with ERROR_ACCESS_DENIED
+    std::optional<std::int32_t> dataReadStatus; // the status of every read that asks for data
+    // Called between a size query and the following read of data, to change the value under the reader.
+    std::function<void(FakeValue&)> betweenReads;
+
+    // Observation.
+    int openHandles() const { return static_cast<int>(mHandles.size()); }
+    int closes = 0;
+    std::vector<std::string> writes;      // value names, in the order they were written
+    std::vector<std::uint32_t> accesses;  // samDesired of each RegCreateKeyExA
+    std::vector<std::string> createdClasses;
+
+    // The key at a path under a root (no creation), or null.
+    FakeKey* Key(platform::Handle root, const std::string& path);
+    FakeKey& MakeKey(platform::Handle root, const std::string& path);
+    void SetValue(platform::Handle root, const std::string& path, const std::string& name, std::uint32_t type,
+                  std::vector<std::uint8_t> data);
+    void SetDword(platform::Handle root, const std::string& path, const std::string& name, std::uint32_t number);
+    void SetText(platform::Handle root, const std::string& path, const std::string& name, const std::string& text);
+
+    std::int32_t RegCreateKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t reserved,
+                                 const std::string& keyClass, std::uint32_t options, std::uint32_t samDesired,
+                                 platform::Handle& result, std::uint32_t& disposition) override;
+    std::int32_t RegSetValueExA(platform::Handle key, const std::string& valueName, std::uint32_t reserved,
+                                std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes) override;
+    std::int32_t RegQueryValueExA(platform::Handle key, const std::string& valueName, std::uint32_t& type,
+                                  std::uint8_t* data, std::uint32_t& bytes) override;
+    std::int32_t RegEnumKeyExA(platform::Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
+                               char* keyClass, std::uint32_t& classChars, std::uint64_t& lastWriteTime) override;
+    std::int32_t RegCloseKey(platform::Handle key) override;
+
+private:
+    struct OpenKey {
+        FakeKey* key;
+        std::uint32_t access;
+    };
+
+    FakeKey* Resolve(platform::Handle handle);
+    std::map<platform::Handle, FakeKey> mRoots;
+    std::map<platform::Handle, OpenKey> mHandles;
+    std::set<std::string, NoCaseLess> mSizeQueried;
+    platform::Handle mNextHandle = 0x2000;
+};
+
+} // namespace fakes
