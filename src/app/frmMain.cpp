@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "process/CProcessList.h"
+#include "registry/CRegistry.h"
 
 #include <cstdlib>
 #include <new>
@@ -13,6 +14,11 @@ const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
 const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
 const Text kSuccess = u"Successfully reset Kestrin Software add-ins.";
 const Text kOutlookExe = u"outlook.exe";
+
+const Text kAddinRegistrationKey = u"Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect\\";
+const Text kAddinName = u"Kestrin Software Add-In Engine";
+// Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
+constexpr std::int32_t kRegistrationAccess = 63;
 
 const Text kExplanation =
     u"This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not "
@@ -105,12 +111,28 @@ Boolean frmMain::VerifyOutlookClosed()
 
 Boolean frmMain::CheckHKLMKeys()
 {
-    return True;
+    ShowProgress(u"Checking HKLM registry keys...");
+    return WriteRegistration(platform::kHkeyLocalMachine);
 }
 
 Boolean frmMain::CheckHKCUKeys()
 {
-    return True;
+    ShowProgress(u"Checking HKCU registry keys...");
+    return WriteRegistration(platform::kHkeyCurrentUser);
+}
+
+// Puts back the four values Outlook loads the add-in by; every other value of
+// the key is the add-in's own and stays. False when the key or any value could
+// not be written, so that the driver falls back to the user's own hive.
+Boolean frmMain::WriteRegistration(platform::Handle root)
+{
+    CRegistry registry;
+    bool written = registry.OpenKey(kAddinRegistrationKey, root, kRegistrationAccess) == 0;
+    written = registry.PutLong(u"CommandLineSafe", 0) == 0 && written;
+    written = registry.PutLong(u"LoadBehavior", 3) == 0 && written;
+    written = registry.PutString(u"FriendlyName", kAddinName) == 0 && written;
+    written = registry.PutString(u"Description", kAddinName) == 0 && written;
+    return Boolean(written);
 }
 
 Boolean frmMain::UnregisterFiles()

@@ -36,6 +36,8 @@ private:
     Boolean UnregisterFiles();
     Boolean RegisterFiles();
 
+    Boolean WriteRegistration(platform::Handle root);
+
     void ShowProgress(const Text& text);
     void ShowMessage(const Text& text, const Text& title);
     void ReportUnhandledError(const RuntimeError& error) noexcept;

@@ -16,7 +16,8 @@ constexpr std::int32_t kErrorInvalidHandle = 6;
 constexpr std::int32_t kErrorMoreData = 234;
 constexpr std::int32_t kReadFailed = -1;
 constexpr std::uint32_t kRegCreatedNewKey = 1;
-constexpr std::uint32_t kSubkeyNameChars = 255;
+// A key name has at most 255 characters; the buffer also holds its NUL.
+constexpr std::uint32_t kSubkeyNameChars = 256;
 
 Text BeforeFirstNul(Text text)
 {
@@ -255,7 +256,7 @@ Text CRegistry::ReadSubkey(std::int32_t index)
     if (!mKeyOpen) {
         return Text();
     }
-    std::array<char, kSubkeyNameChars + 1> name{};
+    std::array<char, kSubkeyNameChars> name{};
     std::uint32_t nameChars = kSubkeyNameChars;
     char keyClass[1] = {'\0'};
     std::uint32_t classChars = 0;
@@ -265,5 +266,5 @@ Text CRegistry::ReadSubkey(std::int32_t index)
     if (status != 0 && status != kErrorMoreData) {
         return Text();
     }
-    return FromAnsi(std::string_view(name.data(), std::min(nameChars, kSubkeyNameChars)));
+    return BeforeFirstNul(FromAnsi(std::string_view(name.data(), std::min(nameChars, kSubkeyNameChars))));
 }

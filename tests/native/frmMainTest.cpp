@@ -9,6 +9,7 @@ namespace {
 
 const std::string kTitle = "Kestrin Software Add-Ins Reset";
 const std::string kSuccess = "Successfully reset Kestrin Software add-ins.";
+const std::string kAddinKey = "Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
 const std::string kWarning = "Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
 
 class FormTest : public ::testing::Test {
@@ -53,7 +54,9 @@ TEST_F(FormTest, ResetWithoutOutlookShowsSuccessThenUnloads)
 {
     ClickReset();
     const std::vector<std::string> expected = {
-        "caption 103 " + kSuccess, "repaint 103", "pump", "box " + kTitle + ": " + kSuccess, "destroy", "quit 0",
+        "caption 103 Checking HKLM registry keys...", "repaint 103", "pump",
+        "caption 103 " + kSuccess, "repaint 103", "pump",
+        "box " + kTitle + ": " + kSuccess, "destroy", "quit 0",
     };
     EXPECT_EQ(os.windowing.log, expected);
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
@@ -70,6 +73,59 @@ TEST_F(FormTest, ResetWhileOutlookRunsWarnsAndChangesNothing)
     EXPECT_EQ(os.windowing.log, expected);
     EXPECT_EQ(os.windowing.texts[frmMain::kLblProgress], "Progress");
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
+    EXPECT_TRUE(os.registry.writes.empty());
+    EXPECT_TRUE(os.registry.accesses.empty());
+}
+
+TEST_F(FormTest, ResetWritesTheFourRegistrationValuesUnderHklmOnly)
+{
+    os.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2);
+    os.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "Server", "mail.example.com");
+    os.registry.MakeKey(platform::kHkeyLocalMachine, kAddinKey + "\\Settings").values["Colour"] = {4, {9, 0, 0, 0}};
+    ClickReset();
+
+    const fakes::FakeKey* key = os.registry.Key(platform::kHkeyLocalMachine, kAddinKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(os.registry.writes,
+              (std::vector<std::string>{"CommandLineSafe", "LoadBehavior", "FriendlyName", "Description"}));
+    EXPECT_EQ(os.registry.accesses, std::vector<std::uint32_t>{63});
+    EXPECT_EQ(key->values.at("CommandLineSafe").data, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(key->values.at("LoadBehavior").type, 4u);
+    EXPECT_EQ(key->values.at("LoadBehavior").data, (std::vector<std::uint8_t>{3, 0, 0, 0}));
+    const std::string name = "Kestrin Software Add-In Engine";
+    std::vector<std::uint8_t> text(name.begin(), name.end());
+    text.push_back(0);
+    EXPECT_EQ(key->values.at("FriendlyName").type, 1u);
+    EXPECT_EQ(key->values.at("FriendlyName").data, text);
+    EXPECT_EQ(key->values.at("Description").data, text);
+    EXPECT_EQ(key->values.size(), 5u) << "the add-in's own value stays";
+    EXPECT_EQ(key->subkeys.at("Settings")->values.at("Colour").data, (std::vector<std::uint8_t>{9, 0, 0, 0}));
+    EXPECT_EQ(os.registry.Key(platform::kHkeyCurrentUser, kAddinKey), nullptr);
+    EXPECT_EQ(os.registry.openHandles(), 0) << "the key is closed when the step ends";
+}
+
+TEST_F(FormTest, HklmFailureFallsBackToHkcu)
+{
+    for (const bool openFails : {true, false}) {
+        fakes::FakePlatform fresh;
+        fresh.kernel.AddProcess(4, "C:\\WINDOWS\\Explorer.EXE");
+        if (openFails) {
+            fresh.registry.deniedRoots.insert(platform::kHkeyLocalMachine);
+        } else {
+            fresh.registry.deniedWrites.insert("LoadBehavior");
+        }
+        frmMain other;
+        other.Show();
+        fresh.windowing.Click(frmMain::kCmdReset);
+        const fakes::FakeKey* user = fresh.registry.Key(platform::kHkeyCurrentUser, kAddinKey);
+        ASSERT_NE(user, nullptr) << (openFails ? "open denied" : "write denied");
+        EXPECT_EQ(user->values.size(), openFails ? 4u : 3u);
+        EXPECT_EQ(std::count(fresh.windowing.log.begin(), fresh.windowing.log.end(),
+                             "caption 103 Checking HKCU registry keys..."),
+                  1);
+        EXPECT_EQ(fresh.windowing.boxes.size(), 1u);
+        EXPECT_EQ(fresh.registry.openHandles(), 0);
+    }
 }
 
 TEST_F(FormTest, ClickDuringARunIsIgnored)
@@ -129,7 +185,7 @@ TEST_F(FormTest, MissingPlatformFunctionIsReportedAsRunTimeError)
             throw RuntimeError::LibraryNotFound("psapi.dll");
         }
     } noPsapi{os.kernel};
-    const platform::ScopedServices withoutPsapi({&os.kernel, &noPsapi, nullptr, &os.windowing, nullptr});
+    const platform::ScopedServices withoutPsapi({&os.kernel, &noPsapi, &os.registry, &os.windowing, nullptr});
     ClickReset();
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].text, "Run-time error '53':\r\n\r\nFile not found: psapi.dll");

@@ -2,6 +2,7 @@
 
 #include "fakes/FakeKernel.h"
 #include "fakes/FakeProcessStatus.h"
+#include "fakes/FakeRegistry.h"
 #include "fakes/FakeWindowing.h"
 #include "platform/Platform.h"
 
@@ -11,8 +12,9 @@ namespace fakes {
 struct FakePlatform {
     FakeKernel kernel;
     FakeProcessStatus processStatus{kernel};
+    FakeRegistry registry;
     FakeWindowing windowing;
-    platform::ScopedServices installed{{&kernel, &processStatus, nullptr, &windowing, nullptr}};
+    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, nullptr}};
 };
 
 } // namespace fakes

@@ -90,7 +90,8 @@ FakeKey* FakeRegistry::Key(platform::Handle root, const std::string& path)
 FakeKey& FakeRegistry::MakeKey(platform::Handle root, const std::string& path)
 {
     FakeKey* key = Resolve(root);
-    for (const std::string& part : Components(path).value()) {
+    const std::vector<std::string> parts = Components(path).value();
+    for (const std::string& part : parts) {
         auto& slot = key->subkeys[part];
         if (!slot) {
             slot = std::make_unique<FakeKey>();
