@@ -23,9 +23,25 @@ else
     cp build/windows/AddinsReset.exe "$TOOL_DIR/"
 fi
 
+# A disabled registration with a few of the add-in's own settings, as a user
+# who needs the tool would have it.
+demo_key="HKLM\\$ADDIN_KEY"
+win_reg add "$demo_key" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
+win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f /reg:32 >/dev/null
+win_reg add "$demo_key" /v SyncMinutes /t REG_DWORD /d 15 /f /reg:32 >/dev/null
+win_reg add "$demo_key\\Profiles\\Default" /v Colour /t REG_SZ /d blue /f /reg:32 >/dev/null
+echo "run: registration before the reset ($demo_key, 32-bit view):"
+addin_values HKLM | sed 's/^/    /'
+
+show_after() {
+    echo "run: registration after the reset:"
+    addin_values HKLM | sed 's/^/    /'
+}
+
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
     echo "run: opening the tool; press Reset or close its window"
     (cd "$TOOL_DIR" && wine "$TOOL_WIN")
+    show_after
     wineserver -k
     exit 0
 fi
@@ -50,4 +66,5 @@ for _ in 1 2 3 4 5 6 7 8; do
 done
 probe wait-gone "$TITLE" 20000
 echo "run: the tool exited with code $(tool_exit_code)"
+show_after
 echo "run: screenshots in $shots (window.png, box.png)"

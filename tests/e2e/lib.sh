@@ -55,9 +55,18 @@ stop_all() {
     fi
 }
 
-probe() { wine "$WINDOWS_BUILD/tests/probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# Runs a Windows console program, prints its output without CRs, keeps its exit code.
+run_windows() {
+    local out rc
+    out=$(wine "$@" 2>/dev/null)
+    rc=$?
+    [ -z "$out" ] || printf '%s\n' "${out//$'\r'/}"
+    return $rc
+}
 
-win_reg() { wine reg "$@" 2>/dev/null | tr -d '\r'; }
+probe() { run_windows "$WINDOWS_BUILD/tests/probe.exe" "$@"; }
+
+win_reg() { run_windows reg "$@"; }
 
 # Reports the Windows version Wine gives the tool: win98, winxp, or the default when empty.
 set_tool_version() {
@@ -124,4 +133,34 @@ expect_no_match() {
         log "did not expect /$1/ in: $2"
         return 1
     fi
+}
+
+ADDIN_KEY='Software\Microsoft\Office\Outlook\Addins\KestrinSoftware.Connect'
+
+# The add-in's registration as a 32-bit program sees it, one "name type data" line a value.
+addin_values() {
+    win_reg query "$1\\$ADDIN_KEY" /reg:32 | LC_ALL=C sort | sed -n 's/^    \([^ ]*\)    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2 \3/p; s/^    \([^ ]*\)    \(REG_[A-Z_]*\)$/\1 \2/p'
+}
+
+addin_key_exists() { win_reg query "$1\\$ADDIN_KEY" /reg:32 >/dev/null; }
+
+forget_addin() {
+    win_reg delete "HKLM\\$ADDIN_KEY" /f /reg:32 >/dev/null || true
+    win_reg delete "HKCU\\$ADDIN_KEY" /f /reg:32 >/dev/null || true
+}
+
+# One whole reset: press Reset, dismiss every box up to the success box, wait
+# for the tool to end. Prints each box line; fails unless the exit code is 0.
+reset_once() {
+    start_tool
+    probe click "$TITLE" "&Reset" >/dev/null
+    local box
+    while box=$(probe read-box "$TITLE" 60000); do
+        echo "$box"
+        probe dismiss-box "$TITLE" >/dev/null
+        case "$box" in *"text=Successfully reset Kestrin Software add-ins. "*) break ;; esac
+        sleep 0.3
+    done
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    expect_eq 0 "$(tool_exit_code)" "exit code of the reset"
 }
