@@ -15,6 +15,15 @@ E2E_WORK="$PWD/build/demo"
 shots="$PWD/build/screenshots"
 mkdir -p "$shots"
 
+headless=
+if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
+    headless=yes
+    trap stop_all EXIT
+    # Wine must see the display from its first process on.
+    start_display
+    echo "run: no display, running headless on $DISPLAY"
+fi
+
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
     echo "run: creating the demo Wine prefix in $WINEPREFIX"
     make_prefix
@@ -38,7 +47,7 @@ show_after() {
     addin_values HKLM | sed 's/^/    /'
 }
 
-if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
+if [ -z "$headless" ]; then
     echo "run: opening the tool; press Reset or close its window"
     (cd "$TOOL_DIR" && wine "$TOOL_WIN")
     show_after
@@ -46,9 +55,6 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
     exit 0
 fi
 
-trap stop_all EXIT
-start_display
-echo "run: no display, running headless on $DISPLAY"
 start_tool
 import -window root "$shots/window.png"
 probe describe "$TITLE"
