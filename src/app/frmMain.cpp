@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "platform/Platform.h"
+#include "files/CFileList.h"
 #include "process/CProcessList.h"
 #include "registry/CRegistry.h"
 
@@ -19,6 +20,15 @@ const Text kAddinRegistrationKey = u"Software\\Microsoft\\Office\\Outlook\\Addin
 const Text kAddinName = u"Kestrin Software Add-In Engine";
 // Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
 constexpr std::int32_t kRegistrationAccess = 63;
+
+const Text kSupportAddress = u"support@kestrinsoftware.com";
+const Text kMainLibrary = u"kroutlook.dll";
+const Text kMissingLibraryWarning = u"Warning: File KROutlook.dll has not been found.  Please contact " +
+                                    kSupportAddress + u" about this problem.\r\nContinuing anyway...";
+const Text kUnregister = u"regsvr32 /u /s ";
+const Text kRegister = u"regsvr32 /s ";
+// Each registration gets a second to itself; the tool never waits for regsvr32.
+constexpr std::uint32_t kPauseMilliseconds = 1000;
 
 const Text kExplanation =
     u"This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not "
@@ -137,12 +147,52 @@ Boolean frmMain::WriteRegistration(platform::Handle root)
 
 Boolean frmMain::UnregisterFiles()
 {
+    ShowProgress(u"Unregistering files...");
+    const Boolean found = RunRegsvr32(u"*.dll", kUnregister, u"Unregistering ");
+    if (!found) {
+        ShowMessage(kMissingLibraryWarning, kTitle);
+    }
+    RunRegsvr32(u"*.ocx", kUnregister, u"Unregistering ");
     return True;
 }
 
 Boolean frmMain::RegisterFiles()
 {
+    ShowProgress(u"Registering files...");
+    RunRegsvr32(u"*.dll", kRegister, u"Registering ");
+    RunRegsvr32(u"*.ocx", kRegister, u"Registering ");
     return True;
+}
+
+// One pass over the add-in folder: launches regsvr32 on every file matching
+// the mask, names it and pauses. True when the engine's main library was among them.
+Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix)
+{
+    CFileList files;
+    files.FileNameMask(mask);
+    files.FolderName(AddinFolder());
+
+    // Named by its full path: a regsvr32.exe planted beside the tool or in the
+    // current folder must never run with the tool's rights.
+    const std::string regsvr32 = platform::Kernel().GetSystemDirectoryA() + "\\regsvr32.exe";
+    Boolean found = False;
+    const Long count = files.FileCount();
+    for (Long i = 1; i <= count; ++i) {
+        const Text name = files.FileName(i);
+        if (LowerCase(name) == kMainLibrary) {
+            found = True;
+        }
+        platform::Launch().LaunchHidden(regsvr32, ToAnsi(commandPrefix + u"\"" + files.FolderName() + name + u"\""));
+        ShowProgress(progressPrefix + name);
+        platform::Kernel().Sleep(kPauseMilliseconds);
+    }
+    return found;
+}
+
+Text frmMain::AddinFolder()
+{
+    const auto common = platform::Launch().GetEnvironmentVariableA("CommonProgramFiles");
+    return FromAnsi(common.value_or("")) + u"\\Kestrin Software";
 }
 
 void frmMain::ShowProgress(const Text& text)

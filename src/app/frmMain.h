@@ -37,6 +37,8 @@ private:
     Boolean RegisterFiles();
 
     Boolean WriteRegistration(platform::Handle root);
+    Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix);
+    static Text AddinFolder();
 
     void ShowProgress(const Text& text);
     void ShowMessage(const Text& text, const Text& title);

@@ -64,6 +64,8 @@ public:
     virtual void ProcessPendingEvents() = 0;
     virtual std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
                                      std::uint32_t type) = 0;
+    // The window a box without an owner of its own is modal to.
+    virtual Handle GetActiveWindow() = 0;
     virtual void DestroyWindow(Handle window) = 0;
     virtual void PostQuitMessage(int exitCode) = 0;
     // Runs until PostQuitMessage; returns its exit code.

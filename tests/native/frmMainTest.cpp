@@ -10,6 +10,11 @@ namespace {
 const std::string kTitle = "Kestrin Software Add-Ins Reset";
 const std::string kSuccess = "Successfully reset Kestrin Software add-ins.";
 const std::string kAddinKey = "Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
+const std::string kCommonFiles = "C:\\Program Files (x86)\\Common Files";
+const std::string kAddinFolder = kCommonFiles + "\\Kestrin Software";
+const std::string kRegsvr32 = "C:\\WINDOWS\\system32\\regsvr32.exe";
+const std::string kMissingLibrary = "Warning: File KROutlook.dll has not been found.  Please contact "
+                                    "support@kestrinsoftware.com about this problem.\r\nContinuing anyway...";
 const std::string kWarning = "Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
 
 class FormTest : public ::testing::Test {
@@ -17,9 +22,37 @@ protected:
     void SetUp() override
     {
         os.kernel.AddProcess(4, "C:\\WINDOWS\\Explorer.EXE");
+        os.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Engine.dll"}, {"Grid.ocx"}, {"readme.txt"}};
         form.Show();
         os.windowing.log.clear();
     }
+
+    // What one file costs: the launch, its name on the label, the pause.
+    static std::vector<std::string> FileEvents(const std::string& command, const std::string& progress,
+                                               const std::string& folder, const std::string& name)
+    {
+        return {"launch " + command + "\"" + folder + "\\" + name + "\"", "caption 103 " + progress + name,
+                "repaint 103", "pump", "sleep 1000"};
+    }
+
+    static void Append(std::vector<std::string>& to, const std::vector<std::string>& events)
+    {
+        to.insert(to.end(), events.begin(), events.end());
+    }
+
+    static std::vector<std::string> Progress(const std::string& text)
+    {
+        return {"caption 103 " + text, "repaint 103", "pump"};
+    }
+
+    int Position(const std::string& entry) const
+    {
+        const auto found = std::find(os.windowing.log.begin(), os.windowing.log.end(), entry);
+        return found == os.windowing.log.end() ? -1 : static_cast<int>(found - os.windowing.log.begin());
+    }
+
+    int SuccessBoxes() const { return Count("box " + kTitle + ": " + kSuccess); }
 
     void StartOutlook() { os.kernel.AddProcess(40, "C:\\Program Files\\Microsoft Office\\OUTLOOK.EXE"); }
     void ClickReset() { os.windowing.Click(frmMain::kCmdReset); }
@@ -50,15 +83,26 @@ TEST_F(FormTest, WindowCarriesItsTextsFontAndIcon)
               "Outlook is not running and press the Reset button below to begin.");
 }
 
-TEST_F(FormTest, ResetWithoutOutlookShowsSuccessThenUnloads)
+TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
 {
     ClickReset();
-    const std::vector<std::string> expected = {
-        "caption 103 Checking HKLM registry keys...", "repaint 103", "pump",
-        "caption 103 " + kSuccess, "repaint 103", "pump",
-        "box " + kTitle + ": " + kSuccess, "destroy", "quit 0",
-    };
+    std::vector<std::string> expected = Progress("Checking HKLM registry keys...");
+    const std::string u = "regsvr32 /u /s ";
+    const std::string r = "regsvr32 /s ";
+    Append(expected, Progress("Unregistering files..."));
+    Append(expected, FileEvents(u, "Unregistering ", kAddinFolder, "KROutlook.dll"));
+    Append(expected, FileEvents(u, "Unregistering ", kAddinFolder, "Engine.dll"));
+    Append(expected, FileEvents(u, "Unregistering ", kAddinFolder, "Grid.ocx"));
+    Append(expected, Progress("Registering files..."));
+    Append(expected, FileEvents(r, "Registering ", kAddinFolder, "KROutlook.dll"));
+    Append(expected, FileEvents(r, "Registering ", kAddinFolder, "Engine.dll"));
+    Append(expected, FileEvents(r, "Registering ", kAddinFolder, "Grid.ocx"));
+    Append(expected, Progress(kSuccess));
+    Append(expected, {"box " + kTitle + ": " + kSuccess, "destroy", "quit 0"});
     EXPECT_EQ(os.windowing.log, expected);
+    for (const auto& launched : os.launch.launches) {
+        EXPECT_EQ(launched.applicationName, kRegsvr32) << "never found through the search path";
+    }
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].type, 0u) << "OK only, no icon";
     EXPECT_EQ(os.windowing.boxes[0].owner, fakes::FakeWindowing::kForm) << "modal to the window";
@@ -75,6 +119,72 @@ TEST_F(FormTest, ResetWhileOutlookRunsWarnsAndChangesNothing)
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
     EXPECT_TRUE(os.registry.writes.empty());
     EXPECT_TRUE(os.registry.accesses.empty());
+    EXPECT_TRUE(os.launch.launches.empty());
+    EXPECT_TRUE(os.kernel.findPatterns.empty());
+}
+
+TEST_F(FormTest, MissingMainLibraryIsWarnedOnceBetweenLibrariesAndControls)
+{
+    os.kernel.folders[kAddinFolder] = {{"Engine.dll"}, {"Helper.dll"}, {"Grid.ocx"}};
+    ClickReset();
+    EXPECT_EQ(Count("box " + kTitle + ": " + kMissingLibrary), 1);
+    const int warning = Position("box " + kTitle + ": " + kMissingLibrary);
+    EXPECT_LT(Position("caption 103 Unregistering Helper.dll"), warning);
+    EXPECT_GT(Position("caption 103 Unregistering Grid.ocx"), warning);
+    EXPECT_EQ(SuccessBoxes(), 1);
+}
+
+TEST_F(FormTest, MainLibraryIsRecognisedInAnyCase)
+{
+    os.kernel.folders[kAddinFolder] = {{"kroutlook.DLL"}};
+    ClickReset();
+    EXPECT_EQ(os.windowing.boxes.size(), 1u) << "only the success box";
+}
+
+TEST_F(FormTest, EmptyOrMissingFolderWarnsAndStillSucceeds)
+{
+    for (const bool exists : {true, false}) {
+        fakes::FakePlatform fresh;
+        fresh.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        if (exists) {
+            fresh.kernel.folders[kAddinFolder] = {{"Sub.dll", 0x10}, {"Hidden.ocx", 0x2}, {"notes.txt"}};
+        }
+        frmMain other;
+        other.Show();
+        fresh.windowing.Click(frmMain::kCmdReset);
+        ASSERT_EQ(fresh.windowing.boxes.size(), 2u);
+        EXPECT_EQ(fresh.windowing.boxes[0].text, kMissingLibrary);
+        EXPECT_EQ(fresh.windowing.boxes[1].text, kSuccess);
+        EXPECT_TRUE(fresh.launch.launches.empty()) << "nothing but listed plain files is launched";
+        EXPECT_TRUE(fresh.kernel.sleptMilliseconds.empty());
+    }
+}
+
+TEST_F(FormTest, UnsetCommonProgramFilesSearchesAtTheRootOfTheDrive)
+{
+    os.launch.environment.clear();
+    os.kernel.folders["\\Kestrin Software"] = {{"KROutlook.dll"}};
+    ClickReset();
+    EXPECT_EQ(os.kernel.findPatterns.front(), "\\Kestrin Software\\\\*.dll");
+    ASSERT_EQ(os.launch.launches.size(), 2u);
+    EXPECT_EQ(os.launch.launches[0].commandLine, "regsvr32 /u /s \"\\Kestrin Software\\KROutlook.dll\"");
+}
+
+TEST_F(FormTest, ScanErrorIsShownAndTheRunGoesOn)
+{
+    os.kernel.findFailsAfter = 1;
+    ClickReset();
+    EXPECT_EQ(Count("box FileList.ProcessFolder: Error occurred.  Reason: Invalid procedure call or argument"), 4)
+        << "once per pass";
+    EXPECT_EQ(Count("launch regsvr32 /s \"" + kAddinFolder + "\\KROutlook.dll\""), 1);
+    EXPECT_EQ(SuccessBoxes(), 1);
+    EXPECT_EQ(os.kernel.OpenFindCount(), 0) << "the search is closed on the error path too";
+}
+
+TEST_F(FormTest, EachFilePausesOneSecondInBothSteps)
+{
+    ClickReset();
+    EXPECT_EQ(os.kernel.sleptMilliseconds, std::vector<std::uint32_t>(6, 1000)) << "2 x (2 libraries + 1 control)";
 }
 
 TEST_F(FormTest, ResetWritesTheFourRegistrationValuesUnderHklmOnly)
@@ -109,6 +219,8 @@ TEST_F(FormTest, HklmFailureFallsBackToHkcu)
     for (const bool openFails : {true, false}) {
         fakes::FakePlatform fresh;
         fresh.kernel.AddProcess(4, "C:\\WINDOWS\\Explorer.EXE");
+        fresh.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        fresh.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
         if (openFails) {
             fresh.registry.deniedRoots.insert(platform::kHkeyLocalMachine);
         } else {
@@ -137,7 +249,8 @@ TEST_F(FormTest, ClickDuringARunIsIgnored)
     };
     ClickReset();
     EXPECT_GE(clicks, 1);
-    EXPECT_EQ(os.windowing.boxes.size(), 1u);
+    EXPECT_EQ(SuccessBoxes(), 1);
+    EXPECT_EQ(os.launch.launches.size(), 6u);
     EXPECT_EQ(Count("destroy"), 1);
 }
 
@@ -148,7 +261,7 @@ TEST_F(FormTest, CloseBoxDuringARunIsIgnored)
         EXPECT_TRUE(os.windowing.formAlive) << "a half-done reset cannot be abandoned";
     };
     ClickReset();
-    EXPECT_EQ(os.windowing.boxes.size(), 1u);
+    EXPECT_EQ(SuccessBoxes(), 1);
     EXPECT_EQ(Count("destroy"), 1);
     EXPECT_EQ(os.windowing.exitCode, 0);
 }
@@ -185,7 +298,7 @@ TEST_F(FormTest, MissingPlatformFunctionIsReportedAsRunTimeError)
             throw RuntimeError::LibraryNotFound("psapi.dll");
         }
     } noPsapi{os.kernel};
-    const platform::ScopedServices withoutPsapi({&os.kernel, &noPsapi, &os.registry, &os.windowing, nullptr});
+    const platform::ScopedServices withoutPsapi({&os.kernel, &noPsapi, &os.registry, &os.windowing, &os.launch});
     ClickReset();
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].text, "Run-time error '53':\r\n\r\nFile not found: psapi.dll");

@@ -191,6 +191,11 @@ std::int32_t Win32Windowing::MessageBoxA(Handle owner, const std::string& text, 
     return mMessageBoxA(AsWindow(owner), text.c_str(), caption.c_str(), type);
 }
 
+Handle Win32Windowing::GetActiveWindow()
+{
+    return FromHandle(mGetActiveWindow());
+}
+
 void Win32Windowing::DestroyWindow(Handle window)
 {
     if (AsWindow(window) == mForm) {

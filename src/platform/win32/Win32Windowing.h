@@ -20,6 +20,7 @@ public:
     void ProcessPendingEvents() override;
     std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) override;
+    Handle GetActiveWindow() override;
     void DestroyWindow(Handle window) override;
     void PostQuitMessage(int exitCode) override;
     int RunEventLoop() override;
@@ -52,6 +53,7 @@ private:
     SystemFunction<BOOL(WINAPI*)(HWND, LPMSG)> mIsDialogMessageA{mUser32, "IsDialogMessageA"};
     SystemFunction<int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT)> mMessageBoxA{mUser32, "MessageBoxA"};
     SystemFunction<BOOL(WINAPI*)(HWND)> mDestroyWindow{mUser32, "DestroyWindow"};
+    SystemFunction<HWND(WINAPI*)()> mGetActiveWindow{mUser32, "GetActiveWindow"};
     SystemFunction<void(WINAPI*)(int)> mPostQuitMessage{mUser32, "PostQuitMessage"};
     SystemFunction<BOOL(WINAPI*)(HWND, int)> mShowWindow{mUser32, "ShowWindow"};
     SystemFunction<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD)> mAdjustWindowRectEx{mUser32, "AdjustWindowRectEx"};

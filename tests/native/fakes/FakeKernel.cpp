@@ -1,9 +1,41 @@
 #include "fakes/FakeKernel.h"
 
+#include "common/RuntimeError.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace fakes {
+namespace {
+
+std::string Folded(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + 32);
+        }
+    }
+    return text;
+}
+
+// '*' and '?' wildcards, without case, as the find functions take them.
+bool Matches(const std::string& mask, const std::string& name)
+{
+    if (mask.empty()) {
+        return name.empty();
+    }
+    if (mask[0] == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            if (Matches(mask.substr(1), name.substr(skip))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return !name.empty() && (mask[0] == '?' || mask[0] == name[0]) && Matches(mask.substr(1), name.substr(1));
+}
+
+} // namespace
 
 FakeProcess& FakeKernel::AddProcess(std::uint32_t id, std::string path)
 {
@@ -55,7 +87,7 @@ platform::Handle FakeKernel::CreateToolhelp32Snapshot(std::uint32_t flags, std::
     if (snapshotFails || flags != platform::kTh32csSnapProcess) {
         return platform::kInvalidHandleValue;
     }
-    OpenHandle snapshot{OpenHandle::Kind::Snapshot, 0, 0, {}, 0};
+    OpenHandle snapshot{OpenHandle::Kind::Snapshot, 0, 0, {}, 0, {}};
     std::copy_if(processes.begin(), processes.end(), std::back_inserter(snapshot.snapshot),
                  [](const FakeProcess& p) { return !p.terminated; });
     return NewHandle(std::move(snapshot));
@@ -101,7 +133,7 @@ platform::Handle FakeKernel::OpenProcess(std::uint32_t access, bool, std::uint32
     if (process == nullptr || !process->canOpen) {
         return 0;
     }
-    return NewHandle(OpenHandle{OpenHandle::Kind::Process, processId, access, {}, 0});
+    return NewHandle(OpenHandle{OpenHandle::Kind::Process, processId, access, {}, 0, {}});
 }
 
 FakeProcess* FakeKernel::ProcessOf(platform::Handle handle)
@@ -127,7 +159,12 @@ bool FakeKernel::TerminateProcess(platform::Handle process, std::uint32_t exitCo
 
 bool FakeKernel::CloseHandle(platform::Handle handle)
 {
-    return mHandles.erase(handle) == 1;
+    const auto found = mHandles.find(handle);
+    if (found == mHandles.end() || found->second.kind == OpenHandle::Kind::Find) {
+        return false;
+    }
+    mHandles.erase(found);
+    return true;
 }
 
 bool FakeKernel::QueryFullProcessImageNameA(platform::Handle process, std::uint32_t, char* exeName,
@@ -142,19 +179,82 @@ bool FakeKernel::QueryFullProcessImageNameA(platform::Handle process, std::uint3
     return true;
 }
 
-platform::Handle FakeKernel::FindFirstFileA(const std::string&, platform::Win32FindDataA&)
+void FakeKernel::FillFound(const FakeEntry& entry, platform::Win32FindDataA& data)
 {
-    return platform::kInvalidHandleValue;
+    std::memset(&data, 0, sizeof(data));
+    data.dwFileAttributes = entry.attributes;
+    std::memcpy(data.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof(data.cFileName)));
 }
 
-bool FakeKernel::FindNextFileA(platform::Handle, platform::Win32FindDataA&)
+platform::Handle FakeKernel::FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data)
 {
-    return false;
+    findPatterns.push_back(pattern);
+    const std::size_t separator = pattern.find_last_of("\\/");
+    std::string folder = separator == std::string::npos ? std::string() : pattern.substr(0, separator);
+    const std::string mask = Folded(separator == std::string::npos ? pattern : pattern.substr(separator + 1));
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.pop_back();
+    }
+    const auto contents = std::find_if(folders.begin(), folders.end(), [&](const auto& candidate) {
+        return Folded(candidate.first) == Folded(folder);
+    });
+    if (contents == folders.end()) {
+        return platform::kInvalidHandleValue;
+    }
+    OpenHandle search{OpenHandle::Kind::Find, 0, 0, {}, 0, {}};
+    for (const FakeEntry& entry : contents->second) {
+        if (Matches(mask, Folded(entry.name.substr(0, entry.name.find('\0'))))) {
+            search.found.push_back(entry);
+        }
+    }
+    if (search.found.empty()) {
+        return platform::kInvalidHandleValue;
+    }
+    FillFound(search.found[0], data);
+    search.next = 1;
+    return NewHandle(std::move(search));
+}
+
+bool FakeKernel::FindNextFileA(platform::Handle find, platform::Win32FindDataA& data)
+{
+    const auto found = mHandles.find(find);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Find) {
+        return false;
+    }
+    OpenHandle& search = found->second;
+    if (findFailsAfter && search.next >= *findFailsAfter) {
+        throw RuntimeError(5, u"Invalid procedure call or argument");
+    }
+    if (search.next >= search.found.size()) {
+        return false;
+    }
+    FillFound(search.found[search.next++], data);
+    return true;
 }
 
 bool FakeKernel::FindClose(platform::Handle handle)
 {
-    return CloseHandle(handle);
+    const auto found = mHandles.find(handle);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Find) {
+        return false;
+    }
+    mHandles.erase(found);
+    return true;
+}
+
+int FakeKernel::OpenFindCount() const
+{
+    return static_cast<int>(std::count_if(mHandles.begin(), mHandles.end(), [](const auto& handle) {
+        return handle.second.kind == OpenHandle::Kind::Find;
+    }));
+}
+
+void FakeKernel::Sleep(std::uint32_t milliseconds)
+{
+    sleptMilliseconds.push_back(milliseconds);
+    if (journal != nullptr) {
+        journal->push_back("sleep " + std::to_string(milliseconds));
+    }
 }
 
 std::string FakeKernel::WideToAnsi(std::u16string_view text)

@@ -25,6 +25,13 @@ struct FakeProcess {
     bool terminated = false;
 };
 
+// One entry of a fake folder: the name field as raw ANSI bytes (260 of them
+// with no NUL stand for a name that fills the field) and its attributes.
+struct FakeEntry {
+    std::string name;
+    std::uint32_t attributes = 0x20;
+};
+
 // kernel32 in memory: a version source, a process table with NT and 9x
 // behaviour, handle bookkeeping and a code page (Latin-1, '?' for the rest).
 class FakeKernel : public platform::KernelServices {
@@ -61,12 +68,22 @@ public:
     platform::Handle FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data) override;
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
-    void Sleep(std::uint32_t milliseconds) override { sleptMilliseconds.push_back(milliseconds); }
+    void Sleep(std::uint32_t milliseconds) override;
     std::string GetSystemDirectoryA() override { return systemDirectory; }
     std::string WideToAnsi(std::u16string_view text) override;
     std::u16string AnsiToWide(std::string_view ansi) override;
 
+    // Folders by path without the closing separator, compared without case;
+    // their entries are returned in the order given.
+    std::map<std::string, std::vector<FakeEntry>> folders;
+    std::vector<std::string> findPatterns;
+    // FindNextFileA raises this run-time error once this many entries have been returned.
+    std::optional<std::size_t> findFailsAfter;
+    int OpenFindCount() const;
+
     std::vector<std::uint32_t> sleptMilliseconds;
+    // Where pauses are written, beside the other fakes' events; may stay null.
+    std::vector<std::string>* journal = nullptr;
     std::string systemDirectory = "C:\\WINDOWS\\system32";
 
     // The process a handle of OpenProcess stands for, or null.
@@ -74,14 +91,16 @@ public:
 
 private:
     struct OpenHandle {
-        enum class Kind { Process, Snapshot } kind;
+        enum class Kind { Process, Snapshot, Find } kind;
         std::uint32_t processId = 0;
         std::uint32_t access = 0;
         std::vector<FakeProcess> snapshot;
         std::size_t next = 0;
+        std::vector<FakeEntry> found;
     };
 
     bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
+    static void FillFound(const FakeEntry& entry, platform::Win32FindDataA& data);
     platform::Handle NewHandle(OpenHandle handle);
 
     std::map<platform::Handle, OpenHandle> mHandles;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeKernel.h"
+#include "fakes/FakeLaunch.h"
 #include "fakes/FakeProcessStatus.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeWindowing.h"
@@ -9,12 +10,21 @@
 namespace fakes {
 
 // Every fake family, installed as the platform for the object's lifetime.
+// Pauses and launches go to the windowing log, so that one list holds every
+// event in its order.
 struct FakePlatform {
+    FakePlatform()
+    {
+        kernel.journal = &windowing.log;
+        launch.journal = &windowing.log;
+    }
+
     FakeKernel kernel;
     FakeProcessStatus processStatus{kernel};
     FakeRegistry registry;
     FakeWindowing windowing;
-    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, nullptr}};
+    FakeLaunch launch;
+    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch}};
 };
 
 } // namespace fakes

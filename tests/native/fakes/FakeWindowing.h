@@ -40,6 +40,7 @@ public:
     void ProcessPendingEvents() override;
     std::int32_t MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) override;
+    platform::Handle GetActiveWindow() override { return formAlive ? kForm : 0; }
     void DestroyWindow(platform::Handle window) override;
     void PostQuitMessage(int code) override;
     int RunEventLoop() override { return exitCode; }

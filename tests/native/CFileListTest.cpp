@@ -1,0 +1,132 @@
+#include "files/CFileList.h"
+#include "fakes/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::uint32_t kNormal = 0x80;
+constexpr std::uint32_t kArchive = 0x20;
+constexpr std::uint32_t kReadOnly = 0x1;
+constexpr std::uint32_t kHidden = 0x2;
+constexpr std::uint32_t kSystem = 0x4;
+constexpr std::uint32_t kDirectory = 0x10;
+
+class FileListTest : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_EQ(os.kernel.OpenFindCount(), 0) << "a search was left open"; }
+
+    std::vector<Text> Names() const
+    {
+        std::vector<Text> names;
+        for (std::int32_t i = 1; i <= files.FileCount(); ++i) {
+            names.push_back(files.FileName(i));
+        }
+        return names;
+    }
+
+    fakes::FakePlatform os;
+    CFileList files;
+};
+
+TEST_F(FileListTest, NewListIsEmptyWithTheAllFilesMask)
+{
+    EXPECT_EQ(files.FileNameMask(), u"*.*");
+    EXPECT_EQ(files.FolderName(), u"");
+    EXPECT_EQ(files.FileCount(), 0);
+    EXPECT_EQ(files.FileName(1), u"");
+}
+
+TEST_F(FileListTest, FolderGetsOneClosingSeparatorAndThePatternADoubledOne)
+{
+    files.FileNameMask(u"*.dll");
+    files.FolderName(u"C:\\Data");
+    EXPECT_EQ(files.FolderName(), u"C:\\Data\\");
+    files.FolderName(u"C:\\Data\\");
+    EXPECT_EQ(files.FolderName(), u"C:\\Data\\");
+    files.FolderName(u"C:/Data/");
+    EXPECT_EQ(files.FolderName(), u"C:/Data/");
+    files.FolderName(u"");
+    EXPECT_EQ(files.FolderName(), u"\\");
+    EXPECT_EQ(os.kernel.findPatterns, (std::vector<std::string>{"C:\\Data\\\\*.dll", "C:\\Data\\\\*.dll",
+                                                                  "C:/Data/\\*.dll", "\\\\*.dll"}));
+}
+
+TEST_F(FileListTest, OnlyPlainFilesAreListedInPlatformOrder)
+{
+    os.kernel.folders["C:\\Addin"] = {
+        {".", kDirectory},         {"..", kDirectory},       {"z.dll", kArchive},  {"b.dll", kHidden},
+        {"c.dll", kSystem},        {"d.dll", kDirectory},    {"a.dll", kNormal},   {"r.dll", kReadOnly | kArchive},
+        {"e.dll", kHidden | kSystem}, {"notes.txt", kArchive},
+    };
+    files.FileNameMask(u"*.dll");
+    files.FolderName(u"C:\\Addin");
+    EXPECT_EQ(Names(), (std::vector<Text>{u"z.dll", u"a.dll", u"r.dll"}));
+    EXPECT_TRUE(os.windowing.boxes.empty());
+}
+
+TEST_F(FileListTest, EveryScanAppendsAndAMaskSetLaterChangesNothing)
+{
+    os.kernel.folders["C:\\One"] = {{"a.dll", kArchive}};
+    os.kernel.folders["C:\\Two"] = {{"b.dll", kArchive}, {"c.ocx", kArchive}};
+    files.FileNameMask(u"*.dll");
+    files.FolderName(u"C:\\One");
+    files.FolderName(u"C:\\One");
+    files.FolderName(u"C:\\Two");
+    files.FileNameMask(u"*.ocx");
+    EXPECT_EQ(Names(), (std::vector<Text>{u"a.dll", u"a.dll", u"b.dll"}));
+    EXPECT_EQ(files.FolderName(), u"C:\\Two\\");
+}
+
+TEST_F(FileListTest, MissingFolderAndNoMatchGiveAnEmptyListWithoutMessage)
+{
+    os.kernel.folders["C:\\Empty"] = {{"readme.txt", kArchive}};
+    files.FileNameMask(u"*.dll");
+    files.FolderName(u"C:\\Nowhere");
+    files.FolderName(u"C:\\Empty");
+    EXPECT_EQ(files.FileCount(), 0);
+    EXPECT_TRUE(os.windowing.boxes.empty());
+}
+
+TEST_F(FileListTest, FileNameOutsideTheListIsEmptyOrOutOfRange)
+{
+    os.kernel.folders["C:\\A"] = {{"a.dll", kArchive}, {"b.dll", kArchive}};
+    files.FolderName(u"C:\\A");
+    EXPECT_EQ(files.FileName(2), u"b.dll");
+    EXPECT_EQ(files.FileName(3), u"");
+    for (const std::int32_t index : {0, -1}) {
+        try {
+            files.FileName(index);
+            ADD_FAILURE() << "no error for " << index;
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.Number(), 9);
+        }
+    }
+}
+
+TEST_F(FileListTest, NamesAreTrimmedAtTheirNulOrTakenWhole)
+{
+    const std::string full = std::string(256, 'n') + ".dll";
+    os.kernel.folders["C:\\A"] = {
+        {full, kArchive},
+        {std::string("a.dll\0old-name.dll", 18), kArchive},
+        {"caf\xE9 et th\xE9.v1.dll", kArchive},
+    };
+    files.FolderName(u"C:\\A");
+    EXPECT_EQ(Names(), (std::vector<Text>{TextOfAscii(full), u"a.dll", u"caf\u00E9 et th\u00E9.v1.dll"}));
+}
+
+TEST_F(FileListTest, ErrorMidScanIsShownOnceAndKeepsTheNamesSoFar)
+{
+    os.kernel.folders["C:\\A"] = {{"a.dll", kArchive}, {"b.dll", kArchive}, {"c.dll", kArchive}};
+    os.kernel.findFailsAfter = 2;
+    files.FolderName(u"C:\\A");
+    EXPECT_EQ(Names(), (std::vector<Text>{u"a.dll", u"b.dll"}));
+    EXPECT_EQ(files.FolderName(), u"C:\\A\\") << "stored also after an error";
+    ASSERT_EQ(os.windowing.boxes.size(), 1u);
+    EXPECT_EQ(os.windowing.boxes[0].text, "Error occurred.  Reason: Invalid procedure call or argument");
+    EXPECT_EQ(os.windowing.boxes[0].caption, "FileList.ProcessFolder");
+    EXPECT_EQ(os.windowing.boxes[0].type, 0u);
+}
+
+} // namespace
