@@ -39,10 +39,18 @@ win_reg add "$demo_key" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
 win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f /reg:32 >/dev/null
 win_reg add "$demo_key" /v SyncMinutes /t REG_DWORD /d 15 /f /reg:32 >/dev/null
 win_reg add "$demo_key\\Profiles\\Default" /v Colour /t REG_SZ /d blue /f /reg:32 >/dev/null
+# The add-in's folder, with copies of the test COM server that record each call.
+ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
+seed_components KROutlook.dll KRCalendar.dll KRGrid.ocx
+forget_calls
+echo "run: add-in folder C:\Program Files (x86)\Common Files\Kestrin Software holds: $(ls "$ADDIN_DIR" | tr '\n' ' ')"
 echo "run: registration before the reset ($demo_key, 32-bit view):"
 addin_values HKLM | sed 's/^/    /'
 
 show_after() {
+    wait_for_calls 6
+    echo "run: registration calls the components saw, in order:"
+    calls | sed 's/^/    /'
     echo "run: registration after the reset:"
     addin_values HKLM | sed 's/^/    /'
 }

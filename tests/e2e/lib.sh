@@ -80,7 +80,7 @@ set_tool_version() {
 # Starts the tool; its Windows exit code ends up in $TOOL_EXIT_FILE.
 start_tool() {
     TOOL_EXIT_FILE=$(mktemp "$E2E_WORK/exit.XXXXXX")
-    ( cd "$TOOL_DIR" && wine "$TOOL_WIN" >/dev/null 2>&1; echo $? >"$TOOL_EXIT_FILE" ) &
+    ( cd "${TOOL_CWD:-$TOOL_DIR}" && wine "$TOOL_WIN" >/dev/null 2>&1; echo $? >"$TOOL_EXIT_FILE" ) &
     TOOL_PID=$!
     probe wait-window "$TITLE" 20000 >/dev/null || { log "the tool's window did not appear"; return 1; }
 }
@@ -164,3 +164,33 @@ reset_once() {
     probe wait-gone "$TITLE" 10000 >/dev/null
     expect_eq 0 "$(tool_exit_code)" "exit code of the reset"
 }
+
+ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
+
+# Fills the add-in folder with copies of the test COM server under the given names.
+seed_components() {
+    rm -rf "$ADDIN_DIR"
+    mkdir -p "$ADDIN_DIR"
+    local name
+    for name in "$@"; do cp "$WINDOWS_BUILD/tests/comserver.dll" "$ADDIN_DIR/$name"; done
+}
+
+forget_calls() { win_reg delete 'HKCU\Software\KestrinTest' /f /reg:32 >/dev/null || true; }
+
+call_count() {
+    win_reg query 'HKCU\Software\KestrinTest\Calls' /v Count /reg:32 | sed -n 's/.*REG_DWORD    0x//p' | { read -r hex && echo $((16#$hex)) || echo 0; }
+}
+
+# The registration calls the components saw, in order: "register NAME" or "unregister NAME".
+calls() {
+    win_reg query 'HKCU\Software\KestrinTest\Calls' /reg:32 | sed -n 's/^    \([0-9]\{4\}\)    REG_SZ    \(.*\)$/\1 \2/p' | LC_ALL=C sort | cut -d' ' -f2-
+}
+
+# regsvr32 runs on its own after the tool: wait for the last calls to land.
+wait_for_calls() {
+    local expected=$1 waited=0
+    while [ "$(call_count)" -lt "$expected" ] && [ $waited -lt 100 ]; do sleep 0.2; waited=$((waited + 1)); done
+    sleep 1
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }

@@ -74,6 +74,7 @@ test_refuses_while_64bit_outlook_runs() {
 }
 
 test_reset_without_outlook_ends_with_success_box() {
+    seed_components KROutlook.dll
     local version
     for version in "" win98 winxp; do
         set_tool_version "$version"

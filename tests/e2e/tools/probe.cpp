@@ -236,12 +236,12 @@ int Sample(const std::string& title, int controlId, DWORD timeoutMs)
     }
     const DWORD start = ::GetTickCount();
     std::string last;
+    HWND control = ::GetDlgItem(form, controlId);
+    // GetWindowText reads another process's text without waiting for its
+    // thread, which sleeps between files.
     while (::IsWindow(form) && ::GetTickCount() - start < timeoutMs) {
-        char text[4096] = {};
-        DWORD_PTR length = 0;
-        if (::SendMessageTimeoutA(::GetDlgItem(form, controlId), WM_GETTEXT, sizeof(text),
-                                  reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 200, &length) != 0 &&
-            last != text) {
+        const std::string text = TextOf(control);
+        if (text != last) {
             last = text;
             std::printf("text=%s\n", Escaped(last).c_str());
             std::fflush(stdout);

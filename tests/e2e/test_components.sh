@@ -1,0 +1,101 @@
+# Component re-registration with Wine's real regsvr32.
+
+MISSING_LIBRARY='Warning: File KROutlook.dll has not been found.  Please contact support@kestrinsoftware.com about this problem.\r\nContinuing anyway...'
+
+test_reset_reregisters_every_listed_component() {
+    forget_addin
+    forget_calls
+    seed_components KROutlook.dll "Engine Helper.dll" "Grid Control.ocx" Calendar.ocx Hidden.dll System.dll readme.txt
+    mkdir -p "$ADDIN_DIR/Folder.dll"
+    wine attrib +h 'C:\Program Files (x86)\Common Files\Kestrin Software\Hidden.dll' >/dev/null 2>&1
+    wine attrib +s 'C:\Program Files (x86)\Common Files\Kestrin Software\System.dll' >/dev/null 2>&1
+
+    start_tool
+    probe sample "$TITLE" 103 60000 >"$E2E_WORK/progress.txt" &
+    local sampler=$! waited=0
+    until grep -q '^text=Progress' "$E2E_WORK/progress.txt" || [ $waited -gt 100 ]; do sleep 0.1; waited=$((waited + 1)); done
+    local clicked; clicked=$(now_ms)
+    probe click "$TITLE" "&Reset" >/dev/null
+    local box; box=$(probe read-box "$TITLE" 60000)
+    local finished; finished=$(now_ms)
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$box" "no other box before it"
+    probe dismiss-box "$TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    expect_eq 0 "$(tool_exit_code)"
+    wait "$sampler" || true
+    wait_for_calls 8
+
+    local seen; seen=$(calls)
+    check_call_order "$seen" KROutlook.dll "Engine Helper.dll" "Grid Control.ocx" Calendar.ocx
+
+    local progress; progress=$(cat "$E2E_WORK/progress.txt")
+    local text
+    for text in "Unregistering files..." "Unregistering KROutlook.dll" \
+        "Unregistering Engine Helper.dll" "Unregistering Grid Control.ocx" "Registering files..." \
+        "Registering Calendar.ocx" "$SUCCESS"; do
+        expect_line "text=$text" "$progress"
+    done
+
+    local elapsed=$((finished - clicked)) pauses=8000
+    log "reset of 4 files: ${elapsed} ms from the click to the success box, overhead $((elapsed - pauses)) ms beyond the pauses"
+    echo "files=4 elapsed_ms=$elapsed pauses_ms=$pauses overhead_ms=$((elapsed - pauses))" >"$E2E_WORK/reset-timing.txt"
+    [ "$elapsed" -ge "$pauses" ] || { log "the pauses were not kept"; return 1; }
+    [ "$elapsed" -lt $((pauses + 4000)) ] || { log "too slow beyond the pauses"; return 1; }
+    forget_addin
+}
+
+# Checks the calls against the order of a reset: every file unregistered, then
+# every file registered, each step taking libraries before controls and the
+# files in the same (Wine's listing) order.
+check_call_order() {
+    local seen=$1; shift
+    local -a unreg reg
+    mapfile -t unreg < <(sed -n 's/^unregister //p' <<<"$seen")
+    mapfile -t reg < <(sed -n 's/^register //p' <<<"$seen")
+    local unreg_then_reg; unreg_then_reg=$(printf 'unregister %s\n' "${unreg[@]}"; printf 'register %s\n' "${reg[@]}")
+    expect_eq "$unreg_then_reg" "$seen" "all unregistrations before the registrations"
+    expect_eq "$(printf '%s\n' "${unreg[@]}")" "$(printf '%s\n' "${reg[@]}")" "both steps in one order"
+    expect_eq "$(printf '%s\n' "${unreg[@]}" | grep '\.dll$'; printf '%s\n' "${unreg[@]}" | grep '\.ocx$')" \
+        "$(printf '%s\n' "${unreg[@]}")" "libraries before controls"
+    expect_eq "$(printf '%s\n' "$@" | LC_ALL=C sort)" "$(printf '%s\n' "${unreg[@]}" | LC_ALL=C sort)" "the listed files"
+}
+
+test_missing_main_library_is_warned_once_and_the_run_goes_on() {
+    forget_calls
+    seed_components Engine.dll Grid.ocx
+    local boxes; boxes=$(reset_once)
+    expect_eq "box title=$TITLE text=$MISSING_LIBRARY buttons=OK icon=no owner=$TITLE
+box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$boxes"
+    wait_for_calls 4
+    expect_eq 4 "$(call_count)"
+    forget_addin
+}
+
+test_missing_folder_warns_then_succeeds() {
+    forget_calls
+    rm -rf "$ADDIN_DIR"
+    local boxes; boxes=$(reset_once)
+    expect_eq "box title=$TITLE text=$MISSING_LIBRARY buttons=OK icon=no owner=$TITLE
+box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$boxes"
+    expect_eq 0 "$(call_count)"
+    forget_addin
+}
+
+test_planted_regsvr32_is_never_run() {
+    forget_calls
+    seed_components KROutlook.dll
+    cp "$WINDOWS_BUILD/tests/planted.exe" "$TOOL_DIR/regsvr32.exe"
+    local downloads="$WINEPREFIX/drive_c/users/Downloads"
+    mkdir -p "$downloads"
+    cp "$WINDOWS_BUILD/tests/planted.exe" "$downloads/regsvr32.exe"
+    TOOL_CWD="$downloads" reset_once >/dev/null
+    wait_for_calls 2
+    rm -f "$TOOL_DIR/regsvr32.exe"
+    if win_reg query 'HKCU\Software\KestrinTest' /v Planted /reg:32 >/dev/null; then
+        log "a planted regsvr32.exe ran"
+        return 1
+    fi
+    expect_eq "unregister KROutlook.dll
+register KROutlook.dll" "$(calls)"
+    forget_addin
+}

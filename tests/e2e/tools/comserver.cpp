@@ -1,0 +1,64 @@
+// Test-only COM server: its registration entry points record each call
+// (action and file name, in order) under HKCU\Software\KestrinTest\Calls,
+// where the end-to-end tests read them back. Copies of this one DLL stand for
+// every component of the add-in.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+HINSTANCE gModule = nullptr;
+
+void Record(const char* action)
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(gModule, path, MAX_PATH);
+    const char* slash = std::strrchr(path, '\\');
+    const char* name = slash ? slash + 1 : path;
+
+    // regsvr32 runs of several files may overlap: one writer at a time.
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, "KestrinTestCalls");
+    ::WaitForSingleObject(mutex, 10000);
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KestrinTest\\Calls", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &key, nullptr) == ERROR_SUCCESS) {
+        DWORD count = 0;
+        DWORD size = sizeof(count);
+        ::RegQueryValueExA(key, "Count", nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
+        ++count;
+        char valueName[16];
+        std::snprintf(valueName, sizeof(valueName), "%04lu", static_cast<unsigned long>(count));
+        char call[MAX_PATH + 32];
+        std::snprintf(call, sizeof(call), "%s %s", action, name);
+        ::RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(call),
+                         static_cast<DWORD>(std::strlen(call) + 1));
+        ::RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof(count));
+        ::RegCloseKey(key);
+    }
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        gModule = module;
+    }
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
+{
+    Record("register");
+    return S_OK;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer()
+{
+    Record("unregister");
+    return S_OK;
+}
