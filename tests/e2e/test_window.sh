@@ -107,3 +107,22 @@ test_exe_imports_only_system_dlls_and_no_process_functions() {
     [ -n "$names" ] || { log "no imported names read"; return 1; }
     expect_no_match '^(K32|CreateToolhelp32Snapshot$|Process32|Module32|Thread32|QueryFullProcessImageName|EnumProcess|GetModuleFileNameEx)' "$names"
 }
+
+test_exe_is_small_and_carries_its_manifest_and_version() {
+    local exe="$WINDOWS_BUILD/AddinsReset.exe"
+    local size; size=$(stat -c %s "$exe")
+    [ "$size" -le 262144 ] || { log "AddinsReset.exe is $size bytes, over 256 KiB"; return 1; }
+    grep -qa 'requestedExecutionLevel level="highestAvailable"' "$exe"
+    grep -qa 'Microsoft.Windows.Common-Controls' "$exe"
+    grep -qa '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>' "$exe"
+    local id
+    for id in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
+        4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+        grep -qa "$id" "$exe" || { log "supportedOS $id missing"; return 1; }
+    done
+    # Version strings are UTF-16 in the resource.
+    local wide; wide=$(LC_ALL=C tr -d '\000' <"$exe")
+    grep -qa 'CompanyNameKestrin Software' <<<"$wide"
+    grep -qa 'FileDescriptionKestrin Software Add-Ins Reset' <<<"$wide"
+    grep -qa 'FileVersion1.0.0.0' <<<"$wide"
+}
