@@ -126,3 +126,18 @@ test_exe_is_small_and_carries_its_manifest_and_version() {
     grep -qa 'FileDescriptionKestrin Software Add-Ins Reset' <<<"$wide"
     grep -qa 'FileVersion1.0.0.0' <<<"$wide"
 }
+
+# The same layout at 120 DPI: twips are converted by the screen's real DPI.
+test_window_layout_follows_the_screen_dpi() {
+    win_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null
+    local d
+    start_tool
+    d=$(probe describe "$TITLE")
+    probe close "$TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    win_reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null
+    expect_line "dpi=120" "$d"
+    DPI=120
+    expect_line "client=$(px 6390)x$(px 2550)" "$d"
+    expect_line "control id=102 class=Button rect=$(px 2235),$(px 1395),$(px 1650),$(px 390) text=&Reset" "$d"
+}
