@@ -1,7 +1,7 @@
 #include "app/frmMain.h"
 
-#include "platform/Platform.h"
 #include "files/CFileList.h"
+#include "platform/Platform.h"
 #include "process/CProcessList.h"
 #include "registry/CRegistry.h"
 
@@ -51,11 +51,12 @@ platform::FormLayout frmMain::Layout()
         .fontWeight = 400,
         .fontCharset = 0,
         .iconResource = kIconResource,
-        .controls = {
-            {kLabel1, ControlKind::Label, ToAnsi(kExplanation), 405, 240, 5625, 810},
-            {kCmdReset, ControlKind::PushButton, ToAnsi(u"&Reset"), 2235, 1395, 1650, 390},
-            {kLblProgress, ControlKind::Label, ToAnsi(u"Progress"), 465, 2100, 4530, 210},
-        },
+        .controls =
+            {
+                {kLabel1, ControlKind::Label, ToAnsi(kExplanation), 405, 240, 5625, 810},
+                {kCmdReset, ControlKind::PushButton, ToAnsi(u"&Reset"), 2235, 1395, 1650, 390},
+                {kLblProgress, ControlKind::Label, ToAnsi(u"Progress"), 465, 2100, 4530, 210},
+            },
     };
 }
 

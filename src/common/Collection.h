@@ -24,10 +24,7 @@ public:
 
     std::int32_t Count() const noexcept { return static_cast<std::int32_t>(mItems.size()); }
 
-    void Remove(std::int32_t position)
-    {
-        mItems.erase(mItems.begin() + static_cast<std::ptrdiff_t>(Offset(position)));
-    }
+    void Remove(std::int32_t position) { mItems.erase(mItems.begin() + static_cast<std::ptrdiff_t>(Offset(position))); }
 
 private:
     std::size_t Offset(std::int32_t position) const

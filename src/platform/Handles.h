@@ -27,4 +27,3 @@ struct FindHandleTraits {
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
 
 } // namespace platform
-

@@ -14,8 +14,7 @@ public:
     virtual bool EnumProcesses(std::uint32_t* processIds, std::uint32_t bytes, std::uint32_t& bytesNeeded) = 0;
     virtual bool EnumProcessModules(Handle process, Handle* modules, std::uint32_t bytes,
                                     std::uint32_t& bytesNeeded) = 0;
-    virtual std::uint32_t GetModuleFileNameExA(Handle process, Handle module, char* fileName,
-                                               std::uint32_t size) = 0;
+    virtual std::uint32_t GetModuleFileNameExA(Handle process, Handle module, char* fileName, std::uint32_t size) = 0;
 };
 
 } // namespace platform

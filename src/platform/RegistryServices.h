@@ -16,9 +16,8 @@ public:
     virtual ~RegistryServices() = default;
 
     virtual std::int32_t RegCreateKeyExA(Handle root, const std::string& subKey, std::uint32_t reserved,
-                                         const std::string& keyClass, std::uint32_t options,
-                                         std::uint32_t samDesired, Handle& result,
-                                         std::uint32_t& disposition) = 0;
+                                         const std::string& keyClass, std::uint32_t options, std::uint32_t samDesired,
+                                         Handle& result, std::uint32_t& disposition) = 0;
     virtual std::int32_t RegSetValueExA(Handle key, const std::string& valueName, std::uint32_t reserved,
                                         std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes) = 0;
     // data may be null to learn the type and the size only.

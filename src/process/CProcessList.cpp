@@ -148,7 +148,7 @@ Long CProcessList::ListProcessesNT(Collection<Text>& names)
         std::array<platform::Handle, kModuleBufferBytes> modules{};
         std::uint32_t modulesNeeded = 0;
         if (platform::ProcessStatus().EnumProcessModules(process.Get(), modules.data(), kModuleBufferBytes,
-                                                        modulesNeeded)) {
+                                                         modulesNeeded)) {
             std::array<char, kModuleFileNameChars> fileName;
             fileName.fill(' ');
             const std::uint32_t copied = platform::ProcessStatus().GetModuleFileNameExA(

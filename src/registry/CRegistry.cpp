@@ -67,9 +67,9 @@ std::int32_t NumberOfText(const Text& text)
         }
         if (fraction < i) {
             const char16_t first = text[fraction];
-            const bool restNonZero = std::any_of(text.begin() + static_cast<std::ptrdiff_t>(fraction) + 1,
-                                                 text.begin() + static_cast<std::ptrdiff_t>(i),
-                                                 [](char16_t c) { return c != u'0'; });
+            const bool restNonZero =
+                std::any_of(text.begin() + static_cast<std::ptrdiff_t>(fraction) + 1,
+                            text.begin() + static_cast<std::ptrdiff_t>(i), [](char16_t c) { return c != u'0'; });
             if (first > u'5' || (first == u'5' && (restNonZero || magnitude % 2 == 1))) {
                 ++magnitude;
             }
@@ -225,8 +225,8 @@ Long CRegistry::QueryValue(platform::Handle key, const Text& name, Value& value)
             // One spare byte, so that a value stored with no bytes still has a buffer.
             std::vector<char> buffer(static_cast<std::size_t>(bytes) + 1, '\0');
             std::uint32_t read = bytes;
-            status = registry.RegQueryValueExA(key, ansiName, type, reinterpret_cast<std::uint8_t*>(buffer.data()),
-                                               read);
+            status =
+                registry.RegQueryValueExA(key, ansiName, type, reinterpret_cast<std::uint8_t*>(buffer.data()), read);
             if (status != 0) {
                 value = std::monostate();
             } else {

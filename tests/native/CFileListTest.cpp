@@ -48,16 +48,23 @@ TEST_F(FileListTest, FolderGetsOneClosingSeparatorAndThePatternADoubledOne)
     EXPECT_EQ(files.FolderName(), u"C:/Data/");
     files.FolderName(u"");
     EXPECT_EQ(files.FolderName(), u"\\");
-    EXPECT_EQ(os.kernel.findPatterns, (std::vector<std::string>{"C:\\Data\\\\*.dll", "C:\\Data\\\\*.dll",
-                                                                  "C:/Data/\\*.dll", "\\\\*.dll"}));
+    EXPECT_EQ(os.kernel.findPatterns,
+              (std::vector<std::string>{"C:\\Data\\\\*.dll", "C:\\Data\\\\*.dll", "C:/Data/\\*.dll", "\\\\*.dll"}));
 }
 
 TEST_F(FileListTest, OnlyPlainFilesAreListedInPlatformOrder)
 {
     os.kernel.folders["C:\\Addin"] = {
-        {".", kDirectory},         {"..", kDirectory},       {"z.dll", kArchive},  {"b.dll", kHidden},
-        {"c.dll", kSystem},        {"d.dll", kDirectory},    {"a.dll", kNormal},   {"r.dll", kReadOnly | kArchive},
-        {"e.dll", kHidden | kSystem}, {"notes.txt", kArchive},
+        {".", kDirectory},
+        {"..", kDirectory},
+        {"z.dll", kArchive},
+        {"b.dll", kHidden},
+        {"c.dll", kSystem},
+        {"d.dll", kDirectory},
+        {"a.dll", kNormal},
+        {"r.dll", kReadOnly | kArchive},
+        {"e.dll", kHidden | kSystem},
+        {"notes.txt", kArchive},
     };
     files.FileNameMask(u"*.dll");
     files.FolderName(u"C:\\Addin");

@@ -1,5 +1,5 @@
-#include "fakes/FakePlatform.h"
 #include "process/CProcessList.h"
+#include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,8 @@ protected:
 
     int TerminationOpens() const
     {
-        return static_cast<int>(std::count(os.kernel.openAccesses.begin(), os.kernel.openAccesses.end(),
-                                           platform::kProcessAllAccess));
+        return static_cast<int>(
+            std::count(os.kernel.openAccesses.begin(), os.kernel.openAccesses.end(), platform::kProcessAllAccess));
     }
 
     fakes::FakePlatform os;
@@ -150,8 +150,7 @@ TEST_F(ProcessListTest, NTListingFindsA64BitProcessByItsImageName)
 {
     UseNT();
     os.kernel.AddProcess(4, "C:\\WINDOWS\\Explorer.EXE");
-    os.kernel.AddProcess(8, "C:\\Program Files\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE").canListModules =
-        false;
+    os.kernel.AddProcess(8, "C:\\Program Files\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE").canListModules = false;
     EXPECT_EQ(processes.IsProcessRunning(u"outlook.exe"), True);
     EXPECT_EQ(processes.ProcessCount(), 1);
     EXPECT_EQ(processes.ForceProcessTermination(u"outlook.exe"), True);

@@ -1,5 +1,5 @@
-#include "fakes/FakePlatform.h"
 #include "registry/CRegistry.h"
+#include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -180,7 +180,9 @@ TEST_F(RegistryTest, SecondReadFailuresAndValuesThatChangeSize)
     os.registry.SetDword(kHklm, kPath, "Number", 8);
     Opened();
 
-    os.registry.betweenReads = [](fakes::FakeValue& value) { value.data = Bytes(std::string_view("much longer\0", 12)); };
+    os.registry.betweenReads = [](fakes::FakeValue& value) {
+        value.data = Bytes(std::string_view("much longer\0", 12));
+    };
     EXPECT_EQ(key.GetString(u"Name", u"d"), u"") << "ERROR_MORE_DATA on the second read: empty, not the default";
 
     os.registry.betweenReads = [](fakes::FakeValue& value) { value.data = {'a', 0}; };
@@ -197,7 +199,10 @@ TEST_F(RegistryTest, HugeValuesAndNonAsciiNames)
     std::vector<std::uint8_t> huge(1 << 20, 'x');
     huge.push_back(0);
     os.registry.SetValue(kHklm, kPath, "Huge", 1, huge);
-    os.registry.SetText(kHklm, kPath, "Gr\xFC\xDF" "e", "hallo");
+    os.registry.SetText(kHklm, kPath,
+                        "Gr\xFC\xDF"
+                        "e",
+                        "hallo");
     Opened();
     EXPECT_EQ(key.GetString(u"Huge", u"").size(), 1u << 20);
     EXPECT_EQ(key.GetString(u"Gr\u00FC\u00DFe", u""), u"hallo");

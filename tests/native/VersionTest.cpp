@@ -31,9 +31,9 @@ TEST_P(VersionFlags, FollowThePlatformAndVersionNumbers)
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, VersionFlags,
-                         ::testing::Values(VersionCase{1, 4, 0, false, false},  // 95
-                                           VersionCase{1, 4, 10, true, false},  // 98
-                                           VersionCase{1, 4, 90, true, false},  // Me
+                         ::testing::Values(VersionCase{1, 4, 0, false, false}, // 95
+                                           VersionCase{1, 4, 10, true, false}, // 98
+                                           VersionCase{1, 4, 90, true, false}, // Me
                                            VersionCase{1, 3, 10, false, false},
                                            VersionCase{2, 5, 0, false, false},  // 2000
                                            VersionCase{2, 5, 1, false, true},   // XP
@@ -41,8 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, VersionFlags,
                                            VersionCase{2, 6, 0, false, false},  // Vista
                                            VersionCase{2, 4, 0, false, false},  // NT 4
                                            VersionCase{2, 10, 0, false, false}, // 10 and 11
-                                           VersionCase{1, 5, 1, true, false},
-                                           VersionCase{3, 5, 1, false, false}));
+                                           VersionCase{1, 5, 1, true, false}, VersionCase{3, 5, 1, false, false}));
 
 TEST(Version, FlagsQueryThePlatformOnceOnAFreshObject)
 {

@@ -15,8 +15,7 @@ public:
     bool TerminateProcess(Handle process, std::uint32_t exitCode) override;
     bool CloseHandle(Handle handle) override;
     bool HasQueryFullProcessImageNameA() override;
-    bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName,
-                                    std::uint32_t& size) override;
+    bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName, std::uint32_t& size) override;
     Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) override;
     bool FindNextFileA(Handle find, Win32FindDataA& data) override;
     bool FindClose(Handle find) override;
@@ -43,8 +42,8 @@ private:
     SystemFunction<UINT(WINAPI*)(LPSTR, UINT)> mGetSystemDirectoryA{mKernel32, "GetSystemDirectoryA"};
     SystemFunction<int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL)> mWideCharToMultiByte{
         mKernel32, "WideCharToMultiByte"};
-    SystemFunction<int(WINAPI*)(UINT, DWORD, LPCCH, int, LPWSTR, int)> mMultiByteToWideChar{
-        mKernel32, "MultiByteToWideChar"};
+    SystemFunction<int(WINAPI*)(UINT, DWORD, LPCCH, int, LPWSTR, int)> mMultiByteToWideChar{mKernel32,
+                                                                                            "MultiByteToWideChar"};
 };
 
 } // namespace platform::win32

@@ -12,8 +12,7 @@ public:
 
 private:
     SystemLibrary mKernel32{"kernel32.dll"};
-    SystemFunction<DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD)> mGetEnvironmentVariableA{mKernel32,
-                                                                                  "GetEnvironmentVariableA"};
+    SystemFunction<DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD)> mGetEnvironmentVariableA{mKernel32, "GetEnvironmentVariableA"};
     SystemFunction<BOOL(WINAPI*)(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
                                  LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION)>
         mCreateProcessA{mKernel32, "CreateProcessA"};

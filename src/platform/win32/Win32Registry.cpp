@@ -52,8 +52,7 @@ std::int32_t Win32Registry::RegEnumKeyExA(Handle key, std::uint32_t index, char*
     DWORD nameSize = nameChars;
     DWORD classSize = classChars;
     FILETIME written{};
-    const LONG status =
-        mRegEnumKeyExA(AsKey(key), index, name, &nameSize, nullptr, keyClass, &classSize, &written);
+    const LONG status = mRegEnumKeyExA(AsKey(key), index, name, &nameSize, nullptr, keyClass, &classSize, &written);
     nameChars = nameSize;
     classChars = classSize;
     lastWriteTime = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;

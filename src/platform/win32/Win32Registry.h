@@ -23,7 +23,7 @@ private:
     SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)>
         mRegCreateKeyExA{mAdvapi32, "RegCreateKeyExA"};
     SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)> mRegSetValueExA{mAdvapi32,
-                                                                                               "RegSetValueExA"};
+                                                                                                  "RegSetValueExA"};
     SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)> mRegQueryValueExA{
         mAdvapi32, "RegQueryValueExA"};
     SystemFunction<LONG(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME)> mRegEnumKeyExA{

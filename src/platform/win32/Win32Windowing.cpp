@@ -65,8 +65,7 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
     mEvents = &events;
     sFormOwner = this;
     mForm = mCreateWindowExA(0, kFormClass, layout.title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                             nullptr);
+                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (mForm == nullptr) {
         throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create the main window");
     }
@@ -86,8 +85,8 @@ void Win32Windowing::RegisterFormClass(HINSTANCE instance, int iconResource)
     formClass.lpfnWndProc = &Win32Windowing::FormProc;
     formClass.hInstance = instance;
     const LPCSTR icon = MAKEINTRESOURCEA(iconResource);
-    formClass.hIcon = static_cast<HICON>(mLoadImageA(instance, icon, IMAGE_ICON, mGetSystemMetrics(SM_CXICON),
-                                                     mGetSystemMetrics(SM_CYICON), LR_SHARED));
+    formClass.hIcon = static_cast<HICON>(
+        mLoadImageA(instance, icon, IMAGE_ICON, mGetSystemMetrics(SM_CXICON), mGetSystemMetrics(SM_CYICON), LR_SHARED));
     formClass.hIconSm = static_cast<HICON>(mLoadImageA(instance, icon, IMAGE_ICON, mGetSystemMetrics(SM_CXSMICON),
                                                        mGetSystemMetrics(SM_CYSMICON), LR_SHARED));
     formClass.hCursor = static_cast<HCURSOR>(
@@ -101,8 +100,9 @@ void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlL
 {
     const bool button = control.kind == ControlKind::PushButton;
     // File names may hold '&'; only the button's caption carries an access key.
-    const DWORD style = WS_CHILD | WS_VISIBLE |
-                        (button ? static_cast<DWORD>(WS_TABSTOP | BS_PUSHBUTTON) : static_cast<DWORD>(SS_LEFT | SS_NOPREFIX));
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE |
+        (button ? static_cast<DWORD>(WS_TABSTOP | BS_PUSHBUTTON) : static_cast<DWORD>(SS_LEFT | SS_NOPREFIX));
     const RECT area = PixelRect(control.left, control.top, control.width, control.height, dpiX, dpiY);
     const HWND child = mCreateWindowExA(0, button ? "BUTTON" : "STATIC", control.text.c_str(), style, area.left,
                                         area.top, area.right - area.left, area.bottom - area.top, form,

@@ -3,6 +3,7 @@
 // message boxes, as UI-automation tools do. Every command prints what it saw
 // on one line per item and exits 0 on success, 1 on a time-out or a miss.
 #include <windows.h>
+
 #include <psapi.h>
 
 #include <cstdio>
@@ -315,9 +316,8 @@ int IconImages(const std::string& exePath)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
-                     "find-by-modules|icon-images TITLE [ARG] [TIMEOUT-MS]\n");
+        std::fprintf(stderr, "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
+                             "find-by-modules|icon-images TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
     const std::string command = argv[1];

@@ -167,8 +167,7 @@ bool FakeKernel::CloseHandle(platform::Handle handle)
     return true;
 }
 
-bool FakeKernel::QueryFullProcessImageNameA(platform::Handle process, std::uint32_t, char* exeName,
-                                            std::uint32_t& size)
+bool FakeKernel::QueryFullProcessImageNameA(platform::Handle process, std::uint32_t, char* exeName, std::uint32_t& size)
 {
     const FakeProcess* target = ProcessOf(process);
     if (target == nullptr || !target->canQueryImageName || target->path.size() + 1 > size) {

@@ -44,8 +44,8 @@ bool FakeProcessStatus::EnumProcessModules(platform::Handle process, platform::H
     return true;
 }
 
-std::uint32_t FakeProcessStatus::GetModuleFileNameExA(platform::Handle process, platform::Handle module,
-                                                      char* fileName, std::uint32_t size)
+std::uint32_t FakeProcessStatus::GetModuleFileNameExA(platform::Handle process, platform::Handle module, char* fileName,
+                                                      std::uint32_t size)
 {
     const FakeProcess* target = mKernel.ProcessOf(process);
     if (target == nullptr || module != kMainModule || target->moduleNameEmpty || size == 0) {

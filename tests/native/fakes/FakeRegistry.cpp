@@ -101,8 +101,8 @@ FakeKey& FakeRegistry::MakeKey(platform::Handle root, const std::string& path)
     return *key;
 }
 
-void FakeRegistry::SetValue(platform::Handle root, const std::string& path, const std::string& name,
-                            std::uint32_t type, std::vector<std::uint8_t> data)
+void FakeRegistry::SetValue(platform::Handle root, const std::string& path, const std::string& name, std::uint32_t type,
+                            std::vector<std::uint8_t> data)
 {
     MakeKey(root, path).values[name] = FakeValue{type, std::move(data)};
 }

@@ -37,17 +37,17 @@ public:
     FakeRegistry();
 
     // Failures to inject.
-    std::set<platform::Handle> deniedRoots;     // RegCreateKeyExA under them: ERROR_ACCESS_DENIED
+    std::set<platform::Handle> deniedRoots;         // RegCreateKeyExA under them: ERROR_ACCESS_DENIED
     std::set<std::string, NoCaseLess> deniedWrites; // value names whose writes fail with ERROR_ACCESS_DENIED
-    std::optional<std::int32_t> dataReadStatus; // the status of every read that asks for data
+    std::optional<std::int32_t> dataReadStatus;     // the status of every read that asks for data
     // Called between a size query and the following read of data, to change the value under the reader.
     std::function<void(FakeValue&)> betweenReads;
 
     // Observation.
     int openHandles() const { return static_cast<int>(mHandles.size()); }
     int closes = 0;
-    std::vector<std::string> writes;      // value names, in the order they were written
-    std::vector<std::uint32_t> accesses;  // samDesired of each RegCreateKeyExA
+    std::vector<std::string> writes;     // value names, in the order they were written
+    std::vector<std::uint32_t> accesses; // samDesired of each RegCreateKeyExA
     std::vector<std::string> createdClasses;
 
     // The key at a path under a root (no creation), or null.
