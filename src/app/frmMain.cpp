@@ -183,7 +183,12 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
         if (LowerCase(name) == kMainLibrary) {
             found = True;
         }
-        platform::Launch().LaunchHidden(regsvr32, ToAnsi(commandPrefix + u"\"" + files.FolderName() + name + u"\""));
+        Text commandLine = commandPrefix;
+        commandLine += u'"';
+        commandLine += files.FolderName();
+        commandLine += name;
+        commandLine += u'"';
+        platform::Launch().LaunchHidden(regsvr32, ToAnsi(commandLine));
         ShowProgress(progressPrefix + name);
         platform::Kernel().Sleep(kPauseMilliseconds);
     }
@@ -196,7 +201,7 @@ Text frmMain::AddinFolder()
     return FromAnsi(common.value_or("")) + u"\\Kestrin Software";
 }
 
-void frmMain::ShowProgress(const Text& text)
+void frmMain::ShowProgress(const Text& text) const
 {
     auto& windowing = platform::Windowing();
     const platform::Handle label = windowing.GetDlgItem(mForm, kLblProgress);
@@ -205,7 +210,7 @@ void frmMain::ShowProgress(const Text& text)
     windowing.ProcessPendingEvents();
 }
 
-void frmMain::ShowMessage(const Text& text, const Text& title)
+void frmMain::ShowMessage(const Text& text, const Text& title) const
 {
     platform::Windowing().MessageBoxA(mForm, ToAnsi(text), ToAnsi(title), kMessageBoxOkOnly);
 }

@@ -40,8 +40,8 @@ private:
     Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix);
     static Text AddinFolder();
 
-    void ShowProgress(const Text& text);
-    void ShowMessage(const Text& text, const Text& title);
+    void ShowProgress(const Text& text) const;
+    void ShowMessage(const Text& text, const Text& title) const;
     void ReportUnhandledError(const RuntimeError& error) noexcept;
     void Unload(int exitCode);
 

@@ -10,6 +10,8 @@ template <typename T>
 class Checked {
 public:
     constexpr Checked() noexcept = default;
+    // Implicit on purpose: a counter is written and compared like the number it holds.
+    // cppcheck-suppress noExplicitConstructor
     constexpr Checked(T value) noexcept : mValue(value) {}
 
     constexpr T Value() const noexcept { return mValue; }

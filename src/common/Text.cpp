@@ -2,6 +2,8 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
+
 std::string ToAnsi(std::u16string_view text)
 {
     return platform::Kernel().WideToAnsi(text);
@@ -14,21 +16,17 @@ Text FromAnsi(std::string_view ansi)
 
 Text TextOfAscii(std::string_view ascii)
 {
-    Text text;
-    text.reserve(ascii.size());
-    for (const char c : ascii) {
-        text.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-    }
+    Text text(ascii.size(), u'\0');
+    std::transform(ascii.begin(), ascii.end(), text.begin(),
+                   [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
     return text;
 }
 
 std::string AsciiOf(std::u16string_view text)
 {
-    std::string ascii;
-    ascii.reserve(text.size());
-    for (const char16_t c : text) {
-        ascii.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    }
+    std::string ascii(text.size(), '\0');
+    std::transform(text.begin(), text.end(), ascii.begin(),
+                   [](char16_t c) { return c < 0x80 ? static_cast<char>(c) : '?'; });
     return ascii;
 }
 
@@ -65,9 +63,7 @@ char16_t LowerCaseOf(char16_t c)
 
 Text LowerCase(std::u16string_view text)
 {
-    Text lower(text);
-    for (char16_t& c : lower) {
-        c = LowerCaseOf(c);
-    }
+    Text lower(text.size(), u'\0');
+    std::transform(text.begin(), text.end(), lower.begin(), LowerCaseOf);
     return lower;
 }

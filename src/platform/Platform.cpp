@@ -8,6 +8,7 @@ namespace {
 Services gServices;
 
 template <typename T>
+// cppcheck-suppress constParameter ; the caller gets the service to call, not a copy
 T& Installed(T* service)
 {
     if (service == nullptr) {
