@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
+    cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev clang-tidy clang-format cppcheck
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
     wine wine32:i386 wine64 xvfb xauth imagemagick
 )

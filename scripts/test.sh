@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests, the same under the sanitizers, and
-# the end-to-end tests of the real exe under Wine.
+# Runs every test: the native unit tests, the same under the sanitizers, the
+# static checks, bounded fuzzing, and the end-to-end tests of the real exe
+# under Wine (which include the audit of the built exe).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,5 +11,7 @@ scripts/build.sh native native-asan || exit 1
 status=0
 ctest --preset native || status=1
 ctest --preset native-asan || status=1
+scripts/analyze.sh || status=1
+scripts/fuzz.sh || status=1
 tests/e2e/run.sh || status=1
 exit $status
