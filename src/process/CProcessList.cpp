@@ -173,10 +173,10 @@ Long CProcessList::ListProcessesNT(Collection<Text>& names)
     return count.Value();
 }
 
-Text CProcessList::TrimNull(const Text& text)
+std::string_view CProcessList::TrimNull(std::string_view text)
 {
-    const auto position = text.find(u'\0');
-    return position == Text::npos ? text : text.substr(0, position);
+    const auto position = text.find('\0');
+    return position == std::string_view::npos ? text : text.substr(0, position);
 }
 
 Long CProcessList::ListProcesses9x(Collection<Text>& names)
@@ -192,7 +192,8 @@ Long CProcessList::ListProcesses9x(Collection<Text>& names)
     entry.dwSize = sizeof(entry);
     bool more = platform::Kernel().Process32First(snapshot.Get(), entry);
     while (more) {
-        names.Add(TrimNull(FromAnsi(std::string_view(entry.szExeFile, sizeof(entry.szExeFile)))));
+        // Trimmed before conversion: no code page has a NUL inside a character.
+        names.Add(FromAnsi(TrimNull(std::string_view(entry.szExeFile, sizeof(entry.szExeFile)))));
         if (mCollectIds) {
             mProcessIds.Add(static_cast<std::int32_t>(entry.th32ProcessID));
         }

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 
 #include <cstdint>
+#include <string_view>
 
 // Answers whether a process with a given executable name runs now, through
 // the process-status functions on the NT line and the tool-help snapshot on
@@ -23,7 +24,7 @@ public:
 
 private:
     Long ListProcessesNT(Collection<Text>& names);
-    static Text TrimNull(const Text& text);
+    static std::string_view TrimNull(std::string_view text);
     Long ListProcesses9x(Collection<Text>& names);
 
     Collection<std::int32_t> mProcessIds;
