@@ -311,13 +311,90 @@ int IconImages(const std::string& exePath)
     return 0;
 }
 
+double MillisecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now{};
+    LARGE_INTEGER frequency{};
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Starts a program and times it until its window with the title is shown; then closes it.
+int TimeStart(const std::string& title, const std::string& exePath)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    std::string commandLine = "\"" + exePath + "\"";
+    LARGE_INTEGER start{};
+    ::QueryPerformanceCounter(&start);
+    if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started)) {
+        return Fail("program", exePath);
+    }
+    HWND window = nullptr;
+    while ((window = FindTopLevel(title, false)) == nullptr && MillisecondsSince(start) < 20000) {
+        ::Sleep(1);
+    }
+    const double elapsed = MillisecondsSince(start);
+    if (window != nullptr) {
+        ::PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    ::WaitForSingleObject(started.hProcess, 10000);
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    std::printf("started \"%s\" in %.1f ms\n", title.c_str(), elapsed);
+    return window != nullptr ? 0 : 1;
+}
+
+// Clicks a button and times it until a message box with the title is shown.
+int TimeClickToBox(const std::string& title, const std::string& buttonText, const std::string& boxTitle)
+{
+    HWND form = FindTopLevel(title, false);
+    HWND button = form ? ButtonOf(form, buttonText) : nullptr;
+    if (button == nullptr) {
+        return Fail("button", buttonText);
+    }
+    LARGE_INTEGER start{};
+    ::QueryPerformanceCounter(&start);
+    ::PostMessageA(button, BM_CLICK, 0, 0);
+    while (FindTopLevel(boxTitle, true) == nullptr && MillisecondsSince(start) < 120000) {
+        ::Sleep(1);
+    }
+    std::printf("box \"%s\" after %.1f ms\n", boxTitle.c_str(), MillisecondsSince(start));
+    return 0;
+}
+
+// Runs a command line to its end and times it.
+int TimeRun(const std::string& commandLine)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    PROCESS_INFORMATION started{};
+    std::string mutableLine = commandLine;
+    LARGE_INTEGER start{};
+    ::QueryPerformanceCounter(&start);
+    if (!::CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &started)) {
+        return Fail("program", commandLine);
+    }
+    ::WaitForSingleObject(started.hProcess, 60000);
+    std::printf("ran \"%s\" in %.1f ms\n", commandLine.c_str(), MillisecondsSince(start));
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
-                             "find-by-modules|icon-images TITLE [ARG] [TIMEOUT-MS]\n");
+        std::fprintf(stderr,
+                     "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
+                     "find-by-modules|icon-images|time-start|time-click-to-box|time-run TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -345,6 +422,15 @@ int main(int argc, char** argv)
     }
     if (command == "sample" && argc > 3) {
         return Sample(title, std::atoi(argv[3]), TimeoutOf(argc, argv, 4));
+    }
+    if (command == "time-start" && argc > 3) {
+        return TimeStart(title, argv[3]);
+    }
+    if (command == "time-click-to-box" && argc > 4) {
+        return TimeClickToBox(title, argv[3], argv[4]);
+    }
+    if (command == "time-run") {
+        return TimeRun(title);
     }
     if (command == "icon-images") {
         return IconImages(title);

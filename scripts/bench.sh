@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Benchmarks: the native ones (Google Benchmark, against the fakes) and three
+# ratios measured under Wine in one run: start-up against a minimal window
+# program, the Outlook check against Wine's tasklist, and a full reset of five
+# files against its mandated pauses. Figures go to build/bench/results.txt.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+scripts/build.sh
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target addinsreset_bench >/dev/null
+out=build/bench/results.txt
+mkdir -p build/bench
+{
+    echo "# machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+    build/bench/tests/bench/addinsreset_bench --benchmark_min_time=0.5 2>&1
+} | tee "$out"
+
+. tests/e2e/lib.sh
+export WINEPREFIX="$PWD/build/bench/prefix"
+TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
+ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
+E2E_WORK="$PWD/build/bench"
+trap stop_all EXIT
+start_display
+make_prefix
+cp build/windows/tests/minimal.exe "$TOOL_DIR/"
+
+median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+ms_of() { sed -n 's/.* \([0-9.]*\) ms$/\1/p'; }
+
+runs=7
+tool_ms=() minimal_ms=()
+probe time-start "$TITLE" 'C:\Kestrin Tools\AddinsReset.exe' >/dev/null
+probe time-start "Minimal Window" 'C:\Kestrin Tools\minimal.exe' >/dev/null
+for _ in $(seq $runs); do
+    tool_ms+=("$(probe time-start "$TITLE" 'C:\Kestrin Tools\AddinsReset.exe' | ms_of)")
+    minimal_ms+=("$(probe time-start "Minimal Window" 'C:\Kestrin Tools\minimal.exe' | ms_of)")
+done
+tool=$(printf '%s\n' "${tool_ms[@]}" | median)
+minimal=$(printf '%s\n' "${minimal_ms[@]}" | median)
+
+start_outlook build/windows/tests/sleeper.exe "Program Files (x86)/Microsoft Office/Office14" \
+    'C:\Program Files (x86)\Microsoft Office\Office14\OUTLOOK.EXE'
+check_ms=() tasklist_ms=()
+for _ in $(seq 5); do
+    start_tool
+    check_ms+=("$(probe time-click-to-box "$TITLE" "&Reset" "$OUTLOOK_TITLE" | ms_of)")
+    probe dismiss-box "$OUTLOOK_TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    tool_exit_code >/dev/null
+    tasklist_ms+=("$(probe time-run "tasklist.exe" | ms_of)")
+done
+stop_outlook
+check=$(printf '%s\n' "${check_ms[@]}" | median)
+tasklist=$(printf '%s\n' "${tasklist_ms[@]}" | median)
+
+seed_components KROutlook.dll Engine.dll Calendar.dll Mail.dll Grid.ocx
+reset_ms=()
+for _ in $(seq 3); do
+    start_tool
+    reset_ms+=("$(probe time-click-to-box "$TITLE" "&Reset" "$TITLE" | ms_of)")
+    probe dismiss-box "$TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    tool_exit_code >/dev/null
+done
+reset=$(printf '%s\n' "${reset_ms[@]}" | median)
+
+{
+    echo
+    echo "# under Wine (medians)"
+    echo "start-up to window shown: tool ${tool} ms, minimal window program ${minimal} ms, ratio $(awk "BEGIN {printf \"%.2f\", $tool / $minimal}")"
+    echo "  tool runs: ${tool_ms[*]}"
+    echo "  minimal runs: ${minimal_ms[*]}"
+    echo "Outlook check (click to warning box): ${check} ms; tasklist.exe run: ${tasklist} ms; ratio $(awk "BEGIN {printf \"%.2f\", $check / $tasklist}")"
+    echo "reset of 5 files (click to success box): ${reset} ms against 10000 ms of pauses: overhead $(awk "BEGIN {printf \"%.0f\", $reset - 10000}") ms"
+    echo "  reset runs: ${reset_ms[*]}"
+} | tee -a "$out"
