@@ -34,6 +34,7 @@ fi
 
 # A disabled registration with a few of the add-in's own settings, as a user
 # who needs the tool would have it.
+forget_addin
 demo_key="HKLM\\$ADDIN_KEY"
 win_reg add "$demo_key" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
 win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f /reg:32 >/dev/null
@@ -63,19 +64,20 @@ if [ -z "$headless" ]; then
     exit 0
 fi
 
+# Wine's own desktop draws the window frames that Xvfb, with no window manager, would not.
+win_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+win_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 640x400 /f >/dev/null
 start_tool
-import -window root "$shots/window.png"
+sleep 1
+import -window root -crop 640x400+0+0 "$shots/window.png"
 probe describe "$TITLE"
 probe click "$TITLE" "&Reset"
-for _ in 1 2 3 4 5 6 7 8; do
-    box=$(probe read-box "$TITLE" 1500 || probe read-box "$OUTLOOK_TITLE" 500 || true)
-    case "$box" in
-        box*) ;;
-        *) break ;;
-    esac
+# Every box of the run, up to the success box that ends it.
+while box=$(probe read-box "$TITLE" 60000); do
     echo "$box"
-    import -window root "$shots/box.png"
-    probe dismiss-box "$(sed 's/^box title=\(.*\) text=.*/\1/' <<<"$box")" >/dev/null
+    import -window root -crop 640x400+0+0 "$shots/box.png"
+    probe dismiss-box "$TITLE" >/dev/null
+    case "$box" in *"text=Successfully reset Kestrin Software add-ins. "*) break ;; esac
     sleep 0.5
 done
 probe wait-gone "$TITLE" 20000
