@@ -44,10 +44,18 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
     }
     const HINSTANCE instance = mGetModuleHandleA(nullptr);
 
-    const HDC screen = mGetDC(nullptr);
-    const int dpiX = mGetDeviceCaps(screen, LOGPIXELSX);
-    const int dpiY = mGetDeviceCaps(screen, LOGPIXELSY);
-    mReleaseDC(nullptr, screen);
+    int dpiX = 96;
+    int dpiY = 96;
+    {
+        // Released on every path, also when a lookup below raises.
+        struct ScreenContext {
+            Win32Windowing& owner;
+            HDC dc;
+            ~ScreenContext() { owner.mReleaseDC(nullptr, dc); }
+        } screen{*this, mGetDC(nullptr)};
+        dpiX = mGetDeviceCaps(screen.dc, LOGPIXELSX);
+        dpiY = mGetDeviceCaps(screen.dc, LOGPIXELSY);
+    }
 
     LOGFONTA font{};
     font.lfHeight = -((layout.fontHundredthsOfPoint * dpiY + 3600) / 7200);
@@ -118,8 +126,8 @@ void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlL
 
 LRESULT CALLBACK Win32Windowing::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // Only WM_GETMINMAXINFO can come before the owner is known; returning 0
-    // keeps the system's defaults for it.
+    // The owner is set before the form is created, so every message of the
+    // form finds it; returning 0 is only for a window that has none.
     return sFormOwner != nullptr ? sFormOwner->HandleMessage(window, message, wParam, lParam) : 0;
 }
 
