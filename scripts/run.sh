@@ -72,14 +72,8 @@ sleep 1
 import -window root -crop 640x400+0+0 "$shots/window.png"
 probe describe "$TITLE"
 probe click "$TITLE" "&Reset"
-# Every box of the run, up to the success box that ends it.
-while box=$(probe read-box "$TITLE" 60000); do
-    echo "$box"
-    import -window root -crop 640x400+0+0 "$shots/box.png"
-    probe dismiss-box "$TITLE" >/dev/null
-    case "$box" in *"text=Successfully reset Kestrin Software add-ins. "*) break ;; esac
-    sleep 0.5
-done
+shoot_box() { import -window root -crop 640x400+0+0 "$shots/box.png"; }
+ON_BOX=shoot_box dismiss_boxes_until_success
 probe wait-gone "$TITLE" 20000
 echo "run: the tool exited with code $(tool_exit_code)"
 show_after

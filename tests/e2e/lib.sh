@@ -149,18 +149,25 @@ forget_addin() {
     win_reg delete "HKCU\\$ADDIN_KEY" /f /reg:32 >/dev/null || true
 }
 
-# One whole reset: press Reset, dismiss every box up to the success box, wait
-# for the tool to end. Prints each box line; fails unless the exit code is 0.
-reset_once() {
-    start_tool
-    probe click "$TITLE" "&Reset" >/dev/null
+# Prints and dismisses every box of a run up to the success box that ends it;
+# the command in $ON_BOX, if any, runs while each box shows.
+dismiss_boxes_until_success() {
     local box
     while box=$(probe read-box "$TITLE" 60000); do
         echo "$box"
+        [ -z "${ON_BOX:-}" ] || $ON_BOX
         probe dismiss-box "$TITLE" >/dev/null
         case "$box" in *"text=Successfully reset Kestrin Software add-ins. "*) break ;; esac
         sleep 0.3
     done
+}
+
+# One whole reset: press Reset, dismiss every box, wait for the tool to end.
+# Prints each box line; fails unless the exit code is 0.
+reset_once() {
+    start_tool
+    probe click "$TITLE" "&Reset" >/dev/null
+    dismiss_boxes_until_success
     probe wait-gone "$TITLE" 10000 >/dev/null
     expect_eq 0 "$(tool_exit_code)" "exit code of the reset"
 }

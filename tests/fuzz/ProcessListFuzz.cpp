@@ -155,8 +155,14 @@ public:
 private:
     std::string Name(std::size_t most)
     {
-        static const char* const kNames[] = {"C:\\Office\\OUTLOOK.EXE", "outlook.exe", "C:\\x\\outlook.exe.bak",
-                                             "myoutlook.exe", "C:\\a/outlook.exe", "", "C:\\dir\\", "Outlook.Exe\0junk"};
+        static const char* const kNames[] = {"C:\\Office\\OUTLOOK.EXE",
+                                             "outlook.exe",
+                                             "C:\\x\\outlook.exe.bak",
+                                             "myoutlook.exe",
+                                             "C:\\a/outlook.exe",
+                                             "",
+                                             "C:\\dir\\",
+                                             "Outlook.Exe\0junk"};
         std::string name = mInput.ConsumeBool() ? std::string(kNames[mInput.ConsumeIntegralInRange<std::size_t>(0, 7)])
                                                 : mInput.ConsumeRandomLengthString(most);
         if (name.size() > most) {
@@ -198,7 +204,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fakes::FakeWindowing windowing;
     const platform::ScopedServices installed({&system, &system, nullptr, &windowing, nullptr});
 
-    const std::string sought = input.PickValueInArray<std::string>({"outlook.exe", "OUTLOOK.EXE", "D:\\x\\Outlook.exe", "", "C:\\"});
+    const std::string sought =
+        input.PickValueInArray<std::string>({"outlook.exe", "OUTLOOK.EXE", "D:\\x\\Outlook.exe", "", "C:\\"});
     CProcessList processes;
     bool running = false;
     bool overflowed = false;
@@ -225,7 +232,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!system.Ids().empty()) {
         const std::vector<std::uint32_t>& ids = system.Ids();
         const std::size_t count = std::min<std::size_t>(system.IdBytes() / 4, ids.size());
-        Check(system.openedIds == std::vector<std::uint32_t>(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(count)));
+        Check(system.openedIds ==
+              std::vector<std::uint32_t>(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(count)));
     }
     return 0;
 }

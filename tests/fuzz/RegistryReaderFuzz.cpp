@@ -41,7 +41,8 @@ public:
         if (data != nullptr) {
             // A real registry never writes past the capacity it was given.
             const std::size_t room = bytes;
-            answer.data = mInput.ConsumeBytes<std::uint8_t>(std::min<std::size_t>(room, mInput.ConsumeIntegral<std::uint16_t>()));
+            answer.data =
+                mInput.ConsumeBytes<std::uint8_t>(std::min<std::size_t>(room, mInput.ConsumeIntegral<std::uint16_t>()));
             std::copy(answer.data.begin(), answer.data.end(), data);
         }
         type = answer.type;
