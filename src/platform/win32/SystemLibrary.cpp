@@ -29,6 +29,10 @@ HMODULE SystemLibrary::Module() noexcept
 {
     if (!mLoadTried) {
         mLoadTried = true;
+        if (mLocation == Location::SideBySide) {
+            mModule.Reset(::LoadLibraryA(mName));
+            return mModule.Get();
+        }
         char folder[MAX_PATH + 1] = {};
         const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
         if (length > 0 && length < MAX_PATH) {

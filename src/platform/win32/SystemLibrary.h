@@ -19,7 +19,14 @@ struct ModuleTraits {
 // program starts on systems that lack it and a planted copy is never loaded.
 class SystemLibrary {
 public:
-    explicit SystemLibrary(const char* name) noexcept : mName(name) {}
+    // SideBySide: loaded by name, so that the manifest's assembly (common
+    // controls 6) is the one found; a full path would bypass it.
+    enum class Location { SystemFolder, SideBySide };
+
+    explicit SystemLibrary(const char* name, Location location = Location::SystemFolder) noexcept
+        : mName(name), mLocation(location)
+    {
+    }
 
     // Raises the run-time error that names the library or the function.
     FARPROC Find(const char* function);
@@ -30,6 +37,7 @@ private:
     HMODULE Module() noexcept;
 
     const char* mName;
+    Location mLocation;
     UniqueHandle<ModuleTraits> mModule;
     bool mLoadTried = false;
 };

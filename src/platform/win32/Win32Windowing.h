@@ -34,7 +34,7 @@ private:
 
     SystemLibrary mUser32{"user32.dll"};
     SystemLibrary mGdi32{"gdi32.dll"};
-    SystemLibrary mComctl32{"comctl32.dll"};
+    SystemLibrary mComctl32{"comctl32.dll", SystemLibrary::Location::SideBySide};
     SystemLibrary mKernel32{"kernel32.dll"};
 
     SystemFunction<HMODULE(WINAPI*)(LPCSTR)> mGetModuleHandleA{mKernel32, "GetModuleHandleA"};
