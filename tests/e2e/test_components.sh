@@ -30,11 +30,17 @@ test_reset_reregisters_every_listed_component() {
 
     local progress; progress=$(cat "$E2E_WORK/progress.txt")
     local text
-    for text in "Unregistering files..." "Unregistering KROutlook.dll" \
-        "Unregistering Engine Helper.dll" "Unregistering Grid Control.ocx" "Registering files..." \
-        "Registering Calendar.ocx" "$SUCCESS"; do
+    # Each file's name stays a second; the step texts flash by too fast to sample reliably.
+    for text in "Unregistering KROutlook.dll" "Unregistering Engine Helper.dll" "Unregistering Grid Control.ocx" \
+        "Unregistering Calendar.ocx" "Registering KROutlook.dll" "Registering Engine Helper.dll" \
+        "Registering Grid Control.ocx" "Registering Calendar.ocx" "$SUCCESS"; do
         expect_line "text=$text" "$progress"
     done
+    # Every file named while unregistering before any named while registering.
+    local last_unreg first_reg
+    last_unreg=$(grep -nE '^text=Unregistering .*\.(dll|ocx)$' <<<"$progress" | tail -1 | cut -d: -f1)
+    first_reg=$(grep -nE '^text=Registering .*\.(dll|ocx)$' <<<"$progress" | head -1 | cut -d: -f1)
+    [ "$last_unreg" -lt "$first_reg" ] || { log "the label named files out of step order"; return 1; }
 
     local elapsed=$((finished - clicked)) pauses=8000
     log "reset of 4 files: ${elapsed} ms from the click to the success box, overhead $((elapsed - pauses)) ms beyond the pauses"
