@@ -30,7 +30,7 @@ cp build/windows/tests/minimal.exe "$TOOL_DIR/"
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 ms_of() { sed -n 's/.* \([0-9.]*\) ms$/\1/p'; }
 
-runs=7
+runs=15
 tool_ms=() minimal_ms=()
 probe time-start "$TITLE" 'C:\Kestrin Tools\AddinsReset.exe' >/dev/null
 probe time-start "Minimal Window" 'C:\Kestrin Tools\minimal.exe' >/dev/null
