@@ -30,6 +30,16 @@ cp build/windows/tests/minimal.exe "$TOOL_DIR/"
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 ms_of() { sed -n 's/.* \([0-9.]*\) ms$/\1/p'; }
 
+# Starts the tool, times a click on Reset until the box with the given title
+# shows, and ends the run.
+time_reset_until() {
+    start_tool
+    probe time-click-to-box "$TITLE" "&Reset" "$1" | ms_of
+    probe dismiss-box "$1" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    tool_exit_code >/dev/null
+}
+
 runs=15
 tool_ms=() minimal_ms=()
 probe time-start "$TITLE" 'C:\Kestrin Tools\AddinsReset.exe' >/dev/null
@@ -45,11 +55,7 @@ start_outlook build/windows/tests/sleeper.exe "Program Files (x86)/Microsoft Off
     'C:\Program Files (x86)\Microsoft Office\Office14\OUTLOOK.EXE'
 check_ms=() tasklist_ms=()
 for _ in $(seq 5); do
-    start_tool
-    check_ms+=("$(probe time-click-to-box "$TITLE" "&Reset" "$OUTLOOK_TITLE" | ms_of)")
-    probe dismiss-box "$OUTLOOK_TITLE" >/dev/null
-    probe wait-gone "$TITLE" 10000 >/dev/null
-    tool_exit_code >/dev/null
+    check_ms+=("$(time_reset_until "$OUTLOOK_TITLE")")
     tasklist_ms+=("$(probe time-run "tasklist.exe" | ms_of)")
 done
 stop_outlook
@@ -59,11 +65,7 @@ tasklist=$(printf '%s\n' "${tasklist_ms[@]}" | median)
 seed_components KROutlook.dll Engine.dll Calendar.dll Mail.dll Grid.ocx
 reset_ms=()
 for _ in $(seq 3); do
-    start_tool
-    reset_ms+=("$(probe time-click-to-box "$TITLE" "&Reset" "$TITLE" | ms_of)")
-    probe dismiss-box "$TITLE" >/dev/null
-    probe wait-gone "$TITLE" 10000 >/dev/null
-    tool_exit_code >/dev/null
+    reset_ms+=("$(time_reset_until "$TITLE")")
 done
 reset=$(printf '%s\n' "${reset_ms[@]}" | median)
 
