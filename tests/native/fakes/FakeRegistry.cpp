@@ -145,7 +145,6 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
         if (!slot) {
             slot = std::make_unique<FakeKey>();
             slot->keyClass = keyClass;
-            createdClasses.push_back(keyClass);
             created = true;
         }
         key = slot.get();

@@ -48,7 +48,6 @@ public:
     int closes = 0;
     std::vector<std::string> writes;     // value names, in the order they were written
     std::vector<std::uint32_t> accesses; // samDesired of each RegCreateKeyExA
-    std::vector<std::string> createdClasses;
 
     // The key at a path under a root (no creation), or null.
     FakeKey* Key(platform::Handle root, const std::string& path);

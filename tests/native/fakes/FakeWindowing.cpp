@@ -44,9 +44,6 @@ std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::strin
 {
     boxes.push_back({text, caption, type, owner});
     log.push_back("box " + caption + ": " + text);
-    if (onBox) {
-        onBox(boxes.back());
-    }
     return 1;
 }
 

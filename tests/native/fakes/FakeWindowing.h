@@ -25,7 +25,6 @@ public:
     std::vector<Box> boxes;
     std::map<int, std::string> texts;
     std::function<void()> onPump;
-    std::function<void(const Box&)> onBox;
     bool formAlive = false;
     int exitCode = -1;
     platform::FormLayout layout;
