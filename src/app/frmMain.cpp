@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/DisabledItemRecord.h"
 #include "files/CFileList.h"
 #include "platform/Platform.h"
 #include "process/CProcessList.h"
@@ -7,6 +8,8 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -16,7 +19,10 @@ const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reb
 const Text kSuccess = u"Successfully reset Kestrin Software add-ins.";
 const Text kOutlookExe = u"outlook.exe";
 
-const Text kAddinRegistrationKey = u"Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect\\";
+const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
+const Text kAddinRegistrationKey = kOfficeKey + u"Outlook\\Addins\\KestrinSoftware.Connect\\";
+const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
+const Text kDisabledItemsKey = u"\\Outlook\\Resiliency\\DisabledItems";
 const Text kAddinName = u"Kestrin Software Add-In Engine";
 // Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
 constexpr std::int32_t kRegistrationAccess = 63;
@@ -27,8 +33,18 @@ const Text kMissingLibraryWarning = u"Warning: File KROutlook.dll has not been f
                                     kSupportAddress + u" about this problem.\r\nContinuing anyway...";
 const Text kUnregister = u"regsvr32 /u /s ";
 const Text kRegister = u"regsvr32 /s ";
-// Each registration gets a second to itself; the tool never waits for regsvr32.
+// Each registration gets a second to itself.
 constexpr std::uint32_t kPauseMilliseconds = 1000;
+// How long all registrations still running after their pause may take in all.
+constexpr std::uint32_t kRegistrationWaitMilliseconds = 30000;
+constexpr std::int32_t kNoMoreItems = 259;
+
+const Text kFinishedWithErrors = u"Reset finished with errors.";
+const Text kNotFullyReset = u"Kestrin Software add-ins were not fully reset:";
+const Text kRegistrationNotWritten = u"- the add-in's registration could not be written";
+const Text kRecordNotRemoved = u"- Outlook's record of the disabled add-in could not be removed";
+const Text kRunAsAdministrator =
+    u"Please run this program as an administrator, or contact " + kSupportAddress + u" about this problem.";
 
 const Text kExplanation =
     u"This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not "
@@ -98,14 +114,22 @@ void frmMain::OnClose() noexcept
 
 void frmMain::cmdReset_Click()
 {
+    mProblems.clear();
     if (VerifyOutlookClosed()) {
-        if (!CheckHKLMKeys()) {
-            CheckHKCUKeys();
+        Boolean written = CheckHKLMKeys();
+        // A per-user registration outweighs the machine's: Office writes one to disable an add-in.
+        if (!written || HasUserRegistration()) {
+            written = CheckHKCUKeys();
+        }
+        if (!written) {
+            mProblems.push_back(kRegistrationNotWritten);
+        }
+        if (!CheckDisabledItems()) {
+            mProblems.push_back(kRecordNotRemoved);
         }
         UnregisterFiles();
         RegisterFiles();
-        ShowProgress(kSuccess);
-        ShowMessage(kSuccess, kTitle);
+        ShowOutcome();
     }
     Unload(0);
 }
@@ -146,36 +170,116 @@ Boolean frmMain::WriteRegistration(platform::Handle root)
     return Boolean(written);
 }
 
+// Tested with an open that never creates, so that a user without one keeps none.
+Boolean frmMain::HasUserRegistration()
+{
+    CRegistry user;
+    return Boolean(user.OpenExistingKey(kAddinRegistrationKey, platform::kHkeyCurrentUser, platform::kKeyRead) == 0);
+}
+
+// Outlook ignores LoadBehavior while it keeps a record of having disabled the
+// add-in after a crash; its own Disabled Items dialog re-enables by deleting
+// that record, and so does this step. False when a record stayed.
+Boolean frmMain::CheckDisabledItems()
+{
+    ShowProgress(u"Checking Outlook's disabled add-ins...");
+    CRegistry office;
+    if (office.OpenExistingKey(kOfficeKey, platform::kHkeyCurrentUser, platform::kKeyRead) != 0) {
+        return True;
+    }
+    const Text folder = AddinFolder();
+    bool removed = true;
+    Text version = office.FindFirst();
+    for (Long next = 1; !version.empty(); ++next) {
+        removed = RemoveDisabledRecords(version, folder) && removed;
+        version = office.FindNext(next);
+    }
+    return Boolean(removed);
+}
+
+Boolean frmMain::RemoveDisabledRecords(const Text& officeVersion, const Text& addinFolder)
+{
+    const Text path = kOfficeKey + officeVersion + kDisabledItemsKey;
+    CRegistry items;
+    if (items.OpenExistingKey(path, platform::kHkeyCurrentUser, platform::kKeyRead) != 0) {
+        return True;
+    }
+    // Collected first: deleting a value renumbers the ones after it.
+    std::vector<CRegistry::RawValue> records;
+    CRegistry::RawValue value;
+    Long index = 0;
+    Long status = 0;
+    while ((status = items.ReadValue(index, value)) == 0) {
+        if (IsAddinDisabledRecord(value.type, value.data, addinFolder, kAddinName)) {
+            records.push_back(std::move(value));
+        }
+        ++index;
+    }
+    // A listing cut short may have hidden a record.
+    bool removed = status == kNoMoreItems;
+    if (records.empty()) {
+        return Boolean(removed);
+    }
+    CRegistry writer;
+    if (writer.OpenExistingKey(path, platform::kHkeyCurrentUser, platform::kKeySetValue) != 0) {
+        return False;
+    }
+    for (const CRegistry::RawValue& record : records) {
+        removed = writer.DeleteValue(record) == 0 && removed;
+    }
+    return Boolean(removed);
+}
+
 Boolean frmMain::UnregisterFiles()
 {
     ShowProgress(u"Unregistering files...");
-    const Boolean found = RunRegsvr32(u"*.dll", kUnregister, u"Unregistering ");
+    const Boolean found = RunRegsvr32(u"*.dll", kUnregister, u"Unregistering ", nullptr);
     if (!found) {
         ShowMessage(kMissingLibraryWarning, kTitle);
     }
-    RunRegsvr32(u"*.ocx", kUnregister, u"Unregistering ");
+    RunRegsvr32(u"*.ocx", kUnregister, u"Unregistering ", nullptr);
     return True;
 }
 
+// A component that could not be registered leaves the add-in broken: every
+// such file gets its line in the final box. False when any did.
 Boolean frmMain::RegisterFiles()
 {
     ShowProgress(u"Registering files...");
-    RunRegsvr32(u"*.dll", kRegister, u"Registering ");
-    RunRegsvr32(u"*.ocx", kRegister, u"Registering ");
-    return True;
+    std::vector<Registration> registrations;
+    RunRegsvr32(u"*.dll", kRegister, u"Registering ", &registrations);
+    RunRegsvr32(u"*.ocx", kRegister, u"Registering ", &registrations);
+    AwaitRegistrations(registrations);
+
+    const std::size_t problemsBefore = mProblems.size();
+    for (const Registration& registration : registrations) {
+        if (!registration.started) {
+            mProblems.push_back(u"- " + registration.name + u" could not be started");
+        } else if (!registration.finished) {
+            mProblems.push_back(u"- " + registration.name + u" did not finish registering");
+        } else if (registration.exitCode != 0) {
+            mProblems.push_back(u"- " + registration.name + u" could not be registered (error " +
+                                TextOfAscii(std::to_string(registration.exitCode)) + u")");
+        }
+    }
+    return Boolean(mProblems.size() == problemsBefore);
 }
 
 // One pass over the add-in folder: launches regsvr32 on every file matching
-// the mask, names it and pauses. True when the engine's main library was among them.
-Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix)
+// the mask, names it and pauses. When registrations is given, each file's
+// process is kept there to be judged; otherwise it runs on unobserved.
+// True when the engine's main library was among the files.
+Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
+                             std::vector<Registration>* registrations)
 {
     CFileList files;
     files.FileNameMask(mask);
     files.FolderName(AddinFolder());
 
     // Named by its full path: a regsvr32.exe planted beside the tool or in the
-    // current folder must never run with the tool's rights.
-    const std::string regsvr32 = platform::Kernel().GetSystemDirectoryA() + "\\regsvr32.exe";
+    // current folder must never run with the tool's rights. Without the
+    // system folder nothing is started at all.
+    const std::string systemFolder = platform::Kernel().GetSystemDirectoryA();
     Boolean found = False;
     const Long count = files.FileCount();
     for (Long i = 1; i <= count; ++i) {
@@ -188,17 +292,97 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
         commandLine += files.FolderName();
         commandLine += name;
         commandLine += u'"';
-        platform::Launch().LaunchHidden(regsvr32, ToAnsi(commandLine));
+        platform::UniqueProcessHandle process;
+        if (!systemFolder.empty()) {
+            process.Reset(platform::Launch().LaunchHidden(systemFolder + "\\regsvr32.exe", ToAnsi(commandLine)));
+        }
         ShowProgress(progressPrefix + name);
         platform::Kernel().Sleep(kPauseMilliseconds);
+        if (registrations != nullptr) {
+            Registration& registration = registrations->emplace_back();
+            registration.name = name;
+            registration.started = static_cast<bool>(process);
+            registration.process = std::move(process);
+            ReadExitCode(registration);
+        }
     }
     return found;
 }
 
+// Keeps the window answering while the last registrations finish, for 30
+// seconds at most in all.
+void frmMain::AwaitRegistrations(std::vector<Registration>& registrations) const
+{
+    auto& kernel = platform::Kernel();
+    auto& windowing = platform::Windowing();
+    const std::uint32_t start = kernel.GetTickCount();
+    for (;;) {
+        std::vector<Registration*> running;
+        std::vector<platform::Handle> handles;
+        for (Registration& registration : registrations) {
+            if (registration.process && handles.size() < platform::kMaxWaitHandles) {
+                running.push_back(&registration);
+                handles.push_back(registration.process.Get());
+            }
+        }
+        const std::uint32_t elapsed = kernel.GetTickCount() - start;
+        if (running.empty() || elapsed >= kRegistrationWaitMilliseconds) {
+            return;
+        }
+        const std::uint32_t woken = windowing.MsgWaitForMultipleObjects(handles, kRegistrationWaitMilliseconds - elapsed);
+        if (woken < running.size()) {
+            Registration& ended = *running[woken];
+            std::uint32_t exitCode = 0;
+            ended.finished = kernel.GetExitCodeProcess(ended.process.Get(), exitCode);
+            ended.exitCode = exitCode;
+            ended.process.Reset();
+        } else if (woken == running.size()) {
+            windowing.ProcessPendingEvents();
+        } else {
+            return;
+        }
+    }
+}
+
+// The exit code of a registration that has ended by now; one still running keeps its handle.
+void frmMain::ReadExitCode(Registration& registration)
+{
+    std::uint32_t exitCode = 0;
+    if (registration.process && platform::Kernel().GetExitCodeProcess(registration.process.Get(), exitCode) &&
+        exitCode != platform::kStillActive) {
+        registration.finished = true;
+        registration.exitCode = exitCode;
+        registration.process.Reset();
+    }
+}
+
 Text frmMain::AddinFolder()
 {
-    const auto common = platform::Launch().GetEnvironmentVariableA("CommonProgramFiles");
-    return FromAnsi(common.value_or("")) + u"\\Kestrin Software";
+    Text common = FromAnsi(platform::Launch().GetEnvironmentVariableA("CommonProgramFiles").value_or(""));
+    // The 9x line and NT 4 have no such variable; their registry names the folder.
+    if (common.empty()) {
+        CRegistry windows;
+        if (windows.OpenExistingKey(kWindowsKey, platform::kHkeyLocalMachine, platform::kKeyRead) == 0) {
+            common = windows.GetString(u"CommonFilesDir", Text());
+        }
+    }
+    return common + u"\\Kestrin Software";
+}
+
+void frmMain::ShowOutcome() const
+{
+    if (mProblems.empty()) {
+        ShowProgress(kSuccess);
+        ShowMessage(kSuccess, kTitle);
+        return;
+    }
+    ShowProgress(kFinishedWithErrors);
+    Text text = kNotFullyReset;
+    for (const Text& problem : mProblems) {
+        text += u"\r\n" + problem;
+    }
+    text += u"\r\n\r\n" + kRunAsAdministrator;
+    ShowMessage(text, kTitle);
 }
 
 void frmMain::ShowProgress(const Text& text) const

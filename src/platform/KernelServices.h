@@ -56,6 +56,7 @@ static_assert(sizeof(Win32FindDataA) == 320);
 inline constexpr std::uint32_t kTh32csSnapProcess = 0x2;
 inline constexpr std::uint32_t kProcessQueryAndRead = 0x410;
 inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
+inline constexpr std::uint32_t kStillActive = 259;
 
 // kernel32: version, processes, folder search, pauses and the code page.
 class KernelServices {
@@ -70,6 +71,8 @@ public:
     virtual Handle OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) = 0;
     virtual bool TerminateProcess(Handle process, std::uint32_t exitCode) = 0;
     virtual bool CloseHandle(Handle handle) = 0;
+    // kStillActive while the process runs.
+    virtual bool GetExitCodeProcess(Handle process, std::uint32_t& exitCode) = 0;
 
     // Absent before Windows Vista; callers ask before they call.
     virtual bool HasQueryFullProcessImageNameA() = 0;
@@ -81,6 +84,9 @@ public:
     virtual bool FindClose(Handle find) = 0;
 
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Milliseconds since start-up; wraps after 49.7 days.
+    virtual std::uint32_t GetTickCount() = 0;
+    // Empty when the call fails.
     virtual std::string GetSystemDirectoryA() = 0;
 
     virtual std::string WideToAnsi(std::u16string_view text) = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Handle.h"
+
 #include <optional>
 #include <string>
 
@@ -14,8 +16,9 @@ public:
     virtual std::optional<std::string> GetEnvironmentVariableA(const std::string& name) = 0;
 
     // Starts applicationName with commandLine, window hidden, and returns at
-    // once without waiting; false when the program could not be started.
-    virtual bool LaunchHidden(const std::string& applicationName, const std::string& commandLine) = 0;
+    // once without waiting: the handle of the started process, which the
+    // caller closes, or 0 when the program could not be started.
+    virtual Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) = 0;
 };
 
 } // namespace platform

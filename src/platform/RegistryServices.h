@@ -10,7 +10,11 @@ namespace platform {
 inline constexpr Handle kHkeyCurrentUser = 0x80000001;
 inline constexpr Handle kHkeyLocalMachine = 0x80000002;
 
-// advapi32: the five registry calls, ANSI forms; every result is the Win32 status.
+// Access masks of the opens that only read or only delete.
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+inline constexpr std::uint32_t kKeySetValue = 0x2;
+
+// advapi32: the registry calls, ANSI forms; every result is the Win32 status.
 class RegistryServices {
 public:
     virtual ~RegistryServices() = default;
@@ -23,8 +27,16 @@ public:
     // data may be null to learn the type and the size only.
     virtual std::int32_t RegQueryValueExA(Handle key, const std::string& valueName, std::uint32_t& type,
                                           std::uint8_t* data, std::uint32_t& bytes) = 0;
+    // keyClass and classChars may both be null: the class is then not asked for.
     virtual std::int32_t RegEnumKeyExA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
-                                       char* keyClass, std::uint32_t& classChars, std::uint64_t& lastWriteTime) = 0;
+                                       char* keyClass, std::uint32_t* classChars, std::uint64_t& lastWriteTime) = 0;
+    // Opens an existing key; never creates one.
+    virtual std::int32_t RegOpenKeyExA(Handle root, const std::string& subKey, std::uint32_t options,
+                                       std::uint32_t samDesired, Handle& result) = 0;
+    // data may be null to learn the type and the size only.
+    virtual std::int32_t RegEnumValueA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
+                                       std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) = 0;
+    virtual std::int32_t RegDeleteValueA(Handle key, const std::string& valueName) = 0;
     virtual std::int32_t RegCloseKey(Handle key) = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/Handle.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,6 +52,11 @@ protected:
     ~FormEvents() = default;
 };
 
+inline constexpr std::uint32_t kWaitObject0 = 0;
+inline constexpr std::uint32_t kWaitTimeout = 258;
+// At most this many handles in one wait that also wakes for window events.
+inline constexpr std::size_t kMaxWaitHandles = 63;
+
 // user32 and gdi32: one window with its controls, message boxes and events.
 class WindowingServices {
 public:
@@ -62,6 +68,11 @@ public:
     virtual void UpdateWindow(Handle window) = 0;
     // Handles every window event already queued, then returns.
     virtual void ProcessPendingEvents() = 0;
+    // Waits until one of the handles is signalled (kWaitObject0 + its index),
+    // a window event arrives (kWaitObject0 + the number of handles) or the
+    // time runs out (kWaitTimeout).
+    virtual std::uint32_t MsgWaitForMultipleObjects(const std::vector<Handle>& handles,
+                                                    std::uint32_t milliseconds) = 0;
     virtual std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
                                      std::uint32_t type) = 0;
     // The window a box without an owner of its own is modal to.

@@ -18,6 +18,9 @@ constexpr std::int32_t kReadFailed = -1;
 constexpr std::uint32_t kRegCreatedNewKey = 1;
 // A key name has at most 255 characters; the buffer also holds its NUL.
 constexpr std::uint32_t kSubkeyNameChars = 256;
+// A value name has at most 16,383 characters, plus its NUL.
+constexpr std::uint32_t kValueNameChars = 16384;
+constexpr std::size_t kFirstValueBytes = 1024;
 
 Text BeforeFirstNul(Text text)
 {
@@ -96,6 +99,21 @@ Long CRegistry::OpenKey(const Text& keyName, platform::Handle hKey, Long samDesi
     std::uint32_t disposition = 0;
     const std::int32_t status = platform::Registry().RegCreateKeyExA(
         hKey, ToAnsi(path), 0, "0", 0, static_cast<std::uint32_t>(samDesired.Value()), opened, disposition);
+    return KeepOpened(status, opened, disposition);
+}
+
+Long CRegistry::OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired)
+{
+    const Text& path = keyName.empty() ? mDefaultKey : keyName;
+    CloseKey();
+    platform::Handle opened = 0;
+    const std::int32_t status = platform::Registry().RegOpenKeyExA(
+        hKey, ToAnsi(path), 0, static_cast<std::uint32_t>(samDesired.Value()), opened);
+    return KeepOpened(status, opened, 0);
+}
+
+Long CRegistry::KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition)
+{
     if (status == 0) {
         mKey.Reset(opened);
         if (disposition == kRegCreatedNewKey) {
@@ -258,13 +276,52 @@ Text CRegistry::ReadSubkey(std::int32_t index)
     }
     std::array<char, kSubkeyNameChars> name{};
     std::uint32_t nameChars = kSubkeyNameChars;
-    char keyClass[1] = {'\0'};
-    std::uint32_t classChars = 0;
     std::uint64_t lastWriteTime = 0;
-    const std::int32_t status = platform::Registry().RegEnumKeyExA(
-        mKey.Get(), static_cast<std::uint32_t>(index), name.data(), nameChars, keyClass, classChars, lastWriteTime);
+    // No class buffer: a class count of 0 makes the registry refuse the whole
+    // entry, name included, with "more data".
+    const std::int32_t status = platform::Registry().RegEnumKeyExA(mKey.Get(), static_cast<std::uint32_t>(index),
+                                                                   name.data(), nameChars, nullptr, nullptr,
+                                                                   lastWriteTime);
     if (status != 0 && status != kErrorMoreData) {
         return Text();
     }
     return BeforeFirstNul(FromAnsi(std::string_view(name.data(), std::min(nameChars, kSubkeyNameChars))));
+}
+
+Long CRegistry::ReadValue(Long index, RawValue& value)
+{
+    if (!mKeyOpen) {
+        return kErrorInvalidHandle;
+    }
+    auto& registry = platform::Registry();
+    std::vector<char> name(kValueNameChars, '\0');
+    value.data.assign(kFirstValueBytes, 0);
+    // Twice at most: once more when the data did not fit the first buffer.
+    std::int32_t status = kErrorMoreData;
+    for (int attempt = 0; attempt < 2 && status == kErrorMoreData; ++attempt) {
+        std::uint32_t nameChars = kValueNameChars;
+        std::uint32_t bytes = static_cast<std::uint32_t>(value.data.size());
+        std::uint32_t type = 0;
+        status = registry.RegEnumValueA(mKey.Get(), static_cast<std::uint32_t>(index.Value()), name.data(), nameChars,
+                                        type, value.data.data(), bytes);
+        if (status == 0) {
+            value.ansiName.assign(name.data(), std::min(nameChars, kValueNameChars));
+            value.type = type;
+            value.data.resize(std::min<std::size_t>(bytes, value.data.size()));
+            return status;
+        }
+        if (status == kErrorMoreData && bytes > value.data.size()) {
+            value.data.assign(bytes, 0);
+        }
+    }
+    value = RawValue();
+    return status;
+}
+
+Long CRegistry::DeleteValue(const RawValue& value)
+{
+    if (!mKeyOpen) {
+        return kErrorInvalidHandle;
+    }
+    return platform::Registry().RegDeleteValueA(mKey.Get(), value.ansiName);
 }

@@ -7,14 +7,25 @@
 #include "platform/RegistryKeyHandle.h"
 
 #include <cstdint>
+#include <string>
 #include <variant>
+#include <vector>
 
 // One open registry key: typed value reads and writes (REG_DWORD numbers and
 // REG_SZ texts) and subkey enumeration. Destruction closes the key.
 class CRegistry {
 public:
     static constexpr std::uint32_t kRegSz = 1;
+    static constexpr std::uint32_t kRegBinary = 3;
     static constexpr std::uint32_t kRegDword = 4;
+
+    // A value as the registry holds it. The name stays in the registry's own
+    // ANSI bytes, so that deleting it names exactly that value in any code page.
+    struct RawValue {
+        std::string ansiName;
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+    };
 
     CRegistry() = default;
 
@@ -30,6 +41,12 @@ public:
     Text FindFirst();
     Text FindNext(Long index);
 
+    // Like OpenKey, but a missing key stays missing.
+    Long OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired);
+    // Value number index of the open key; 259 past the last one.
+    Long ReadValue(Long index, RawValue& value);
+    Long DeleteValue(const RawValue& value);
+
 private:
     using Value = std::variant<std::monostate, std::int32_t, Text>;
 
@@ -37,6 +54,7 @@ private:
     Long QueryValue(platform::Handle key, const Text& name, Value& value) noexcept;
 
     Text ReadSubkey(std::int32_t index);
+    Long KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition);
 
     Text mDefaultKey = u"Software\\Microsoft\\Office\\";
     Boolean mIsNewKey = False;

@@ -282,4 +282,46 @@ TEST_F(RegistryTest, ClosedKeyIsNeverUsedAndReopeningClosesTheOld)
     EXPECT_EQ(Stored("Value").data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
 }
 
+TEST_F(RegistryTest, ExistingKeyOpensOnlyWhenThere)
+{
+    EXPECT_EQ(key.OpenExistingKey(TextOfAscii(kPath), kHklm, platform::kKeyRead), 2);
+    EXPECT_EQ(os.registry.Key(kHklm, kPath), nullptr) << "never created";
+    os.registry.SetValue(kHklm, kPath, "Big", 3, std::vector<std::uint8_t>(5000, 7));
+    os.registry.SetDword(kHklm, kPath, "Small", 1);
+    EXPECT_EQ(key.OpenExistingKey(TextOfAscii(kPath), kHklm, platform::kKeyRead), 0);
+    EXPECT_EQ(key.IsNewKey(), False);
+    CRegistry::RawValue value;
+    EXPECT_EQ(key.ReadValue(0, value), 0);
+    EXPECT_EQ(value.ansiName, "Big");
+    EXPECT_EQ(value.data, std::vector<std::uint8_t>(5000, 7)) << "read again with room for all of it";
+    EXPECT_EQ(key.ReadValue(1, value), 0);
+    EXPECT_EQ(value.ansiName, "Small");
+    EXPECT_EQ(key.ReadValue(2, value), 259);
+    EXPECT_EQ(key.ReadValue(0, value), 0);
+    EXPECT_EQ(key.DeleteValue(value), 5) << "opened for reading only";
+    CRegistry writer;
+    EXPECT_EQ(writer.OpenExistingKey(TextOfAscii(kPath), kHklm, platform::kKeySetValue), 0);
+    EXPECT_EQ(writer.DeleteValue(value), 0);
+    EXPECT_EQ(os.registry.Key(kHklm, kPath)->values.count("Big"), 0u);
+}
+
+// Wine refuses an entry whose class does not fit a class count of 0, name and
+// all; the enumeration asks for no class at all.
+TEST_F(RegistryTest, SubkeyNamesAreReadWithoutAskingForTheClass)
+{
+    os.registry.MakeKey(kHklm, kPath + "\\Classed").keyClass = "0";
+    Opened();
+    char name[256] = {};
+    char keyClass[1] = {};
+    std::uint32_t nameChars = 256;
+    std::uint32_t classChars = 0;
+    std::uint64_t written = 0;
+    platform::Handle opened = 0;
+    ASSERT_EQ(os.registry.RegOpenKeyExA(kHklm, kPath, 0, platform::kKeyRead, opened), 0);
+    EXPECT_EQ(os.registry.RegEnumKeyExA(opened, 0, name, nameChars, keyClass, &classChars, written), 234);
+    EXPECT_EQ(name[0], '\0') << "nothing written";
+    os.registry.RegCloseKey(opened);
+    EXPECT_EQ(key.FindFirst(), u"Classed");
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 namespace {
 
@@ -87,6 +89,7 @@ TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
 {
     ClickReset();
     std::vector<std::string> expected = Progress("Checking HKLM registry keys...");
+    Append(expected, Progress("Checking Outlook's disabled add-ins..."));
     const std::string u = "regsvr32 /u /s ";
     const std::string r = "regsvr32 /s ";
     Append(expected, Progress("Unregistering files..."));
@@ -107,6 +110,7 @@ TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
     EXPECT_EQ(os.windowing.boxes[0].type, 0u) << "OK only, no icon";
     EXPECT_EQ(os.windowing.boxes[0].owner, fakes::FakeWindowing::kForm) << "modal to the window";
     EXPECT_FALSE(os.windowing.formAlive);
+    EXPECT_EQ(os.kernel.OpenHandleCount(), 0) << "every regsvr32 handle is closed";
 }
 
 TEST_F(FormTest, ResetWhileOutlookRunsWarnsAndChangesNothing)
@@ -303,6 +307,180 @@ TEST_F(FormTest, MissingPlatformFunctionIsReportedAsRunTimeError)
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].text, "Run-time error '53':\r\n\r\nFile not found: psapi.dll");
     EXPECT_EQ(os.windowing.exitCode, 53);
+}
+
+// An Outlook DisabledItems record: kind, the two byte lengths, then both texts as UTF-16LE with their NULs.
+std::vector<std::uint8_t> Record(const std::u16string& path, const std::u16string& name, std::uint32_t kind = 1)
+{
+    std::vector<std::uint8_t> data;
+    const auto put = [&](std::uint32_t n) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            data.push_back(static_cast<std::uint8_t>(n >> shift));
+        }
+    };
+    put(kind);
+    put(static_cast<std::uint32_t>(2 * (path.size() + 1)));
+    put(static_cast<std::uint32_t>(2 * (name.size() + 1)));
+    for (const std::u16string* text : {&path, &name}) {
+        for (const char16_t c : *text + u'\0') {
+            data.push_back(static_cast<std::uint8_t>(c));
+            data.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+    }
+    return data;
+}
+
+const std::string kOffice = "Software\\Microsoft\\Office\\";
+const std::string kDisabled = "\\Outlook\\Resiliency\\DisabledItems";
+const std::u16string kOurPath = u"c:\\program files (x86)\\common files\\kestrin software\\kroutlook.dll";
+const std::string kNotFullyReset = "Kestrin Software add-ins were not fully reset:";
+const std::string kRunAsAdministrator = "\r\n\r\nPlease run this program as an administrator, or contact "
+                                        "support@kestrinsoftware.com about this problem.";
+
+TEST_F(FormTest, UserOverrideIsRewrittenOnlyWhereItExists)
+{
+    os.registry.SetDword(platform::kHkeyCurrentUser, kAddinKey, "LoadBehavior", 2);
+    os.registry.SetText(platform::kHkeyCurrentUser, kAddinKey, "Server", "mail.example.com");
+    ClickReset();
+    const fakes::FakeKey* user = os.registry.Key(platform::kHkeyCurrentUser, kAddinKey);
+    EXPECT_EQ(user->values.at("LoadBehavior").data, (std::vector<std::uint8_t>{3, 0, 0, 0}));
+    EXPECT_EQ(user->values.size(), 5u) << "four values and the user's own";
+    EXPECT_EQ(os.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.size(), 4u);
+    EXPECT_LT(Position("caption 103 Checking HKLM registry keys..."), Position("caption 103 Checking HKCU registry keys..."));
+    EXPECT_EQ(SuccessBoxes(), 1);
+}
+
+TEST_F(FormTest, OnlyThisAddinsDisabledRecordsAreRemoved)
+{
+    const auto hkcu = platform::kHkeyCurrentUser;
+    std::vector<std::uint8_t> pathOnly = Record(kOurPath, u"Something else");
+    std::vector<std::uint8_t> nameOnly = Record(u"d:\\elsewhere\\engine.dll", u"Kestrin Software Add-In Engine");
+    std::vector<std::uint8_t> wrongKind = Record(kOurPath, u"x", 2);
+    std::vector<std::uint8_t> inSubfolder =
+        Record(u"c:\\program files (x86)\\common files\\kestrin software\\old\\kroutlook.dll", u"x");
+    std::vector<std::uint8_t> oddLength = Record(kOurPath, u"x");
+    oddLength[4] = 0x91; // odd path length
+    std::vector<std::uint8_t> hugeLengths = Record(kOurPath, u"x");
+    hugeLengths[8] = 0xFE, hugeLengths[9] = hugeLengths[10] = hugeLengths[11] = 0xFF; // wraps round a 32-bit sum
+    std::vector<std::uint8_t> noNul = Record(kOurPath, u"Kestrin Software Add-In Engine");
+    noNul.resize(noNul.size() - 2);
+    noNul[8] -= 2; // the name's length without its NUL
+    std::vector<std::uint8_t> zeroLength = Record(kOurPath, u"x");
+    zeroLength[8] = 0;
+    const std::map<std::string, fakes::FakeValue> others = {
+        {"other", {3, Record(u"c:\\other\\addin.dll", u"Other Add-In")}},
+        {"short", {3, {1, 0, 0, 0, 2, 0, 0, 0}}},
+        {"kind", {3, wrongKind}},
+        {"deeper", {3, inSubfolder}},
+        {"odd", {3, oddLength}},
+        {"huge", {3, hugeLengths}},
+        {"nonul", {3, noNul}},
+        {"zero", {3, zeroLength}},
+        {"notbinary", {1, Record(kOurPath, u"x")}},
+        {std::string(16383, 'n'), {3, Record(u"c:\\other\\b.dll", u"B")}},
+    };
+    for (const auto& [name, value] : others) {
+        os.registry.SetValue(hkcu, kOffice + "16.0" + kDisabled, name, value.type, value.data);
+    }
+    os.registry.SetValue(hkcu, kOffice + "16.0" + kDisabled, "byPath", 3, pathOnly);
+    os.registry.SetValue(hkcu, kOffice + "15.0" + kDisabled, "byName", 3, nameOnly);
+    os.registry.SetValue(hkcu, kOffice + "16.0\\Word\\Resiliency\\DisabledItems", "word", 3, pathOnly);
+    os.registry.MakeKey(hkcu, kOffice + "14.0\\Common");
+    for (int version = 100; version < 400; ++version) {
+        os.registry.MakeKey(hkcu, kOffice + std::to_string(version) + ".0");
+    }
+    os.registry.SetValue(hkcu, kOffice + "399.0" + kDisabled, "last", 3, pathOnly);
+
+    ClickReset();
+
+    EXPECT_EQ(os.registry.deletes, (std::vector<std::string>{"byName", "byPath", "last"}));
+    const auto& left = os.registry.Key(hkcu, kOffice + "16.0" + kDisabled)->values;
+    ASSERT_EQ(left.size(), others.size());
+    for (const auto& [name, value] : others) {
+        EXPECT_EQ(left.at(name).type, value.type) << name;
+        EXPECT_EQ(left.at(name).data, value.data) << name << " stays byte for byte";
+    }
+    EXPECT_EQ(os.registry.Key(hkcu, kOffice + "16.0\\Word\\Resiliency\\DisabledItems")->values.size(), 1u);
+    EXPECT_EQ(os.registry.Key(hkcu, kOffice + "14.0\\Outlook"), nullptr) << "no key is created";
+    EXPECT_EQ(os.registry.openHandles(), 0);
+    EXPECT_EQ(SuccessBoxes(), 1);
+}
+
+TEST_F(FormTest, NoOfficeKeyMeansNothingToRemove)
+{
+    ClickReset();
+    EXPECT_EQ(os.registry.Key(platform::kHkeyCurrentUser, "Software\\Microsoft"), nullptr);
+    EXPECT_EQ(SuccessBoxes(), 1);
+}
+
+TEST_F(FormTest, EachRegistrationFailureHasItsLineInOneBox)
+{
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Broken.dll"}, {"Slow.dll"}, {"Hung.dll"},
+                                       {"Gone.dll"},      {"Grid.ocx"}};
+    os.launch.outcomes["Broken.dll"] = {true, 50, 3};
+    os.launch.outcomes["Slow.dll"] = {true, 20000, 0};
+    os.launch.outcomes["Hung.dll"] = {true, std::nullopt, 0};
+    os.launch.outcomes["Gone.dll"] = {false, 0, 0};
+    os.launch.outcomes["Grid.ocx"] = {true, 5000, 5};
+    os.windowing.eventsDuringWaits = 1;
+    ClickReset();
+
+    const std::string text = kNotFullyReset + "\r\n- Broken.dll could not be registered (error 3)" +
+                             "\r\n- Hung.dll did not finish registering\r\n- Gone.dll could not be started" +
+                             "\r\n- Grid.ocx could not be registered (error 5)" + kRunAsAdministrator;
+    const std::vector<std::string> ending = {"caption 103 Reset finished with errors.", "repaint 103", "pump",
+                                             "box " + kTitle + ": " + text, "destroy", "quit 0"};
+    ASSERT_GE(os.windowing.log.size(), ending.size());
+    EXPECT_EQ(std::vector<std::string>(os.windowing.log.end() - 6, os.windowing.log.end()), ending);
+    EXPECT_EQ(os.windowing.boxes.size(), 1u);
+    EXPECT_EQ(os.windowing.boxes[0].type, 0u);
+    EXPECT_EQ(os.windowing.boxes[0].owner, fakes::FakeWindowing::kForm);
+    EXPECT_EQ(Count("launch regsvr32 /u /s \"" + kAddinFolder + "\\Gone.dll\""), 1) << "the unregister pass is not judged";
+    // The event that came during the wait was handled like any other in a run.
+    const int firstWait = Position("wait 3");
+    ASSERT_GE(firstWait, 0);
+    EXPECT_EQ(os.windowing.log[static_cast<std::size_t>(firstWait) + 1], "pump");
+    EXPECT_EQ(os.kernel.now - 5000u, 12000u + 30000u) << "twelve pauses, then 30 seconds in all for the rest";
+    EXPECT_EQ(os.kernel.OpenHandleCount(), 0) << "the hung process's handle too";
+}
+
+TEST_F(FormTest, RegistrationRecordAndSystemFolderFailuresAreReported)
+{
+    os.registry.deniedRoots.insert(platform::kHkeyLocalMachine);
+    os.registry.deniedWrites.insert("LoadBehavior");
+    os.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled, "byPath", 3,
+                         Record(kOurPath, u"x"));
+    os.registry.deniedWrites.insert("byPath");
+    os.kernel.systemDirectory.clear();
+    ClickReset();
+    EXPECT_TRUE(os.launch.launches.empty()) << "regsvr32 is never looked for elsewhere";
+    ASSERT_EQ(os.windowing.boxes.size(), 1u);
+    EXPECT_EQ(os.windowing.boxes[0].text, kNotFullyReset + "\r\n- the add-in's registration could not be written" +
+                                              "\r\n- Outlook's record of the disabled add-in could not be removed" +
+                                              "\r\n- KROutlook.dll could not be started" +
+                                              "\r\n- Engine.dll could not be started" +
+                                              "\r\n- Grid.ocx could not be started" + kRunAsAdministrator);
+    EXPECT_EQ(os.registry.Key(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled)->values.size(), 1u);
+}
+
+TEST_F(FormTest, CommonFilesFolderComesFromTheRegistryWhereTheVariableIsMissing)
+{
+    for (const bool set : {false, true}) {
+        fakes::FakePlatform fresh;
+        if (set) {
+            fresh.launch.environment["CommonProgramFiles"] = "";
+        }
+        fresh.registry.SetText(platform::kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
+                               "CommonFilesDir", "C:\\Program Files\\Common Files");
+        fresh.kernel.folders["C:\\Program Files\\Common Files\\Kestrin Software"] = {{"KROutlook.dll"}};
+        frmMain other;
+        other.Show();
+        fresh.windowing.Click(frmMain::kCmdReset);
+        ASSERT_EQ(fresh.launch.launches.size(), 2u);
+        EXPECT_EQ(fresh.launch.launches[1].commandLine,
+                  "regsvr32 /s \"C:\\Program Files\\Common Files\\Kestrin Software\\KROutlook.dll\"");
+        EXPECT_EQ(fresh.windowing.boxes.size(), 1u) << "no missing-library warning";
+    }
 }
 
 } // namespace

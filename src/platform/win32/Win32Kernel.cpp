@@ -46,6 +46,14 @@ bool Win32Kernel::CloseHandle(Handle handle)
     return mCloseHandle(AsHandle(handle)) != FALSE;
 }
 
+bool Win32Kernel::GetExitCodeProcess(Handle process, std::uint32_t& exitCode)
+{
+    DWORD code = 0;
+    const BOOL ok = mGetExitCodeProcess(AsHandle(process), &code);
+    exitCode = code;
+    return ok != FALSE;
+}
+
 bool Win32Kernel::HasQueryFullProcessImageNameA()
 {
     return mQueryFullProcessImageNameA.Available();
@@ -77,6 +85,11 @@ bool Win32Kernel::FindClose(Handle find)
 void Win32Kernel::Sleep(std::uint32_t milliseconds)
 {
     mSleep(milliseconds);
+}
+
+std::uint32_t Win32Kernel::GetTickCount()
+{
+    return mGetTickCount();
 }
 
 std::string Win32Kernel::GetSystemDirectoryA()

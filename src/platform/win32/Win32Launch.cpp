@@ -22,7 +22,7 @@ std::optional<std::string> Win32Launch::GetEnvironmentVariableA(const std::strin
     }
 }
 
-bool Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine)
+Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine)
 {
     std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
     mutableCommandLine.push_back('\0');
@@ -34,12 +34,11 @@ bool Win32Launch::LaunchHidden(const std::string& applicationName, const std::st
     const BOOL ok = mCreateProcessA(applicationName.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
                                     nullptr, nullptr, &startup, &started);
     if (ok == FALSE) {
-        return false;
+        return 0;
     }
-    // The tool never waits for what it starts: both handles go at once.
+    // Only the process is watched; its thread's handle goes at once.
     const UniqueProcessHandle thread(FromHandle(started.hThread));
-    const UniqueProcessHandle process(FromHandle(started.hProcess));
-    return true;
+    return FromHandle(started.hProcess);
 }
 
 } // namespace platform::win32

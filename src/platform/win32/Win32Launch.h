@@ -8,7 +8,7 @@ namespace platform::win32 {
 class Win32Launch final : public LaunchServices {
 public:
     std::optional<std::string> GetEnvironmentVariableA(const std::string& name) override;
-    bool LaunchHidden(const std::string& applicationName, const std::string& commandLine) override;
+    Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) override;
 
 private:
     SystemLibrary mKernel32{"kernel32.dll"};

@@ -47,16 +47,48 @@ std::int32_t Win32Registry::RegQueryValueExA(Handle key, const std::string& valu
 }
 
 std::int32_t Win32Registry::RegEnumKeyExA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
-                                          char* keyClass, std::uint32_t& classChars, std::uint64_t& lastWriteTime)
+                                          char* keyClass, std::uint32_t* classChars, std::uint64_t& lastWriteTime)
 {
     DWORD nameSize = nameChars;
-    DWORD classSize = classChars;
+    DWORD classSize = classChars != nullptr ? *classChars : 0;
     FILETIME written{};
-    const LONG status = mRegEnumKeyExA(AsKey(key), index, name, &nameSize, nullptr, keyClass, &classSize, &written);
+    const LONG status = mRegEnumKeyExA(AsKey(key), index, name, &nameSize, nullptr, keyClass,
+                                       classChars != nullptr ? &classSize : nullptr, &written);
     nameChars = nameSize;
-    classChars = classSize;
+    if (classChars != nullptr) {
+        *classChars = classSize;
+    }
     lastWriteTime = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
     return status;
+}
+
+std::int32_t Win32Registry::RegOpenKeyExA(Handle root, const std::string& subKey, std::uint32_t options,
+                                          std::uint32_t samDesired, Handle& result)
+{
+    HKEY key = nullptr;
+    const LONG status = mRegOpenKeyExA(AsKey(root), subKey.c_str(), options, samDesired, &key);
+    if (status == ERROR_SUCCESS) {
+        result = FromHandle(key);
+    }
+    return status;
+}
+
+std::int32_t Win32Registry::RegEnumValueA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
+                                          std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes)
+{
+    DWORD nameSize = nameChars;
+    DWORD valueType = type;
+    DWORD size = bytes;
+    const LONG status = mRegEnumValueA(AsKey(key), index, name, &nameSize, nullptr, &valueType, data, &size);
+    nameChars = nameSize;
+    type = valueType;
+    bytes = size;
+    return status;
+}
+
+std::int32_t Win32Registry::RegDeleteValueA(Handle key, const std::string& valueName)
+{
+    return mRegDeleteValueA(AsKey(key), valueName.c_str());
 }
 
 std::int32_t Win32Registry::RegCloseKey(Handle key)

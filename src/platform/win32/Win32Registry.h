@@ -15,7 +15,12 @@ public:
     std::int32_t RegQueryValueExA(Handle key, const std::string& valueName, std::uint32_t& type, std::uint8_t* data,
                                   std::uint32_t& bytes) override;
     std::int32_t RegEnumKeyExA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars, char* keyClass,
-                               std::uint32_t& classChars, std::uint64_t& lastWriteTime) override;
+                               std::uint32_t* classChars, std::uint64_t& lastWriteTime) override;
+    std::int32_t RegOpenKeyExA(Handle root, const std::string& subKey, std::uint32_t options, std::uint32_t samDesired,
+                               Handle& result) override;
+    std::int32_t RegEnumValueA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
+                               std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
+    std::int32_t RegDeleteValueA(Handle key, const std::string& valueName) override;
     std::int32_t RegCloseKey(Handle key) override;
 
 private:
@@ -29,6 +34,10 @@ private:
     SystemFunction<LONG(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME)> mRegEnumKeyExA{
         mAdvapi32, "RegEnumKeyExA"};
     SystemFunction<LONG(WINAPI*)(HKEY)> mRegCloseKey{mAdvapi32, "RegCloseKey"};
+    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY)> mRegOpenKeyExA{mAdvapi32, "RegOpenKeyExA"};
+    SystemFunction<LONG(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD)> mRegEnumValueA{
+        mAdvapi32, "RegEnumValueA"};
+    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR)> mRegDeleteValueA{mAdvapi32, "RegDeleteValueA"};
 };
 
 } // namespace platform::win32

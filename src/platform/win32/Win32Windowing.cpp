@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <cstring>
+#include <vector>
 
 namespace platform::win32 {
 namespace {
@@ -191,6 +192,17 @@ void Win32Windowing::ProcessPendingEvents()
         }
         Dispatch(message);
     }
+}
+
+std::uint32_t Win32Windowing::MsgWaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds)
+{
+    std::vector<HANDLE> waited;
+    waited.reserve(handles.size());
+    for (const Handle handle : handles) {
+        waited.push_back(AsHandle(handle));
+    }
+    return mMsgWaitForMultipleObjects(static_cast<DWORD>(waited.size()), waited.data(), FALSE, milliseconds,
+                                      QS_ALLINPUT);
 }
 
 std::int32_t Win32Windowing::MessageBoxA(Handle owner, const std::string& text, const std::string& caption,

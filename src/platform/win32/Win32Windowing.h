@@ -18,6 +18,7 @@ public:
     void SetWindowTextA(Handle window, const std::string& text) override;
     void UpdateWindow(Handle window) override;
     void ProcessPendingEvents() override;
+    std::uint32_t MsgWaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds) override;
     std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) override;
     Handle GetActiveWindow() override;
@@ -48,6 +49,8 @@ private:
     SystemFunction<BOOL(WINAPI*)(HWND)> mUpdateWindow{mUser32, "UpdateWindow"};
     SystemFunction<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT, UINT)> mPeekMessageA{mUser32, "PeekMessageA"};
     SystemFunction<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT)> mGetMessageA{mUser32, "GetMessageA"};
+    SystemFunction<DWORD(WINAPI*)(DWORD, const HANDLE*, BOOL, DWORD, DWORD)> mMsgWaitForMultipleObjects{
+        mUser32, "MsgWaitForMultipleObjects"};
     SystemFunction<BOOL(WINAPI*)(const MSG*)> mTranslateMessage{mUser32, "TranslateMessage"};
     SystemFunction<LRESULT(WINAPI*)(const MSG*)> mDispatchMessageA{mUser32, "DispatchMessageA"};
     SystemFunction<BOOL(WINAPI*)(HWND, LPMSG)> mIsDialogMessageA{mUser32, "IsDialogMessageA"};

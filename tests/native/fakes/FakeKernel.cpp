@@ -167,6 +167,39 @@ bool FakeKernel::CloseHandle(platform::Handle handle)
     return true;
 }
 
+bool FakeKernel::GetExitCodeProcess(platform::Handle process, std::uint32_t& exitCode)
+{
+    const auto found = mHandles.find(process);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Process) {
+        return false;
+    }
+    const FakeProcess* target = Find(found->second.processId);
+    if (target == nullptr) {
+        return false;
+    }
+    const bool ended = target->endsAt && now >= *target->endsAt;
+    exitCode = ended ? target->exitCode : platform::kStillActive;
+    return true;
+}
+
+platform::Handle FakeKernel::StartProcess(const std::string& path, std::optional<std::uint32_t> runsFor,
+                                          std::uint32_t exitCode)
+{
+    FakeProcess& started = AddProcess(mNextStartedId, path);
+    mNextStartedId += 4;
+    if (runsFor) {
+        started.endsAt = now + *runsFor;
+    }
+    started.exitCode = exitCode;
+    return NewHandle(OpenHandle{OpenHandle::Kind::Process, started.id, platform::kProcessAllAccess, {}, 0, {}});
+}
+
+std::optional<std::uint32_t> FakeKernel::EndOf(platform::Handle process)
+{
+    const FakeProcess* target = ProcessOf(process);
+    return target == nullptr ? std::nullopt : target->endsAt;
+}
+
 bool FakeKernel::QueryFullProcessImageNameA(platform::Handle process, std::uint32_t, char* exeName, std::uint32_t& size)
 {
     const FakeProcess* target = ProcessOf(process);
@@ -251,6 +284,7 @@ int FakeKernel::OpenFindCount() const
 void FakeKernel::Sleep(std::uint32_t milliseconds)
 {
     sleptMilliseconds.push_back(milliseconds);
+    now += milliseconds;
     if (journal != nullptr) {
         journal->push_back("sleep " + std::to_string(milliseconds));
     }

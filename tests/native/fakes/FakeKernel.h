@@ -23,6 +23,9 @@ struct FakeProcess {
     bool moduleNameEmpty = false;
     bool canTerminate = true;
     bool terminated = false;
+    // When a started program ends, on the fake clock, and its exit code; never when unset.
+    std::optional<std::uint32_t> endsAt;
+    std::uint32_t exitCode = 0;
 };
 
 // One entry of a fake folder: the name field as raw ANSI bytes (260 of them
@@ -62,6 +65,7 @@ public:
     platform::Handle OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
     bool TerminateProcess(platform::Handle process, std::uint32_t exitCode) override;
     bool CloseHandle(platform::Handle handle) override;
+    bool GetExitCodeProcess(platform::Handle process, std::uint32_t& exitCode) override;
     bool HasQueryFullProcessImageNameA() override { return hasQueryFullProcessImageName; }
     bool QueryFullProcessImageNameA(platform::Handle process, std::uint32_t flags, char* exeName,
                                     std::uint32_t& size) override;
@@ -69,6 +73,7 @@ public:
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
     void Sleep(std::uint32_t milliseconds) override;
+    std::uint32_t GetTickCount() override { return now; }
     std::string GetSystemDirectoryA() override { return systemDirectory; }
     std::string WideToAnsi(std::u16string_view text) override;
     std::u16string AnsiToWide(std::string_view ansi) override;
@@ -80,6 +85,15 @@ public:
     // FindNextFileA raises this run-time error once this many entries have been returned.
     std::optional<std::size_t> findFailsAfter;
     int OpenFindCount() const;
+
+    // The clock: pauses and waits move it on.
+    std::uint32_t now = 5000;
+    // A process started now that runs for runsFor milliseconds (for ever when
+    // unset); returns its handle, opened as a launch opens it.
+    platform::Handle StartProcess(const std::string& path, std::optional<std::uint32_t> runsFor,
+                                  std::uint32_t exitCode);
+    // When the process of a handle ends; none for one that never does or no process.
+    std::optional<std::uint32_t> EndOf(platform::Handle process);
 
     std::vector<std::uint32_t> sleptMilliseconds;
     // Where pauses are written, beside the other fakes' events; may stay null.
@@ -105,6 +119,7 @@ private:
 
     std::map<platform::Handle, OpenHandle> mHandles;
     platform::Handle mNextHandle = 0x100;
+    std::uint32_t mNextStartedId = 0x7000;
     std::size_t mFindHint = 0;
 };
 

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "fakes/FakeKernel.h"
 #include "platform/LaunchServices.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace fakes {
 
-// The environment and program launches, in memory; launches are written to
-// the journal beside the other fakes' events.
+// The environment and program launches, in memory. Each launch starts a
+// process in the kernel's table, which ends as its file's outcome says;
+// launches are written to the journal beside the other fakes' events.
 class FakeLaunch : public platform::LaunchServices {
 public:
     struct Launched {
@@ -17,8 +20,19 @@ public:
         std::string commandLine;
     };
 
+    // What the program started on one file does.
+    struct Outcome {
+        bool starts = true;
+        std::optional<std::uint32_t> runsFor = 100; // milliseconds; for ever when unset
+        std::uint32_t exitCode = 0;
+    };
+
+    explicit FakeLaunch(FakeKernel& kernel) : mKernel(kernel) {}
+
     std::map<std::string, std::string> environment;
     std::vector<Launched> launches;
+    // By the file name the command line ends with; the default Outcome for others.
+    std::map<std::string, Outcome> outcomes;
     std::vector<std::string>* journal = nullptr;
 
     std::optional<std::string> GetEnvironmentVariableA(const std::string& name) override
@@ -27,14 +41,30 @@ public:
         return found == environment.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 
-    bool LaunchHidden(const std::string& applicationName, const std::string& commandLine) override
+    platform::Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) override
     {
         launches.push_back({applicationName, commandLine});
         if (journal != nullptr) {
             journal->push_back("launch " + commandLine);
         }
-        return true;
+        const Outcome outcome = OutcomeOf(commandLine);
+        return outcome.starts ? mKernel.StartProcess(applicationName, outcome.runsFor, outcome.exitCode) : 0;
     }
+
+private:
+    Outcome OutcomeOf(const std::string& commandLine) const
+    {
+        for (const auto& [file, outcome] : outcomes) {
+            const std::string tail = "\\" + file + "\"";
+            if (commandLine.size() >= tail.size() &&
+                commandLine.compare(commandLine.size() - tail.size(), tail.size(), tail) == 0) {
+                return outcome;
+            }
+        }
+        return Outcome();
+    }
+
+    FakeKernel& mKernel;
 };
 
 } // namespace fakes

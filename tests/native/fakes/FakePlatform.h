@@ -17,13 +17,14 @@ struct FakePlatform {
     {
         kernel.journal = &windowing.log;
         launch.journal = &windowing.log;
+        windowing.kernel = &kernel;
     }
 
     FakeKernel kernel;
     FakeProcessStatus processStatus{kernel};
     FakeRegistry registry;
     FakeWindowing windowing;
-    FakeLaunch launch;
+    FakeLaunch launch{kernel};
     platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch}};
 };
 

@@ -149,10 +149,87 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
         }
         key = slot.get();
     }
-    result = mNextHandle;
-    mNextHandle += 4;
-    mHandles[result] = OpenKey{key, samDesired};
+    result = NewHandle(key, samDesired);
     disposition = created ? 1 : 2;
+    return kSuccess;
+}
+
+platform::Handle FakeRegistry::NewHandle(FakeKey* key, std::uint32_t access)
+{
+    const platform::Handle handle = mNextHandle;
+    mNextHandle += 4;
+    mHandles[handle] = OpenKey{key, access};
+    return handle;
+}
+
+std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t,
+                                         std::uint32_t samDesired, platform::Handle& result)
+{
+    opens.push_back(subKey);
+    if (Resolve(root) == nullptr) {
+        return kInvalidHandle;
+    }
+    if (!Components(subKey)) {
+        return kBadPathName;
+    }
+    FakeKey* key = Key(root, subKey);
+    if (key == nullptr) {
+        return kFileNotFound;
+    }
+    if (deniedRoots.count(root) != 0 && (samDesired & kKeySetValue) != 0) {
+        return kAccessDenied;
+    }
+    result = NewHandle(key, samDesired);
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegEnumValueA(platform::Handle key, std::uint32_t index, char* name,
+                                         std::uint32_t& nameChars, std::uint32_t& type, std::uint8_t* data,
+                                         std::uint32_t& bytes)
+{
+    const auto open = mHandles.find(key);
+    if (open == mHandles.end()) {
+        return kInvalidHandle;
+    }
+    if ((open->second.access & kKeyQueryValue) == 0) {
+        return kAccessDenied;
+    }
+    const auto& values = open->second.key->values;
+    if (index >= values.size()) {
+        return kNoMoreItems;
+    }
+    const auto entry = std::next(values.begin(), static_cast<std::ptrdiff_t>(index));
+    if (entry->first.size() + 1 > nameChars) {
+        return kMoreData;
+    }
+    std::memcpy(name, entry->first.c_str(), entry->first.size() + 1);
+    nameChars = static_cast<std::uint32_t>(entry->first.size());
+    type = entry->second.type;
+    const auto size = static_cast<std::uint32_t>(entry->second.data.size());
+    if (data != nullptr && bytes < size) {
+        bytes = size;
+        return kMoreData;
+    }
+    if (data != nullptr) {
+        std::copy(entry->second.data.begin(), entry->second.data.end(), data);
+    }
+    bytes = size;
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegDeleteValueA(platform::Handle key, const std::string& valueName)
+{
+    const auto open = mHandles.find(key);
+    if (open == mHandles.end()) {
+        return kInvalidHandle;
+    }
+    if ((open->second.access & kKeySetValue) == 0 || deniedWrites.count(valueName) != 0) {
+        return kAccessDenied;
+    }
+    if (open->second.key->values.erase(valueName) == 0) {
+        return kFileNotFound;
+    }
+    deletes.push_back(valueName);
     return kSuccess;
 }
 
@@ -210,7 +287,7 @@ std::int32_t FakeRegistry::RegQueryValueExA(platform::Handle key, const std::str
 }
 
 std::int32_t FakeRegistry::RegEnumKeyExA(platform::Handle key, std::uint32_t index, char* name,
-                                         std::uint32_t& nameChars, char* keyClass, std::uint32_t& classChars,
+                                         std::uint32_t& nameChars, char* keyClass, std::uint32_t* classChars,
                                          std::uint64_t& lastWriteTime)
 {
     const auto open = mHandles.find(key);
@@ -226,20 +303,19 @@ std::int32_t FakeRegistry::RegEnumKeyExA(platform::Handle key, std::uint32_t ind
     }
     const auto entry = std::next(subkeys.begin(), static_cast<std::ptrdiff_t>(index));
     const std::string& subkeyName = entry->first;
-    if (subkeyName.size() + 1 > nameChars) {
+    const std::string& subkeyClass = entry->second->keyClass;
+    // As Wine does: a name or a class that does not fit, its NUL included,
+    // refuses the whole entry and writes nothing.
+    const bool classAsked = keyClass != nullptr && classChars != nullptr;
+    if (subkeyName.size() >= nameChars || (classAsked && subkeyClass.size() >= *classChars)) {
         return kMoreData;
     }
     std::memcpy(name, subkeyName.c_str(), subkeyName.size() + 1);
     nameChars = static_cast<std::uint32_t>(subkeyName.size());
     lastWriteTime = 0x01D0000000000000ULL;
-    const std::string& subkeyClass = entry->second->keyClass;
-    if (keyClass != nullptr) {
-        if (subkeyClass.size() + 1 > classChars) {
-            classChars = static_cast<std::uint32_t>(subkeyClass.size());
-            return kMoreData;
-        }
+    if (classAsked) {
         std::memcpy(keyClass, subkeyClass.c_str(), subkeyClass.size() + 1);
-        classChars = static_cast<std::uint32_t>(subkeyClass.size());
+        *classChars = static_cast<std::uint32_t>(subkeyClass.size());
     }
     return kSuccess;
 }

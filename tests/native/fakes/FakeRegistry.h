@@ -37,8 +37,8 @@ public:
     FakeRegistry();
 
     // Failures to inject.
-    std::set<platform::Handle> deniedRoots;         // RegCreateKeyExA under them: ERROR_ACCESS_DENIED
-    std::set<std::string, NoCaseLess> deniedWrites; // value names whose writes fail with ERROR_ACCESS_DENIED
+    std::set<platform::Handle> deniedRoots;         // creating or opening for writing under them: ERROR_ACCESS_DENIED
+    std::set<std::string, NoCaseLess> deniedWrites; // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
     std::optional<std::int32_t> dataReadStatus;     // the status of every read that asks for data
     // Called between a size query and the following read of data, to change the value under the reader.
     std::function<void(FakeValue&)> betweenReads;
@@ -48,6 +48,8 @@ public:
     int closes = 0;
     std::vector<std::string> writes;     // value names, in the order they were written
     std::vector<std::uint32_t> accesses; // samDesired of each RegCreateKeyExA
+    std::vector<std::string> deletes;    // value names, in the order they were deleted
+    std::vector<std::string> opens;      // subkey paths of each RegOpenKeyExA
 
     // The key at a path under a root (no creation), or null.
     FakeKey* Key(platform::Handle root, const std::string& path);
@@ -65,7 +67,12 @@ public:
     std::int32_t RegQueryValueExA(platform::Handle key, const std::string& valueName, std::uint32_t& type,
                                   std::uint8_t* data, std::uint32_t& bytes) override;
     std::int32_t RegEnumKeyExA(platform::Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
-                               char* keyClass, std::uint32_t& classChars, std::uint64_t& lastWriteTime) override;
+                               char* keyClass, std::uint32_t* classChars, std::uint64_t& lastWriteTime) override;
+    std::int32_t RegOpenKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t options,
+                               std::uint32_t samDesired, platform::Handle& result) override;
+    std::int32_t RegEnumValueA(platform::Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
+                               std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
+    std::int32_t RegDeleteValueA(platform::Handle key, const std::string& valueName) override;
     std::int32_t RegCloseKey(platform::Handle key) override;
 
 private:
@@ -75,6 +82,7 @@ private:
     };
 
     FakeKey* Resolve(platform::Handle handle);
+    platform::Handle NewHandle(FakeKey* key, std::uint32_t access);
     std::map<platform::Handle, FakeKey> mRoots;
     std::map<platform::Handle, OpenKey> mHandles;
     std::set<std::string, NoCaseLess> mSizeQueried;

@@ -1,5 +1,9 @@
 #include "fakes/FakeWindowing.h"
 
+#include <algorithm>
+#include <optional>
+#include <string>
+
 namespace fakes {
 
 platform::Handle FakeWindowing::CreateForm(const platform::FormLayout& formLayout, platform::FormEvents& events)
@@ -37,6 +41,31 @@ void FakeWindowing::ProcessPendingEvents()
     if (onPump) {
         onPump();
     }
+}
+
+std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platform::Handle>& handles,
+                                                      std::uint32_t milliseconds)
+{
+    log.push_back("wait " + std::to_string(handles.size()));
+    if (eventsDuringWaits > 0) {
+        --eventsDuringWaits;
+        return platform::kWaitObject0 + static_cast<std::uint32_t>(handles.size());
+    }
+    std::optional<std::size_t> first;
+    std::uint32_t firstEnd = 0;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const auto end = kernel->EndOf(handles[i]);
+        if (end && (!first || *end < firstEnd)) {
+            first = i;
+            firstEnd = *end;
+        }
+    }
+    if (first && firstEnd <= kernel->now + milliseconds) {
+        kernel->now = std::max(kernel->now, firstEnd);
+        return platform::kWaitObject0 + static_cast<std::uint32_t>(*first);
+    }
+    kernel->now += milliseconds;
+    return platform::kWaitTimeout;
 }
 
 std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/FakeKernel.h"
 #include "platform/WindowingServices.h"
 
 #include <functional>
@@ -28,6 +29,10 @@ public:
     bool formAlive = false;
     int exitCode = -1;
     platform::FormLayout layout;
+    // Window events that arrive during waits, one per wait, before any process ends.
+    int eventsDuringWaits = 0;
+    // Whose processes and clock the waits use.
+    FakeKernel* kernel = nullptr;
 
     void Click(int controlId) { mEvents->OnClick(controlId); }
     void Close() { mEvents->OnClose(); }
@@ -37,6 +42,8 @@ public:
     void SetWindowTextA(platform::Handle window, const std::string& text) override;
     void UpdateWindow(platform::Handle window) override;
     void ProcessPendingEvents() override;
+    std::uint32_t MsgWaitForMultipleObjects(const std::vector<platform::Handle>& handles,
+                                            std::uint32_t milliseconds) override;
     std::int32_t MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) override;
     platform::Handle GetActiveWindow() override { return formAlive ? kForm : 0; }
