@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Bounded fuzzing of the registry reader, the folder scan and the process
-# listings: a fixed seed and about 30 seconds each (FUZZ_SECONDS to change it).
+# Bounded fuzzing of the registry reader, the folder scan, the process
+# listings and the disabled-record matcher: a fixed seed and about 30 seconds
+# each (FUZZ_SECONDS to change it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-30}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target RegistryReaderFuzz FolderScanFuzz ProcessListFuzz
+cmake --build --preset fuzz --target RegistryReaderFuzz FolderScanFuzz ProcessListFuzz DisabledRecordFuzz
 
 status=0
-for pair in RegistryReaderFuzz:registry FolderScanFuzz:folder ProcessListFuzz:process; do
+for pair in RegistryReaderFuzz:registry FolderScanFuzz:folder ProcessListFuzz:process DisabledRecordFuzz:record; do
     target=${pair%%:*} corpus=${pair##*:}
     work="build/fuzz/work/$corpus"
     rm -rf "$work" && mkdir -p "$work"

@@ -1,0 +1,77 @@
+// Fuzzes the matcher of Outlook's disabled-item records: arbitrary bytes, in
+// a buffer of exactly their size so that any read past it is caught, and the
+// verdict must agree with a plain reading of the record's layout.
+#include "app/DisabledItemRecord.h"
+#include "common/Text.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace {
+
+const std::u16string kFolder = u"C:\\Program Files\\Common Files\\Kestrin Software";
+const std::u16string kName = u"Kestrin Software Add-In Engine";
+
+// The layout read the long way: whole numbers, no spans, no shortcuts.
+bool Model(std::uint32_t type, const std::vector<std::uint8_t>& data)
+{
+    if (type != 3 || data.size() < 12) {
+        return false;
+    }
+    auto number = [&](std::size_t at) {
+        unsigned long long n = 0;
+        for (int i = 3; i >= 0; --i) {
+            n = n * 256 + data[at + static_cast<std::size_t>(i)];
+        }
+        return n;
+    };
+    const unsigned long long kind = number(0), first = number(4), second = number(8);
+    if (kind != 1 || first == 0 || second == 0 || first % 2 == 1 || second % 2 == 1 ||
+        first + second + 12 > data.size()) {
+        return false;
+    }
+    auto text = [&](unsigned long long from, unsigned long long bytes) -> std::optional<std::u16string> {
+        std::u16string out;
+        for (unsigned long long i = 0; i < bytes / 2; ++i) {
+            const char16_t c = static_cast<char16_t>(data[from + 2 * i] + 256 * data[from + 2 * i + 1]);
+            if (c == 0) {
+                return out;
+            }
+            out += c;
+        }
+        return std::nullopt;
+    };
+    const auto path = text(12, first);
+    const auto name = text(12 + first, second);
+    if (!path || !name) {
+        return false;
+    }
+    const std::u16string folder = LowerCase(kFolder) + u"\\";
+    const std::u16string lower = LowerCase(*path);
+    bool inFolder = lower.size() > folder.size() && lower.substr(0, folder.size()) == folder;
+    for (std::size_t i = folder.size(); inFolder && i < lower.size(); ++i) {
+        inFolder = lower[i] != u'\\' && lower[i] != u'/';
+    }
+    return inFolder || *name == kName;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    FuzzedDataProvider input(bytes, size);
+    const std::uint32_t type = input.ConsumeBool() ? 3 : input.ConsumeIntegral<std::uint32_t>();
+    const std::vector<std::uint8_t> data = input.ConsumeRemainingBytes<std::uint8_t>();
+    // Exactly as large as the data: one byte read past it is a heap overflow.
+    const auto exact = std::make_unique<std::uint8_t[]>(data.size());
+    std::copy(data.begin(), data.end(), exact.get());
+    const bool verdict = IsAddinDisabledRecord(type, {exact.get(), data.size()}, kFolder, kName);
+    if (verdict != Model(type, data)) {
+        std::abort();
+    }
+    return 0;
+}
