@@ -40,20 +40,33 @@ win_reg add "$demo_key" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
 win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f /reg:32 >/dev/null
 win_reg add "$demo_key" /v SyncMinutes /t REG_DWORD /d 15 /f /reg:32 >/dev/null
 win_reg add "$demo_key\\Profiles\\Default" /v Colour /t REG_SZ /d blue /f /reg:32 >/dev/null
+# Office's per-user override that disabled it, and Outlook's record of a crash.
+win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
+demo_items='16.0\Outlook\Resiliency\DisabledItems'
+win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
+seed_record "$demo_items" 7a1 "$(record_hex 'c:\program files (x86)\common files\kestrin software\kroutlook.dll' \
+    'Kestrin Software Add-In Engine')"
+seed_record "$demo_items" 3f2 "$(record_hex 'c:\program files\other vendor\addin.dll' 'Other Add-In')"
 # The add-in's folder, with copies of the test COM server that record each call.
 ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
 seed_components KROutlook.dll KRCalendar.dll KRGrid.ocx
 forget_calls
 echo "run: add-in folder C:\Program Files (x86)\Common Files\Kestrin Software holds: $(ls "$ADDIN_DIR" | tr '\n' ' ')"
-echo "run: registration before the reset ($demo_key, 32-bit view):"
-addin_values HKLM | sed 's/^/    /'
+show_registration() {
+    echo "run: registration $1 the reset (HKLM, 32-bit view):"
+    addin_values HKLM | sed 's/^/    /'
+    echo "run: per-user registration $1 the reset (HKCU):"
+    addin_values HKCU | sed 's/^/    /'
+    echo "run: Outlook's disabled add-ins $1 the reset (HKCU\\Software\\Microsoft\\Office\\$demo_items):"
+    win_reg query "$OFFICE_KEY\\$demo_items" /reg:32 | sed -n 's/^    \([^ ]*\)    REG_BINARY    \(.\{40\}\).*/    \1 REG_BINARY \2.../p'
+}
+show_registration before
 
 show_after() {
     wait_for_calls 6
     echo "run: registration calls the components saw, in order:"
     calls | sed 's/^/    /'
-    echo "run: registration after the reset:"
-    addin_values HKLM | sed 's/^/    /'
+    show_registration after
 }
 
 if [ -z "$headless" ]; then

@@ -200,4 +200,26 @@ wait_for_calls() {
     sleep 1
 }
 
+OFFICE_KEY='HKCU\Software\Microsoft\Office'
+
+# The 32-bit number as little-endian hex.
+le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+utf16_hex() { printf '%s\0' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -d ' \n'; }
+
+# An Outlook DisabledItems record as hex: kind, both lengths, the library's path, the friendly name.
+record_hex() {
+    local path; path=$(utf16_hex "$1")
+    local name; name=$(utf16_hex "$2")
+    echo "$(le32 "${3:-1}")$(le32 $((${#path} / 2)))$(le32 $((${#name} / 2)))$path$name"
+}
+
+# Seeds a record under the Office key: subkey path, value name, hex data.
+seed_record() { win_reg add "$OFFICE_KEY\\$1" /v "$2" /t REG_BINARY /d "$3" /f /reg:32 >/dev/null; }
+
+# The value's data as lower-case hex, or "absent".
+record_of() {
+    local line; line=$(win_reg query "$OFFICE_KEY\\$1" /v "$2" /reg:32 2>/dev/null | sed -n 's/^    .*    REG_BINARY    //p')
+    if [ -n "$line" ]; then tr 'A-F' 'a-f' <<<"$line"; else echo absent; fi
+}
+
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }

@@ -1,0 +1,70 @@
+# Re-enabling the add-in wherever Outlook disabled it, and the failure box.
+
+OUR_PATH='c:\program files (x86)\common files\kestrin software\kroutlook.dll'
+NOT_FULLY_RESET='Kestrin Software add-ins were not fully reset:'
+RUN_AS_ADMIN='\r\n\r\nPlease run this program as an administrator, or contact support@kestrinsoftware.com about this problem.'
+
+test_user_override_is_rewritten_too() {
+    forget_addin
+    seed_components KROutlook.dll
+    win_reg add "HKLM\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 3 /f /reg:32 >/dev/null
+    win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
+    reset_once >/dev/null
+    expect_line "LoadBehavior REG_DWORD 0x3" "$(addin_values HKLM)"
+    expect_eq "$REGISTRATION" "$(addin_values HKCU)" "the per-user key"
+    forget_addin
+}
+
+test_only_this_addins_disabled_records_are_removed() {
+    seed_components KROutlook.dll
+    win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
+    local items16='16.0\Outlook\Resiliency\DisabledItems' items15='15.0\Outlook\Resiliency\DisabledItems'
+    local other malformed word
+    other=$(record_hex 'c:\program files\other\addin.dll' 'Other Add-In')
+    malformed="$(le32 1)$(le32 0xFFFFFFFE)$(le32 4)$(utf16_hex "$OUR_PATH")"
+    word=$(record_hex "$OUR_PATH" 'Kestrin Software Add-In Engine')
+    seed_record "$items16" byPath "$(record_hex "$OUR_PATH" 'kroutlook')"
+    seed_record "$items15" byName "$(record_hex 'd:\old\engine.dll' 'Kestrin Software Add-In Engine')"
+    seed_record "$items16" other "$other"
+    seed_record "$items16" malformed "$malformed"
+    seed_record '16.0\Word\Resiliency\DisabledItems' word "$word"
+    win_reg add "$OFFICE_KEY\\14.0\\Common" /v Seen /t REG_DWORD /d 1 /f /reg:32 >/dev/null
+
+    reset_once >/dev/null
+
+    expect_eq absent "$(record_of "$items16" byPath)"
+    expect_eq absent "$(record_of "$items15" byName)"
+    expect_eq "$other" "$(record_of "$items16" other)" "another add-in's record"
+    expect_eq "$malformed" "$(record_of "$items16" malformed)" "a malformed record"
+    expect_eq "$word" "$(record_of '16.0\Word\Resiliency\DisabledItems' word)" "Word's record"
+    if win_reg query "$OFFICE_KEY\\14.0\\Outlook" /reg:32 >/dev/null 2>&1; then
+        log "a key appeared under 14.0"; return 1
+    fi
+    win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null
+    forget_addin
+}
+
+# A file that is no library: the box names it with regsvr32's exit code, the
+# good components are still registered and the window still closes.
+test_component_that_cannot_register_is_named_in_the_box() {
+    forget_calls
+    seed_components KROutlook.dll Engine.dll
+    echo "not a library" >"$ADDIN_DIR/Broken.dll"
+    # What Wine's own 32-bit regsvr32 answers for it.
+    local code; code=$(wine 'C:\windows\syswow64\regsvr32.exe' /s \
+        'C:\Program Files (x86)\Common Files\Kestrin Software\Broken.dll' >/dev/null 2>&1; echo $?)
+    [ "$code" != 0 ] || { log "regsvr32 accepted a file that is no library"; return 1; }
+    start_tool
+    probe click "$TITLE" "&Reset" >/dev/null
+    local box; box=$(probe read-box "$TITLE" 60000)
+    local label; label=$(probe describe "$TITLE" | sed -n 's/^control id=103 .* text=//p')
+    probe dismiss-box "$TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    expect_eq 0 "$(tool_exit_code)"
+    expect_eq "Reset finished with errors." "$label"
+    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- Broken.dll could not be registered (error $code)$RUN_AS_ADMIN buttons=OK icon=no owner=$TITLE" "$box"
+    wait_for_calls 4
+    expect_line "register KROutlook.dll" "$(calls)"
+    expect_line "register Engine.dll" "$(calls)"
+    forget_addin
+}
