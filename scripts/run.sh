@@ -29,6 +29,7 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
     make_prefix
 else
     wineserver -p 600
+    install_wine_fonts
     cp build/windows/AddinsReset.exe "$TOOL_DIR/"
 fi
 

@@ -63,6 +63,8 @@ platform::FormLayout frmMain::Layout()
         .clientWidth = 6390,
         .clientHeight = 2550,
         .fontName = "Microsoft Sans Serif",
+        // The face Microsoft Sans Serif was drawn to match; the 9x line, NT 4 and Wine lack the newer one.
+        .fallbackFontName = "MS Sans Serif",
         .fontHundredthsOfPoint = 825,
         .fontWeight = 400,
         .fontCharset = 0,

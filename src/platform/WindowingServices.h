@@ -28,6 +28,8 @@ struct FormLayout {
     int clientWidth;
     int clientHeight;
     std::string fontName;
+    // Used at the same size where the system has no face of fontName.
+    std::string fallbackFontName;
     int fontHundredthsOfPoint;
     int fontWeight;
     int fontCharset;

@@ -42,8 +42,21 @@ make_prefix() {
     wineboot -i >/dev/null 2>&1
     wineserver -w
     wineserver -p 600
+    install_wine_fonts
     mkdir -p "$TOOL_DIR"
     cp "$WINDOWS_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+}
+
+# Wine's own Tahoma, MS Sans Serif and Marlett, as Windows has them: this Wine
+# does not load them from its data folder, only from the prefix's Fonts.
+# Nothing may stand in for Microsoft Sans Serif, so that the tool's own
+# fallback is what shows.
+install_wine_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    cp -n /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$fonts/"
+    local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+    win_reg delete "$key" /v "Microsoft Sans Serif" /f >/dev/null 2>&1 || true
 }
 
 stop_all() {

@@ -11,6 +11,7 @@ start_display || exit 1
 if [ -n "${E2E_REUSE_PREFIX:-}" ] && [ -d "$WINEPREFIX/drive_c" ]; then
     # For working on one test: the prefix of the last run, with the tool refreshed.
     wineserver -p 600
+    install_wine_fonts
     cp "$WINDOWS_BUILD/AddinsReset.exe" "$TOOL_DIR/"
 else
     log "e2e: creating a fresh Wine prefix in $WINEPREFIX"

@@ -141,3 +141,17 @@ test_window_layout_follows_the_screen_dpi() {
     expect_line "client=$(px 6390)x$(px 2550)" "$d"
     expect_line "control id=102 class=Button rect=$(px 2235),$(px 1395),$(px 1650),$(px 390) text=&Reset" "$d"
 }
+
+# No line of the explanation or of the progress label is cut off at the
+# bottom, judged from the screen's pixels.
+test_no_label_line_is_cut() {
+    start_tool
+    local explanation progress
+    explanation=$(probe last-row-ink "$TITLE" 101)
+    progress=$(probe last-row-ink "$TITLE" 103)
+    probe close "$TITLE" >/dev/null
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    tool_exit_code >/dev/null
+    expect_eq "control id=101 last-row-ink=no pixels=0" "$explanation" "the explanation"
+    expect_eq "control id=103 last-row-ink=no pixels=0" "$progress" "the progress label"
+}

@@ -73,6 +73,7 @@ TEST_F(FormTest, WindowCarriesItsTextsFontAndIcon)
     const platform::FormLayout& layout = os.windowing.layout;
     EXPECT_EQ(layout.title, kTitle);
     EXPECT_EQ(layout.fontName, "Microsoft Sans Serif");
+    EXPECT_EQ(layout.fallbackFontName, "MS Sans Serif");
     EXPECT_EQ(layout.fontHundredthsOfPoint, 825);
     EXPECT_EQ(layout.fontWeight, 400);
     EXPECT_EQ(layout.fontCharset, 0);

@@ -5,6 +5,15 @@
 #include <string>
 
 namespace platform::win32 {
+namespace {
+
+bool HasActivationContexts() noexcept
+{
+    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    return kernel32 != nullptr && ::GetProcAddress(kernel32, "GetCurrentActCtx") != nullptr;
+}
+
+} // namespace
 
 FARPROC SystemLibrary::Find(const char* function)
 {
@@ -29,7 +38,7 @@ HMODULE SystemLibrary::Module() noexcept
 {
     if (!mLoadTried) {
         mLoadTried = true;
-        if (mLocation == Location::SideBySide) {
+        if (mLocation == Location::SideBySide && HasActivationContexts()) {
             mModule.Reset(::LoadLibraryA(mName));
             return mModule.Get();
         }

@@ -19,8 +19,10 @@ struct ModuleTraits {
 // program starts on systems that lack it and a planted copy is never loaded.
 class SystemLibrary {
 public:
-    // SideBySide: loaded by name, so that the manifest's assembly (common
-    // controls 6) is the one found; a full path would bypass it.
+    // SideBySide: where the system has activation contexts (XP and later),
+    // loaded by name, so that the manifest's assembly (common controls 6) is
+    // the one found, which a full path would bypass; elsewhere (the 9x line,
+    // NT 4 and 2000) from the system folder, as nothing selects it by name.
     enum class Location { SystemFolder, SideBySide };
 
     explicit SystemLibrary(const char* name, Location location = Location::SystemFolder) noexcept
@@ -80,6 +82,21 @@ private:
     const char* mName;
     Function mFunction = nullptr;
 };
+
+// Every system library the tool calls, each loaded once, at its first use.
+struct SystemLibraries {
+    SystemLibrary kernel32{"kernel32.dll"};
+    SystemLibrary user32{"user32.dll"};
+    SystemLibrary gdi32{"gdi32.dll"};
+    SystemLibrary advapi32{"advapi32.dll"};
+    SystemLibrary psapi{"psapi.dll"};
+    SystemLibrary comctl32{"comctl32.dll", SystemLibrary::Location::SideBySide};
+};
+
+// Declares member mF, the function F of the library, typed by the SDK's own
+// declaration so that a wrong signature does not compile, and looked up by
+// the same name at its first call.
+#define SYSTEM_FUNCTION(library, function) SystemFunction<decltype(&::function)> m##function{library, #function}
 
 inline HANDLE AsHandle(Handle handle) noexcept
 {

@@ -3,7 +3,6 @@
 #include "common/RuntimeError.h"
 
 #include <climits>
-#include <tlhelp32.h>
 
 namespace platform::win32 {
 
@@ -13,7 +12,7 @@ static_assert(sizeof(Win32FindDataA) == sizeof(WIN32_FIND_DATAA));
 
 bool Win32Kernel::GetVersionExA(OsVersionInfoA& info)
 {
-    return mGetVersionExA(&info) != FALSE;
+    return mGetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&info)) != FALSE;
 }
 
 Handle Win32Kernel::CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId)
@@ -23,12 +22,12 @@ Handle Win32Kernel::CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t 
 
 bool Win32Kernel::Process32First(Handle snapshot, ProcessEntry32A& entry)
 {
-    return mProcess32First(AsHandle(snapshot), &entry) != FALSE;
+    return mProcess32First(AsHandle(snapshot), reinterpret_cast<LPPROCESSENTRY32>(&entry)) != FALSE;
 }
 
 bool Win32Kernel::Process32Next(Handle snapshot, ProcessEntry32A& entry)
 {
-    return mProcess32Next(AsHandle(snapshot), &entry) != FALSE;
+    return mProcess32Next(AsHandle(snapshot), reinterpret_cast<LPPROCESSENTRY32>(&entry)) != FALSE;
 }
 
 Handle Win32Kernel::OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId)
@@ -69,12 +68,12 @@ bool Win32Kernel::QueryFullProcessImageNameA(Handle process, std::uint32_t flags
 
 Handle Win32Kernel::FindFirstFileA(const std::string& pattern, Win32FindDataA& data)
 {
-    return FromHandle(mFindFirstFileA(pattern.c_str(), &data));
+    return FromHandle(mFindFirstFileA(pattern.c_str(), reinterpret_cast<LPWIN32_FIND_DATAA>(&data)));
 }
 
 bool Win32Kernel::FindNextFileA(Handle find, Win32FindDataA& data)
 {
-    return mFindNextFileA(AsHandle(find), &data) != FALSE;
+    return mFindNextFileA(AsHandle(find), reinterpret_cast<LPWIN32_FIND_DATAA>(&data)) != FALSE;
 }
 
 bool Win32Kernel::FindClose(Handle find)

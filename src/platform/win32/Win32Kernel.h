@@ -3,10 +3,13 @@
 #include "platform/KernelServices.h"
 #include "platform/win32/SystemLibrary.h"
 
+#include <tlhelp32.h>
+
 namespace platform::win32 {
 
 class Win32Kernel final : public KernelServices {
 public:
+    explicit Win32Kernel(SystemLibraries& libraries) noexcept : mKernel32(libraries.kernel32) {}
     bool GetVersionExA(OsVersionInfoA& info) override;
     Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId) override;
     bool Process32First(Handle snapshot, ProcessEntry32A& entry) override;
@@ -27,27 +30,24 @@ public:
     std::u16string AnsiToWide(std::string_view ansi) override;
 
 private:
-    SystemLibrary mKernel32{"kernel32.dll"};
-    SystemFunction<BOOL(WINAPI*)(OsVersionInfoA*)> mGetVersionExA{mKernel32, "GetVersionExA"};
-    SystemFunction<HANDLE(WINAPI*)(DWORD, DWORD)> mCreateToolhelp32Snapshot{mKernel32, "CreateToolhelp32Snapshot"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE, ProcessEntry32A*)> mProcess32First{mKernel32, "Process32First"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE, ProcessEntry32A*)> mProcess32Next{mKernel32, "Process32Next"};
-    SystemFunction<HANDLE(WINAPI*)(DWORD, BOOL, DWORD)> mOpenProcess{mKernel32, "OpenProcess"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE, UINT)> mTerminateProcess{mKernel32, "TerminateProcess"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE)> mCloseHandle{mKernel32, "CloseHandle"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE, LPDWORD)> mGetExitCodeProcess{mKernel32, "GetExitCodeProcess"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD)> mQueryFullProcessImageNameA{
-        mKernel32, "QueryFullProcessImageNameA"};
-    SystemFunction<HANDLE(WINAPI*)(LPCSTR, Win32FindDataA*)> mFindFirstFileA{mKernel32, "FindFirstFileA"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE, Win32FindDataA*)> mFindNextFileA{mKernel32, "FindNextFileA"};
-    SystemFunction<BOOL(WINAPI*)(HANDLE)> mFindClose{mKernel32, "FindClose"};
-    SystemFunction<void(WINAPI*)(DWORD)> mSleep{mKernel32, "Sleep"};
-    SystemFunction<DWORD(WINAPI*)()> mGetTickCount{mKernel32, "GetTickCount"};
-    SystemFunction<UINT(WINAPI*)(LPSTR, UINT)> mGetSystemDirectoryA{mKernel32, "GetSystemDirectoryA"};
-    SystemFunction<int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL)> mWideCharToMultiByte{
-        mKernel32, "WideCharToMultiByte"};
-    SystemFunction<int(WINAPI*)(UINT, DWORD, LPCCH, int, LPWSTR, int)> mMultiByteToWideChar{mKernel32,
-                                                                                            "MultiByteToWideChar"};
+    SystemLibrary& mKernel32;
+    SYSTEM_FUNCTION(mKernel32, GetVersionExA);
+    SYSTEM_FUNCTION(mKernel32, CreateToolhelp32Snapshot);
+    SYSTEM_FUNCTION(mKernel32, Process32First);
+    SYSTEM_FUNCTION(mKernel32, Process32Next);
+    SYSTEM_FUNCTION(mKernel32, OpenProcess);
+    SYSTEM_FUNCTION(mKernel32, TerminateProcess);
+    SYSTEM_FUNCTION(mKernel32, CloseHandle);
+    SYSTEM_FUNCTION(mKernel32, GetExitCodeProcess);
+    SYSTEM_FUNCTION(mKernel32, QueryFullProcessImageNameA);
+    SYSTEM_FUNCTION(mKernel32, FindFirstFileA);
+    SYSTEM_FUNCTION(mKernel32, FindNextFileA);
+    SYSTEM_FUNCTION(mKernel32, FindClose);
+    SYSTEM_FUNCTION(mKernel32, Sleep);
+    SYSTEM_FUNCTION(mKernel32, GetTickCount);
+    SYSTEM_FUNCTION(mKernel32, GetSystemDirectoryA);
+    SYSTEM_FUNCTION(mKernel32, WideCharToMultiByte);
+    SYSTEM_FUNCTION(mKernel32, MultiByteToWideChar);
 };
 
 } // namespace platform::win32

@@ -7,16 +7,15 @@ namespace platform::win32 {
 
 class Win32Launch final : public LaunchServices {
 public:
+    explicit Win32Launch(SystemLibraries& libraries) noexcept : mKernel32(libraries.kernel32) {}
     std::optional<std::string> GetEnvironmentVariableA(const std::string& name) override;
     Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) override;
 
 private:
-    SystemLibrary mKernel32{"kernel32.dll"};
-    SystemFunction<DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD)> mGetEnvironmentVariableA{mKernel32, "GetEnvironmentVariableA"};
-    SystemFunction<BOOL(WINAPI*)(LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
-                                 LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION)>
-        mCreateProcessA{mKernel32, "CreateProcessA"};
-    SystemFunction<DWORD(WINAPI*)()> mGetLastError{mKernel32, "GetLastError"};
+    SystemLibrary& mKernel32;
+    SYSTEM_FUNCTION(mKernel32, GetEnvironmentVariableA);
+    SYSTEM_FUNCTION(mKernel32, CreateProcessA);
+    SYSTEM_FUNCTION(mKernel32, GetLastError);
 };
 
 } // namespace platform::win32

@@ -9,13 +9,15 @@
 
 namespace platform::win32 {
 
-// The real services of the running system, one of each family.
+// The real services of the running system, one of each family, over one
+// set of system libraries.
 struct Win32Platform {
-    Win32Kernel kernel;
-    Win32ProcessStatus processStatus;
-    Win32Registry registry;
-    Win32Windowing windowing;
-    Win32Launch launch;
+    SystemLibraries libraries;
+    Win32Kernel kernel{libraries};
+    Win32ProcessStatus processStatus{libraries};
+    Win32Registry registry{libraries};
+    Win32Windowing windowing{libraries};
+    Win32Launch launch{libraries};
 
     Services AsServices() noexcept { return {&kernel, &processStatus, &registry, &windowing, &launch}; }
 };

@@ -7,6 +7,7 @@ namespace platform::win32 {
 
 class Win32Registry final : public RegistryServices {
 public:
+    explicit Win32Registry(SystemLibraries& libraries) noexcept : mAdvapi32(libraries.advapi32) {}
     std::int32_t RegCreateKeyExA(Handle root, const std::string& subKey, std::uint32_t reserved,
                                  const std::string& keyClass, std::uint32_t options, std::uint32_t samDesired,
                                  Handle& result, std::uint32_t& disposition) override;
@@ -24,20 +25,15 @@ public:
     std::int32_t RegCloseKey(Handle key) override;
 
 private:
-    SystemLibrary mAdvapi32{"advapi32.dll"};
-    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)>
-        mRegCreateKeyExA{mAdvapi32, "RegCreateKeyExA"};
-    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)> mRegSetValueExA{mAdvapi32,
-                                                                                                  "RegSetValueExA"};
-    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)> mRegQueryValueExA{
-        mAdvapi32, "RegQueryValueExA"};
-    SystemFunction<LONG(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME)> mRegEnumKeyExA{
-        mAdvapi32, "RegEnumKeyExA"};
-    SystemFunction<LONG(WINAPI*)(HKEY)> mRegCloseKey{mAdvapi32, "RegCloseKey"};
-    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY)> mRegOpenKeyExA{mAdvapi32, "RegOpenKeyExA"};
-    SystemFunction<LONG(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD)> mRegEnumValueA{
-        mAdvapi32, "RegEnumValueA"};
-    SystemFunction<LONG(WINAPI*)(HKEY, LPCSTR)> mRegDeleteValueA{mAdvapi32, "RegDeleteValueA"};
+    SystemLibrary& mAdvapi32;
+    SYSTEM_FUNCTION(mAdvapi32, RegCreateKeyExA);
+    SYSTEM_FUNCTION(mAdvapi32, RegSetValueExA);
+    SYSTEM_FUNCTION(mAdvapi32, RegQueryValueExA);
+    SYSTEM_FUNCTION(mAdvapi32, RegEnumKeyExA);
+    SYSTEM_FUNCTION(mAdvapi32, RegCloseKey);
+    SYSTEM_FUNCTION(mAdvapi32, RegOpenKeyExA);
+    SYSTEM_FUNCTION(mAdvapi32, RegEnumValueA);
+    SYSTEM_FUNCTION(mAdvapi32, RegDeleteValueA);
 };
 
 } // namespace platform::win32

@@ -2,6 +2,7 @@
 
 #include "common/RuntimeError.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <cstring>
 #include <vector>
@@ -14,6 +15,15 @@ constexpr char kFormClass[] = "KestrinAddinsResetForm";
 HWND AsWindow(Handle window) noexcept
 {
     return reinterpret_cast<HWND>(window);
+}
+
+// Face names compare without regard to ASCII case, as GDI compares them.
+bool SameFace(const std::string& a, const std::string& b) noexcept
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
 }
 
 RECT PixelRect(int left, int top, int width, int height, int dpiX, int dpiY) noexcept
@@ -56,14 +66,8 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
         } screen{*this, mGetDC(nullptr)};
         dpiX = mGetDeviceCaps(screen.dc, LOGPIXELSX);
         dpiY = mGetDeviceCaps(screen.dc, LOGPIXELSY);
+        mFont = CreateFormFont(layout, screen.dc, dpiY);
     }
-
-    LOGFONTA font{};
-    font.lfHeight = -((layout.fontHundredthsOfPoint * dpiY + 3600) / 7200);
-    font.lfWeight = layout.fontWeight;
-    font.lfCharSet = static_cast<BYTE>(layout.fontCharset);
-    std::strncpy(font.lfFaceName, layout.fontName.c_str(), LF_FACESIZE - 1);
-    mFont = mCreateFontIndirectA(&font);
 
     RegisterFormClass(instance, layout.iconResource);
 
@@ -85,6 +89,34 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
     mShowWindow(mForm, SW_SHOWNORMAL);
     mUpdateWindow(mForm);
     return FromHandle(mForm);
+}
+
+// GDI gives some other face when the one asked for is missing, often a wider
+// one that no longer fits the layout; the fallback face is used then.
+HFONT Win32Windowing::CreateFormFont(const FormLayout& layout, HDC screen, int dpiY)
+{
+    LOGFONTA font{};
+    font.lfHeight = -((layout.fontHundredthsOfPoint * dpiY + 3600) / 7200);
+    font.lfWeight = layout.fontWeight;
+    font.lfCharSet = static_cast<BYTE>(layout.fontCharset);
+    std::strncpy(font.lfFaceName, layout.fontName.c_str(), LF_FACESIZE - 1);
+    const HFONT asked = mCreateFontIndirectA(&font);
+    if (asked == nullptr || SameFace(FaceOf(asked, screen), layout.fontName) || layout.fallbackFontName.empty()) {
+        return asked;
+    }
+    mDeleteObject(asked);
+    std::memset(font.lfFaceName, 0, sizeof(font.lfFaceName));
+    std::strncpy(font.lfFaceName, layout.fallbackFontName.c_str(), LF_FACESIZE - 1);
+    return mCreateFontIndirectA(&font);
+}
+
+std::string Win32Windowing::FaceOf(HFONT font, HDC screen)
+{
+    const HGDIOBJ previous = mSelectObject(screen, font);
+    char face[LF_FACESIZE] = {};
+    const int length = mGetTextFaceA(screen, LF_FACESIZE, face);
+    mSelectObject(screen, previous);
+    return length > 0 ? std::string(face) : std::string();
 }
 
 void Win32Windowing::RegisterFormClass(HINSTANCE instance, int iconResource)

@@ -3,12 +3,14 @@
 #include "platform/WindowingServices.h"
 #include "platform/win32/SystemLibrary.h"
 
+#include <commctrl.h>
+
 namespace platform::win32 {
 
 // One top-level form with static labels and push buttons, drawn by user32.
 class Win32Windowing final : public WindowingServices {
 public:
-    Win32Windowing() = default;
+    explicit Win32Windowing(SystemLibraries& libraries) noexcept : mUser32(libraries.user32), mGdi32(libraries.gdi32), mComctl32(libraries.comctl32), mKernel32(libraries.kernel32) {}
     Win32Windowing(const Win32Windowing&) = delete;
     Win32Windowing& operator=(const Win32Windowing&) = delete;
     ~Win32Windowing() override;
@@ -30,45 +32,47 @@ private:
     static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Dispatch(MSG& message);
+    HFONT CreateFormFont(const FormLayout& layout, HDC screen, int dpiY);
+    std::string FaceOf(HFONT font, HDC screen);
     void RegisterFormClass(HINSTANCE instance, int iconResource);
     void CreateControl(HWND form, HINSTANCE instance, const ControlLayout& control, int dpiX, int dpiY);
 
-    SystemLibrary mUser32{"user32.dll"};
-    SystemLibrary mGdi32{"gdi32.dll"};
-    SystemLibrary mComctl32{"comctl32.dll", SystemLibrary::Location::SideBySide};
-    SystemLibrary mKernel32{"kernel32.dll"};
+    SystemLibrary& mUser32;
+    SystemLibrary& mGdi32;
+    SystemLibrary& mComctl32;
+    SystemLibrary& mKernel32;
 
-    SystemFunction<HMODULE(WINAPI*)(LPCSTR)> mGetModuleHandleA{mKernel32, "GetModuleHandleA"};
-    SystemFunction<BOOL(WINAPI*)(const void*)> mInitCommonControlsEx{mComctl32, "InitCommonControlsEx"};
-    SystemFunction<ATOM(WINAPI*)(const WNDCLASSEXA*)> mRegisterClassExA{mUser32, "RegisterClassExA"};
-    SystemFunction<HWND(WINAPI*)(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID)>
-        mCreateWindowExA{mUser32, "CreateWindowExA"};
-    SystemFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)> mDefWindowProcA{mUser32, "DefWindowProcA"};
-    SystemFunction<HWND(WINAPI*)(HWND, int)> mGetDlgItem{mUser32, "GetDlgItem"};
-    SystemFunction<BOOL(WINAPI*)(HWND, LPCSTR)> mSetWindowTextA{mUser32, "SetWindowTextA"};
-    SystemFunction<BOOL(WINAPI*)(HWND)> mUpdateWindow{mUser32, "UpdateWindow"};
-    SystemFunction<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT, UINT)> mPeekMessageA{mUser32, "PeekMessageA"};
-    SystemFunction<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT)> mGetMessageA{mUser32, "GetMessageA"};
-    SystemFunction<DWORD(WINAPI*)(DWORD, const HANDLE*, BOOL, DWORD, DWORD)> mMsgWaitForMultipleObjects{
-        mUser32, "MsgWaitForMultipleObjects"};
-    SystemFunction<BOOL(WINAPI*)(const MSG*)> mTranslateMessage{mUser32, "TranslateMessage"};
-    SystemFunction<LRESULT(WINAPI*)(const MSG*)> mDispatchMessageA{mUser32, "DispatchMessageA"};
-    SystemFunction<BOOL(WINAPI*)(HWND, LPMSG)> mIsDialogMessageA{mUser32, "IsDialogMessageA"};
-    SystemFunction<int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT)> mMessageBoxA{mUser32, "MessageBoxA"};
-    SystemFunction<BOOL(WINAPI*)(HWND)> mDestroyWindow{mUser32, "DestroyWindow"};
-    SystemFunction<HWND(WINAPI*)()> mGetActiveWindow{mUser32, "GetActiveWindow"};
-    SystemFunction<void(WINAPI*)(int)> mPostQuitMessage{mUser32, "PostQuitMessage"};
-    SystemFunction<BOOL(WINAPI*)(HWND, int)> mShowWindow{mUser32, "ShowWindow"};
-    SystemFunction<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD)> mAdjustWindowRectEx{mUser32, "AdjustWindowRectEx"};
-    SystemFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)> mSendMessageA{mUser32, "SendMessageA"};
-    SystemFunction<HANDLE(WINAPI*)(HINSTANCE, LPCSTR, UINT, int, int, UINT)> mLoadImageA{mUser32, "LoadImageA"};
-    SystemFunction<int(WINAPI*)(int)> mGetSystemMetrics{mUser32, "GetSystemMetrics"};
-    SystemFunction<HDC(WINAPI*)(HWND)> mGetDC{mUser32, "GetDC"};
-    SystemFunction<int(WINAPI*)(HWND, HDC)> mReleaseDC{mUser32, "ReleaseDC"};
-    SystemFunction<HWND(WINAPI*)(HWND)> mSetFocus{mUser32, "SetFocus"};
-    SystemFunction<int(WINAPI*)(HDC, int)> mGetDeviceCaps{mGdi32, "GetDeviceCaps"};
-    SystemFunction<HFONT(WINAPI*)(const LOGFONTA*)> mCreateFontIndirectA{mGdi32, "CreateFontIndirectA"};
-    SystemFunction<BOOL(WINAPI*)(HGDIOBJ)> mDeleteObject{mGdi32, "DeleteObject"};
+    SYSTEM_FUNCTION(mKernel32, GetModuleHandleA);
+    SYSTEM_FUNCTION(mComctl32, InitCommonControlsEx);
+    SYSTEM_FUNCTION(mUser32, RegisterClassExA);
+    SYSTEM_FUNCTION(mUser32, CreateWindowExA);
+    SYSTEM_FUNCTION(mUser32, DefWindowProcA);
+    SYSTEM_FUNCTION(mUser32, GetDlgItem);
+    SYSTEM_FUNCTION(mUser32, SetWindowTextA);
+    SYSTEM_FUNCTION(mUser32, UpdateWindow);
+    SYSTEM_FUNCTION(mUser32, PeekMessageA);
+    SYSTEM_FUNCTION(mUser32, GetMessageA);
+    SYSTEM_FUNCTION(mUser32, MsgWaitForMultipleObjects);
+    SYSTEM_FUNCTION(mUser32, TranslateMessage);
+    SYSTEM_FUNCTION(mUser32, DispatchMessageA);
+    SYSTEM_FUNCTION(mUser32, IsDialogMessageA);
+    SYSTEM_FUNCTION(mUser32, MessageBoxA);
+    SYSTEM_FUNCTION(mUser32, DestroyWindow);
+    SYSTEM_FUNCTION(mUser32, GetActiveWindow);
+    SYSTEM_FUNCTION(mUser32, PostQuitMessage);
+    SYSTEM_FUNCTION(mUser32, ShowWindow);
+    SYSTEM_FUNCTION(mUser32, AdjustWindowRectEx);
+    SYSTEM_FUNCTION(mUser32, SendMessageA);
+    SYSTEM_FUNCTION(mUser32, LoadImageA);
+    SYSTEM_FUNCTION(mUser32, GetSystemMetrics);
+    SYSTEM_FUNCTION(mUser32, GetDC);
+    SYSTEM_FUNCTION(mUser32, ReleaseDC);
+    SYSTEM_FUNCTION(mUser32, SetFocus);
+    SYSTEM_FUNCTION(mGdi32, GetDeviceCaps);
+    SYSTEM_FUNCTION(mGdi32, CreateFontIndirectA);
+    SYSTEM_FUNCTION(mGdi32, DeleteObject);
+    SYSTEM_FUNCTION(mGdi32, SelectObject);
+    SYSTEM_FUNCTION(mGdi32, GetTextFaceA);
 
     // The one form of the process; the window procedure finds its owner here.
     static Win32Windowing* sFormOwner;

@@ -6,6 +6,7 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -252,6 +253,36 @@ int Sample(const std::string& title, int controlId, DWORD timeoutMs)
     return 0;
 }
 
+// Judges, from the screen's pixels, whether a label's text runs past its
+// bottom: ink in its last pixel row is the top of a line that does not fit.
+// Ink is any pixel of another colour than the row's most common one.
+int LastRowInk(const std::string& title, int controlId)
+{
+    HWND form = FindTopLevel(title, false);
+    HWND label = form ? ::GetDlgItem(form, controlId) : nullptr;
+    if (label == nullptr) {
+        return Fail("control of", title);
+    }
+    ::RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ::Sleep(300);
+    RECT area{};
+    ::GetWindowRect(label, &area);
+    HDC screen = ::GetDC(nullptr);
+    std::vector<COLORREF> row;
+    for (LONG x = area.left; x < area.right; ++x) {
+        row.push_back(::GetPixel(screen, x, area.bottom - 1));
+    }
+    ::ReleaseDC(nullptr, screen);
+    std::size_t most = 0;
+    for (const COLORREF colour : row) {
+        most = std::max(most, static_cast<std::size_t>(std::count(row.begin(), row.end(), colour)));
+    }
+    const auto ink = static_cast<std::size_t>(row.size() - most);
+    std::printf("control id=%d last-row-ink=%s pixels=%u\n", controlId, ink > 0 ? "yes" : "no",
+                static_cast<unsigned>(ink));
+    return 0;
+}
+
 // Looks for an executable with the module listing alone, as the NT line offers it.
 int FindByModules(const std::string& exeName)
 {
@@ -394,7 +425,7 @@ int main(int argc, char** argv)
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
-                     "find-by-modules|icon-images|time-start|time-click-to-box|time-run TITLE [ARG] [TIMEOUT-MS]\n");
+                     "find-by-modules|last-row-ink|icon-images|time-start|time-click-to-box|time-run TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -434,6 +465,9 @@ int main(int argc, char** argv)
     }
     if (command == "icon-images") {
         return IconImages(title);
+    }
+    if (command == "last-row-ink" && argc > 3) {
+        return LastRowInk(title, std::atoi(argv[3]));
     }
     if (command == "find-by-modules") {
         return FindByModules(title);
