@@ -42,9 +42,9 @@ win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f /re
 win_reg add "$demo_key" /v SyncMinutes /t REG_DWORD /d 15 /f /reg:32 >/dev/null
 win_reg add "$demo_key\\Profiles\\Default" /v Colour /t REG_SZ /d blue /f /reg:32 >/dev/null
 # Office's per-user override that disabled it, and Outlook's record of a crash.
+win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
 win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
 demo_items='16.0\Outlook\Resiliency\DisabledItems'
-win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
 seed_record "$demo_items" 7a1 "$(record_hex 'c:\program files (x86)\common files\kestrin software\kroutlook.dll' \
     'Kestrin Software Add-In Engine')"
 seed_record "$demo_items" 3f2 "$(record_hex 'c:\program files\other vendor\addin.dll' 'Other Add-In')"
@@ -80,13 +80,19 @@ fi
 
 # Wine's own desktop draws the window frames that Xvfb, with no window manager, would not.
 win_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-win_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 640x400 /f >/dev/null
+win_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 520x300 /f >/dev/null
+# The desktop is chosen when Wine starts: restart it, or a new prefix keeps the one made before the keys existed.
+wineserver -k
+wineserver -w
+wineserver -p 600
+# Cropped to the tool's window and its boxes, frames included.
+shoot() { import -window root -crop "$(probe bounds "$TITLE")" +repage "$shots/$1"; }
 start_tool
 sleep 1
-import -window root -crop 640x400+0+0 "$shots/window.png"
+shoot window.png
 probe describe "$TITLE"
 probe click "$TITLE" "&Reset"
-shoot_box() { import -window root -crop 640x400+0+0 "$shots/box.png"; }
+shoot_box() { shoot box.png; }
 ON_BOX=shoot_box dismiss_boxes_until_success
 probe wait-gone "$TITLE" 20000
 echo "run: the tool exited with code $(tool_exit_code)"

@@ -91,23 +91,6 @@ test_reset_without_outlook_ends_with_success_box() {
     set_tool_version ""
 }
 
-test_exe_imports_only_system_dlls_and_no_process_functions() {
-    local dump; dump=$(i686-w64-mingw32-objdump -p "$WINDOWS_BUILD/AddinsReset.exe")
-    expect_line "Subsystem		00000002	(Windows GUI)" "$dump"
-    local dlls; dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$dump" | tr 'A-Z' 'a-z' | sort -u)
-    local dll
-    for dll in $dlls; do
-        case "$dll" in
-            kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|comctl32.dll|msvcrt.dll) ;;
-            *) log "unexpected import of $dll"; return 1 ;;
-        esac
-    done
-    expect_no_match 'psapi' "$dlls"
-    local names; names=$(awk '/DLL Name/{inimp=1} inimp && NF==3 && $2 ~ /^[0-9]+$/ {print $3}' <<<"$dump")
-    [ -n "$names" ] || { log "no imported names read"; return 1; }
-    expect_no_match '^(K32|CreateToolhelp32Snapshot$|Process32|Module32|Thread32|QueryFullProcessImageName|EnumProcess|GetModuleFileNameEx)' "$names"
-}
-
 test_exe_is_small_and_carries_its_manifest_and_version() {
     local exe="$WINDOWS_BUILD/AddinsReset.exe"
     local size; size=$(stat -c %s "$exe")

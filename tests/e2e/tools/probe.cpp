@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -253,6 +254,36 @@ int Sample(const std::string& title, int controlId, DWORD timeoutMs)
     return 0;
 }
 
+BOOL CALLBACK AddToBounds(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<std::pair<std::string, RECT>*>(context);
+    if (::IsWindowVisible(window) && TextOf(window) == search->first) {
+        RECT area{};
+        ::GetWindowRect(window, &area);
+        RECT& bounds = search->second;
+        if (bounds.right <= bounds.left) {
+            bounds = area;
+        } else {
+            ::UnionRect(&bounds, &bounds, &area);
+        }
+    }
+    return TRUE;
+}
+
+// Prints the screen rectangle that holds every visible top-level window with
+// the title, frames included, as ImageMagick's crop geometry WxH+X+Y.
+int Bounds(const std::string& title)
+{
+    std::pair<std::string, RECT> search{title, RECT{}};
+    ::EnumWindows(&AddToBounds, reinterpret_cast<LPARAM>(&search));
+    const RECT& area = search.second;
+    if (area.right <= area.left) {
+        return Fail("window", title);
+    }
+    std::printf("%ldx%ld+%ld+%ld\n", area.right - area.left, area.bottom - area.top, area.left, area.top);
+    return 0;
+}
+
 // Judges, from the screen's pixels, whether a label's text runs past its
 // bottom: ink in its last pixel row is the top of a line that does not fit.
 // Ink is any pixel of another colour than the row's most common one.
@@ -425,7 +456,7 @@ int main(int argc, char** argv)
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
-                     "find-by-modules|last-row-ink|icon-images|time-start|time-click-to-box|time-run TITLE [ARG] [TIMEOUT-MS]\n");
+                     "find-by-modules|last-row-ink|bounds|icon-images|time-start|time-click-to-box|time-run TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -465,6 +496,9 @@ int main(int argc, char** argv)
     }
     if (command == "icon-images") {
         return IconImages(title);
+    }
+    if (command == "bounds") {
+        return Bounds(title);
     }
     if (command == "last-row-ink" && argc > 3) {
         return LastRowInk(title, std::atoi(argv[3]));

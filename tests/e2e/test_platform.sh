@@ -1,0 +1,69 @@
+# Which Windows the built exe can run on: its imports, the functions it looks
+# up at run time, and a reset with Wine reporting each Windows version.
+
+# The shared lists beside the checkout when they are there, the copies otherwise.
+export_list() {
+    local shared="$E2E_ROOT/../shared/platform/$1"
+    if [ -f "$shared" ]; then echo "$shared"; else echo "$E2E_ROOT/tests/e2e/platform/$1"; fi
+}
+
+# Guarded lookups: the tool asks whether they exist before it calls them.
+GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx)|comctl32\.dll InitCommonControlsEx)$'
+
+# "dll function" for every function the tool looks up by name at run time.
+runtime_lookups() {
+    sed -n 's/^ *SYSTEM_FUNCTION(m\([A-Za-z0-9]*\), *\([A-Za-z0-9]*\));.*/\1 \2/p' "$E2E_ROOT"/src/platform/win32/*.h |
+        awk '{print tolower($1) ".dll", $2}'
+    grep -ho 'GetProcAddress([a-z0-9]*, "[A-Za-z0-9]*")' "$E2E_ROOT"/src/platform/win32/*.cpp |
+        sed 's/GetProcAddress(\([a-z0-9]*\), "\(.*\)")/\1.dll \2/'
+}
+
+test_exe_loads_on_windows_95_and_nt4() {
+    local dump; dump=$(i686-w64-mingw32-objdump -p "$WINDOWS_BUILD/AddinsReset.exe")
+    expect_line "Subsystem		00000002	(Windows GUI)" "$dump"
+    expect_line "MajorSubsystemVersion	4" "$dump"
+    local imports; imports=$(awk '/DLL Name/ {dll = tolower($3)} dll && NF == 3 && $2 ~ /^[0-9]+$/ {print dll, $3}' <<<"$dump")
+    [ -n "$imports" ] || { log "no imported names read"; return 1; }
+    local kernel32 msvcrt status=0 dll name
+    kernel32=$(export_list kernel32-win95.txt)
+    msvcrt=$(export_list msvcrt-vc42.txt)
+    while read -r dll name; do
+        case "$dll" in
+            kernel32.dll) grep -qxF "$name" "$kernel32" || { log "kernel32 import $name is not in Windows 95"; status=1; } ;;
+            msvcrt.dll) grep -qxF "$name" "$msvcrt" || { log "msvcrt import $name is not in Visual C++ 4.2's"; status=1; } ;;
+            user32.dll | gdi32.dll | advapi32.dll | comctl32.dll) ;;
+            *) log "unexpected import of $dll"; status=1 ;;
+        esac
+        if [[ "$name" =~ [a-z0-9]W$ && "$name" != CreateSemaphoreW ]]; then
+            log "wide import $name: a failing stub on the 9x line"; status=1
+        fi
+    done <<<"$imports"
+    # The process functions that NT 4 or the 9x line lack are only ever looked up.
+    expect_no_match ' (psapi|K32|CreateToolhelp32Snapshot$|Process32|QueryFullProcessImageName|EnumProcess|GetModuleFileNameEx)' "$imports" || status=1
+
+    local lookups; lookups=$(runtime_lookups)
+    [ "$(wc -l <<<"$lookups")" -gt 40 ] || { log "run-time lookups not read: $lookups"; return 1; }
+    local own="$E2E_ROOT/tests/e2e/platform/runtime-win95-nt4.txt"
+    while read -r dll name; do
+        grep -qE "$GUARDED" <<<"$dll $name" && continue
+        if [ "$dll" = kernel32.dll ] && grep -qxF "$name" "$kernel32"; then continue; fi
+        grep -qxF "$dll $name" "$own" || { log "$dll $name is looked up but not known on Windows 95 and NT 4"; status=1; }
+    done <<<"$lookups"
+    return $status
+}
+
+# A whole reset with Wine reporting Windows 2000: the NT listing without
+# Vista's image-name query, and the registry and regsvr32 as elsewhere.
+test_reset_as_windows_2000() {
+    forget_addin
+    forget_calls
+    seed_components KROutlook.dll Grid.ocx
+    set_tool_version win2k
+    local boxes; boxes=$(reset_once)
+    set_tool_version ""
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$boxes"
+    expect_eq "$REGISTRATION" "$(addin_values HKLM)"
+    wait_for_calls 4
+    check_call_order "$(calls)" KROutlook.dll Grid.ocx
+    forget_addin
+}
