@@ -6,7 +6,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-scripts/build.sh native native-asan || exit 1
+scripts/build.sh native native-asan contract || exit 1
 
 status=0
 ctest --preset native || status=1

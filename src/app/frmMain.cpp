@@ -331,7 +331,8 @@ void frmMain::AwaitRegistrations(std::vector<Registration>& registrations) const
         if (running.empty() || elapsed >= kRegistrationWaitMilliseconds) {
             return;
         }
-        const std::uint32_t woken = windowing.MsgWaitForMultipleObjects(handles, kRegistrationWaitMilliseconds - elapsed);
+        const std::uint32_t woken =
+            windowing.MsgWaitForMultipleObjects(handles, kRegistrationWaitMilliseconds - elapsed);
         if (woken < running.size()) {
             Registration& ended = *running[woken];
             std::uint32_t exitCode = 0;

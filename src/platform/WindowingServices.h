@@ -73,8 +73,7 @@ public:
     // Waits until one of the handles is signalled (kWaitObject0 + its index),
     // a window event arrives (kWaitObject0 + the number of handles) or the
     // time runs out (kWaitTimeout).
-    virtual std::uint32_t MsgWaitForMultipleObjects(const std::vector<Handle>& handles,
-                                                    std::uint32_t milliseconds) = 0;
+    virtual std::uint32_t MsgWaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds) = 0;
     virtual std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
                                      std::uint32_t type) = 0;
     // The window a box without an owner of its own is modal to.

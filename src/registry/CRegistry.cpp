@@ -279,9 +279,8 @@ Text CRegistry::ReadSubkey(std::int32_t index)
     std::uint64_t lastWriteTime = 0;
     // No class buffer: a class count of 0 makes the registry refuse the whole
     // entry, name included, with "more data".
-    const std::int32_t status = platform::Registry().RegEnumKeyExA(mKey.Get(), static_cast<std::uint32_t>(index),
-                                                                   name.data(), nameChars, nullptr, nullptr,
-                                                                   lastWriteTime);
+    const std::int32_t status = platform::Registry().RegEnumKeyExA(
+        mKey.Get(), static_cast<std::uint32_t>(index), name.data(), nameChars, nullptr, nullptr, lastWriteTime);
     if (status != 0 && status != kErrorMoreData) {
         return Text();
     }

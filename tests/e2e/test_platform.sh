@@ -67,3 +67,23 @@ test_reset_as_windows_2000() {
     check_call_order "$(calls)" KROutlook.dll Grid.ocx
     forget_addin
 }
+
+# The scenarios of CRegistry, CFileList and CProcessList against Wine's real
+# registry, file system and process table, through the tool's own Win32
+# layer: once as Wine's default Windows (the NT listing) and once as
+# Windows 98 (the tool-help listing).
+test_scenarios_hold_against_the_real_system() {
+    local dir="$WINEPREFIX/drive_c/Kestrin Contract" status=0 version out
+    mkdir -p "$dir"
+    cp "$E2E_ROOT/build/contract/tests/contract_tests.exe" "$WINDOWS_BUILD/tests/sleeper.exe" "$dir/"
+    for version in "" win98; do
+        if [ -n "$version" ]; then
+            win_reg add 'HKCU\Software\Wine\AppDefaults\contract_tests.exe' /v Version /d "$version" /f >/dev/null
+        fi
+        out=$(cd "$dir" && run_windows 'C:\Kestrin Contract\contract_tests.exe' --gtest_brief=1) || status=1
+        log "scenarios as ${version:-the default Windows}: $(grep -E '^\[  (PASSED|FAILED)' <<<"$out" | tr '\n' ' ')"
+        grep -E 'Failure|FAILED|Expected|Which is|actual|skipped' <<<"$out" >&2 || true
+    done
+    win_reg delete 'HKCU\Software\Wine\AppDefaults\contract_tests.exe' /f >/dev/null 2>&1 || true
+    return $status
+}

@@ -1,3 +1,5 @@
+// CFileList where only the fakes can stage the folder: names the file system
+// cannot hold, errors mid-scan, the patterns passed; the rest is in tests/scenarios.
 #include "files/CFileList.h"
 #include "fakes/FakePlatform.h"
 
@@ -29,14 +31,6 @@ protected:
     CFileList files;
 };
 
-TEST_F(FileListTest, NewListIsEmptyWithTheAllFilesMask)
-{
-    EXPECT_EQ(files.FileNameMask(), u"*.*");
-    EXPECT_EQ(files.FolderName(), u"");
-    EXPECT_EQ(files.FileCount(), 0);
-    EXPECT_EQ(files.FileName(1), u"");
-}
-
 TEST_F(FileListTest, FolderGetsOneClosingSeparatorAndThePatternADoubledOne)
 {
     files.FileNameMask(u"*.dll");
@@ -50,65 +44,6 @@ TEST_F(FileListTest, FolderGetsOneClosingSeparatorAndThePatternADoubledOne)
     EXPECT_EQ(files.FolderName(), u"\\");
     EXPECT_EQ(os.kernel.findPatterns,
               (std::vector<std::string>{"C:\\Data\\\\*.dll", "C:\\Data\\\\*.dll", "C:/Data/\\*.dll", "\\\\*.dll"}));
-}
-
-TEST_F(FileListTest, OnlyPlainFilesAreListedInPlatformOrder)
-{
-    os.kernel.folders["C:\\Addin"] = {
-        {".", kDirectory},
-        {"..", kDirectory},
-        {"z.dll", kArchive},
-        {"b.dll", kHidden},
-        {"c.dll", kSystem},
-        {"d.dll", kDirectory},
-        {"a.dll", kNormal},
-        {"r.dll", kReadOnly | kArchive},
-        {"e.dll", kHidden | kSystem},
-        {"notes.txt", kArchive},
-    };
-    files.FileNameMask(u"*.dll");
-    files.FolderName(u"C:\\Addin");
-    EXPECT_EQ(Names(), (std::vector<Text>{u"z.dll", u"a.dll", u"r.dll"}));
-    EXPECT_TRUE(os.windowing.boxes.empty());
-}
-
-TEST_F(FileListTest, EveryScanAppendsAndAMaskSetLaterChangesNothing)
-{
-    os.kernel.folders["C:\\One"] = {{"a.dll", kArchive}};
-    os.kernel.folders["C:\\Two"] = {{"b.dll", kArchive}, {"c.ocx", kArchive}};
-    files.FileNameMask(u"*.dll");
-    files.FolderName(u"C:\\One");
-    files.FolderName(u"C:\\One");
-    files.FolderName(u"C:\\Two");
-    files.FileNameMask(u"*.ocx");
-    EXPECT_EQ(Names(), (std::vector<Text>{u"a.dll", u"a.dll", u"b.dll"}));
-    EXPECT_EQ(files.FolderName(), u"C:\\Two\\");
-}
-
-TEST_F(FileListTest, MissingFolderAndNoMatchGiveAnEmptyListWithoutMessage)
-{
-    os.kernel.folders["C:\\Empty"] = {{"readme.txt", kArchive}};
-    files.FileNameMask(u"*.dll");
-    files.FolderName(u"C:\\Nowhere");
-    files.FolderName(u"C:\\Empty");
-    EXPECT_EQ(files.FileCount(), 0);
-    EXPECT_TRUE(os.windowing.boxes.empty());
-}
-
-TEST_F(FileListTest, FileNameOutsideTheListIsEmptyOrOutOfRange)
-{
-    os.kernel.folders["C:\\A"] = {{"a.dll", kArchive}, {"b.dll", kArchive}};
-    files.FolderName(u"C:\\A");
-    EXPECT_EQ(files.FileName(2), u"b.dll");
-    EXPECT_EQ(files.FileName(3), u"");
-    for (const std::int32_t index : {0, -1}) {
-        try {
-            files.FileName(index);
-            ADD_FAILURE() << "no error for " << index;
-        } catch (const RuntimeError& error) {
-            EXPECT_EQ(error.Number(), 9);
-        }
-    }
 }
 
 TEST_F(FileListTest, NamesAreTrimmedAtTheirNulOrTakenWhole)

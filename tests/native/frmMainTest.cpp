@@ -347,7 +347,8 @@ TEST_F(FormTest, UserOverrideIsRewrittenOnlyWhereItExists)
     EXPECT_EQ(user->values.at("LoadBehavior").data, (std::vector<std::uint8_t>{3, 0, 0, 0}));
     EXPECT_EQ(user->values.size(), 5u) << "four values and the user's own";
     EXPECT_EQ(os.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.size(), 4u);
-    EXPECT_LT(Position("caption 103 Checking HKLM registry keys..."), Position("caption 103 Checking HKCU registry keys..."));
+    EXPECT_LT(Position("caption 103 Checking HKLM registry keys..."),
+              Position("caption 103 Checking HKCU registry keys..."));
     EXPECT_EQ(SuccessBoxes(), 1);
 }
 
@@ -416,8 +417,8 @@ TEST_F(FormTest, NoOfficeKeyMeansNothingToRemove)
 
 TEST_F(FormTest, EachRegistrationFailureHasItsLineInOneBox)
 {
-    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Broken.dll"}, {"Slow.dll"}, {"Hung.dll"},
-                                       {"Gone.dll"},      {"Grid.ocx"}};
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Broken.dll"}, {"Slow.dll"},
+                                       {"Hung.dll"},      {"Gone.dll"},   {"Grid.ocx"}};
     os.launch.outcomes["Broken.dll"] = {true, 50, 3};
     os.launch.outcomes["Slow.dll"] = {true, 20000, 0};
     os.launch.outcomes["Hung.dll"] = {true, std::nullopt, 0};
@@ -429,14 +430,19 @@ TEST_F(FormTest, EachRegistrationFailureHasItsLineInOneBox)
     const std::string text = kNotFullyReset + "\r\n- Broken.dll could not be registered (error 3)" +
                              "\r\n- Hung.dll did not finish registering\r\n- Gone.dll could not be started" +
                              "\r\n- Grid.ocx could not be registered (error 5)" + kRunAsAdministrator;
-    const std::vector<std::string> ending = {"caption 103 Reset finished with errors.", "repaint 103", "pump",
-                                             "box " + kTitle + ": " + text, "destroy", "quit 0"};
+    const std::vector<std::string> ending = {"caption 103 Reset finished with errors.",
+                                             "repaint 103",
+                                             "pump",
+                                             "box " + kTitle + ": " + text,
+                                             "destroy",
+                                             "quit 0"};
     ASSERT_GE(os.windowing.log.size(), ending.size());
     EXPECT_EQ(std::vector<std::string>(os.windowing.log.end() - 6, os.windowing.log.end()), ending);
     EXPECT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].type, 0u);
     EXPECT_EQ(os.windowing.boxes[0].owner, fakes::FakeWindowing::kForm);
-    EXPECT_EQ(Count("launch regsvr32 /u /s \"" + kAddinFolder + "\\Gone.dll\""), 1) << "the unregister pass is not judged";
+    EXPECT_EQ(Count("launch regsvr32 /u /s \"" + kAddinFolder + "\\Gone.dll\""), 1)
+        << "the unregister pass is not judged";
     // The event that came during the wait was handled like any other in a run.
     const int firstWait = Position("wait 3");
     ASSERT_GE(firstWait, 0);
@@ -449,8 +455,7 @@ TEST_F(FormTest, RegistrationRecordAndSystemFolderFailuresAreReported)
 {
     os.registry.deniedRoots.insert(platform::kHkeyLocalMachine);
     os.registry.deniedWrites.insert("LoadBehavior");
-    os.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled, "byPath", 3,
-                         Record(kOurPath, u"x"));
+    os.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled, "byPath", 3, Record(kOurPath, u"x"));
     os.registry.deniedWrites.insert("byPath");
     os.kernel.systemDirectory.clear();
     ClickReset();

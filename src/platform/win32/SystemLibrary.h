@@ -96,7 +96,11 @@ struct SystemLibraries {
 // Declares member mF, the function F of the library, typed by the SDK's own
 // declaration so that a wrong signature does not compile, and looked up by
 // the same name at its first call.
-#define SYSTEM_FUNCTION(library, function) SystemFunction<decltype(&::function)> m##function{library, #function}
+#define SYSTEM_FUNCTION(library, function)                                                                             \
+    SystemFunction<decltype(&::function)> m##function                                                                  \
+    {                                                                                                                  \
+        library, #function                                                                                             \
+    }
 
 inline HANDLE AsHandle(Handle handle) noexcept
 {

@@ -10,7 +10,11 @@ namespace platform::win32 {
 // One top-level form with static labels and push buttons, drawn by user32.
 class Win32Windowing final : public WindowingServices {
 public:
-    explicit Win32Windowing(SystemLibraries& libraries) noexcept : mUser32(libraries.user32), mGdi32(libraries.gdi32), mComctl32(libraries.comctl32), mKernel32(libraries.kernel32) {}
+    explicit Win32Windowing(SystemLibraries& libraries) noexcept
+        : mUser32(libraries.user32), mGdi32(libraries.gdi32), mComctl32(libraries.comctl32),
+          mKernel32(libraries.kernel32)
+    {
+    }
     Win32Windowing(const Win32Windowing&) = delete;
     Win32Windowing& operator=(const Win32Windowing&) = delete;
     ~Win32Windowing() override;

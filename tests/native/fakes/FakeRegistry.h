@@ -37,9 +37,10 @@ public:
     FakeRegistry();
 
     // Failures to inject.
-    std::set<platform::Handle> deniedRoots;         // creating or opening for writing under them: ERROR_ACCESS_DENIED
-    std::set<std::string, NoCaseLess> deniedWrites; // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
-    std::optional<std::int32_t> dataReadStatus;     // the status of every read that asks for data
+    std::set<platform::Handle> deniedRoots; // creating or opening for writing under them: ERROR_ACCESS_DENIED
+    std::set<std::string, NoCaseLess>
+        deniedWrites;                           // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
+    std::optional<std::int32_t> dataReadStatus; // the status of every read that asks for data
     // Called between a size query and the following read of data, to change the value under the reader.
     std::function<void(FakeValue&)> betweenReads;
 

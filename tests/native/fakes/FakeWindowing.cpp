@@ -44,7 +44,7 @@ void FakeWindowing::ProcessPendingEvents()
 }
 
 std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platform::Handle>& handles,
-                                                      std::uint32_t milliseconds)
+                                                       std::uint32_t milliseconds)
 {
     log.push_back("wait " + std::to_string(handles.size()));
     if (eventsDuringWaits > 0) {
