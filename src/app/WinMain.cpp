@@ -1,7 +1,6 @@
 #include "app/frmMain.h"
+#include "platform/AnsiText.h"
 #include "platform/win32/Win32Platform.h"
-
-#include <new>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -11,10 +10,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         frmMain form;
         form.Show();
         return platform::Windowing().RunEventLoop();
-    } catch (const RuntimeError& error) {
+    } catch (...) {
+        const RuntimeError error = RuntimeError::OfCaughtException();
         platform::Windowing().MessageBoxA(0, ToAnsi(error.Report()), ToAnsi(frmMain::Title()), 0);
         return error.ExitCode();
-    } catch (const std::bad_alloc&) {
-        return RuntimeError::OutOfMemory().ExitCode();
     }
 }

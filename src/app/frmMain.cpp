@@ -2,12 +2,12 @@
 
 #include "app/DisabledItemRecord.h"
 #include "files/CFileList.h"
+#include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "process/CProcessList.h"
 #include "registry/CRegistry.h"
 
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -93,10 +93,8 @@ void frmMain::OnClick(int controlId) noexcept
     mRunning = true;
     try {
         cmdReset_Click();
-    } catch (const RuntimeError& error) {
-        ReportUnhandledError(error);
-    } catch (const std::bad_alloc&) {
-        ReportUnhandledError(RuntimeError::OutOfMemory());
+    } catch (...) {
+        ReportUnhandledError(RuntimeError::OfCaughtException());
     }
     mRunning = false;
 }
@@ -109,8 +107,8 @@ void frmMain::OnClose() noexcept
     }
     try {
         Unload(0);
-    } catch (const RuntimeError& error) {
-        ReportUnhandledError(error);
+    } catch (...) {
+        ReportUnhandledError(RuntimeError::OfCaughtException());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "common/RuntimeError.h"
 
+#include <new>
 #include <utility>
 
 RuntimeError::RuntimeError(std::int32_t number, Text description)
@@ -40,4 +41,15 @@ RuntimeError RuntimeError::LibraryNotFound(const char* library)
 RuntimeError RuntimeError::EntryPointNotFound(const char* function, const char* library)
 {
     return {453, u"Can't find DLL entry point " + TextOfAscii(function) + u" in " + TextOfAscii(library)};
+}
+
+RuntimeError RuntimeError::OfCaughtException()
+{
+    try {
+        throw;
+    } catch (const RuntimeError& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory();
+    }
 }

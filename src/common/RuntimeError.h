@@ -28,6 +28,11 @@ public:
     static RuntimeError LibraryNotFound(const char* library);
     static RuntimeError EntryPointNotFound(const char* function, const char* library);
 
+    // Only inside a catch block: the run-time error that the exception being
+    // handled stands for, a failed allocation being "Out of memory". Any other
+    // exception is no run-time error and is thrown on.
+    static RuntimeError OfCaughtException();
+
 private:
     std::int32_t mNumber;
     Text mDescription;

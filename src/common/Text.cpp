@@ -1,18 +1,6 @@
 #include "common/Text.h"
 
-#include "platform/Platform.h"
-
 #include <algorithm>
-
-std::string ToAnsi(std::u16string_view text)
-{
-    return platform::Kernel().WideToAnsi(text);
-}
-
-Text FromAnsi(std::string_view ansi)
-{
-    return platform::Kernel().AnsiToWide(ansi);
-}
 
 Text TextOfAscii(std::string_view ascii)
 {

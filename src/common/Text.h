@@ -4,13 +4,8 @@
 #include <string_view>
 
 // Text inside the program is UTF-16; the ANSI code page is met only at the
-// operating-system boundary.
+// operating-system boundary (platform/AnsiText.h).
 using Text = std::u16string;
-
-// Converts through the platform's ANSI code page, as every call that takes or
-// returns text does.
-std::string ToAnsi(std::u16string_view text);
-Text FromAnsi(std::string_view ansi);
 
 // For fixed ASCII texts (function and library names) that never depend on the
 // code page.

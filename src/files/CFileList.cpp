@@ -1,10 +1,9 @@
 #include "files/CFileList.h"
 
 #include "common/RuntimeError.h"
+#include "platform/AnsiText.h"
 #include "platform/Handles.h"
 #include "platform/Platform.h"
-
-#include <new>
 
 namespace {
 
@@ -67,10 +66,8 @@ void CFileList::ProcessFolder(const Text& folder)
                 mFiles.Add(TrimNull(FromAnsi(std::string_view(entry.cFileName, sizeof(entry.cFileName)))));
             }
         } while (kernel.FindNextFileA(search.Get(), entry));
-    } catch (const RuntimeError& error) {
-        failure = error.Description();
-    } catch (const std::bad_alloc&) {
-        failure = RuntimeError::OutOfMemory().Description();
+    } catch (...) {
+        failure = RuntimeError::OfCaughtException().Description();
     }
     // Shown once the search is closed; the names found so far stay listed.
     if (!failure.empty()) {

@@ -1,12 +1,12 @@
 #include "process/CProcessList.h"
 
+#include "platform/AnsiText.h"
 #include "platform/Handles.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <vector>
 
@@ -72,9 +72,9 @@ Boolean CProcessList::ForceProcessTermination(const Text& processExeName)
                 result = Boolean(platform::Kernel().TerminateProcess(process.Get(), 0xFFFFFFFF));
             }
         }
-    } catch (const RuntimeError&) {
-        // Termination is best effort: whatever went wrong, the answer is the result so far.
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
+        // Termination is best effort: whatever run-time error came, the answer is the result so far.
+        RuntimeError::OfCaughtException();
     }
     mCollectIds = False;
     return result;

@@ -1,12 +1,12 @@
 #include "registry/CRegistry.h"
 
 #include "common/RuntimeError.h"
+#include "platform/AnsiText.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -263,8 +263,8 @@ Long CRegistry::QueryValue(platform::Handle key, const Text& name, Value& value)
         } else {
             status = kReadFailed;
         }
-    } catch (const RuntimeError&) {
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
+        RuntimeError::OfCaughtException();
     }
     return status;
 }

@@ -24,14 +24,15 @@ test_exe_loads_on_windows_95_and_nt4() {
     expect_line "MajorSubsystemVersion	4" "$dump"
     local imports; imports=$(awk '/DLL Name/ {dll = tolower($3)} dll && NF == 3 && $2 ~ /^[0-9]+$/ {print dll, $3}' <<<"$dump")
     [ -n "$imports" ] || { log "no imported names read"; return 1; }
-    local kernel32 msvcrt status=0 dll name
+    local kernel32 msvcrt status=0 dll name own="$E2E_ROOT/tests/e2e/platform/runtime-win95-nt4.txt"
     kernel32=$(export_list kernel32-win95.txt)
     msvcrt=$(export_list msvcrt-vc42.txt)
     while read -r dll name; do
         case "$dll" in
             kernel32.dll) grep -qxF "$name" "$kernel32" || { log "kernel32 import $name is not in Windows 95"; status=1; } ;;
             msvcrt.dll) grep -qxF "$name" "$msvcrt" || { log "msvcrt import $name is not in Visual C++ 4.2's"; status=1; } ;;
-            user32.dll | gdi32.dll | advapi32.dll | comctl32.dll) ;;
+            user32.dll | gdi32.dll | advapi32.dll | comctl32.dll)
+                grep -qxF "$dll $name" "$own" || { log "$dll import $name is not known on Windows 95 and NT 4"; status=1; } ;;
             *) log "unexpected import of $dll"; status=1 ;;
         esac
         if [[ "$name" =~ [a-z0-9]W$ && "$name" != CreateSemaphoreW ]]; then
@@ -43,7 +44,6 @@ test_exe_loads_on_windows_95_and_nt4() {
 
     local lookups; lookups=$(runtime_lookups)
     [ "$(wc -l <<<"$lookups")" -gt 40 ] || { log "run-time lookups not read: $lookups"; return 1; }
-    local own="$E2E_ROOT/tests/e2e/platform/runtime-win95-nt4.txt"
     while read -r dll name; do
         grep -qE "$GUARDED" <<<"$dll $name" && continue
         if [ "$dll" = kernel32.dll ] && grep -qxF "$name" "$kernel32"; then continue; fi

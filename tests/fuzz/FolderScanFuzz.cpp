@@ -4,6 +4,7 @@
 // of the records, the search always closed, and an error shown once.
 #include "fakes/FakePlatform.h"
 #include "files/CFileList.h"
+#include "platform/AnsiText.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

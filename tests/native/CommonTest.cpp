@@ -3,6 +3,7 @@
 #include "common/Collection.h"
 #include "common/RuntimeError.h"
 #include "fakes/FakePlatform.h"
+#include "platform/AnsiText.h"
 
 #include <gtest/gtest.h>
 

@@ -35,13 +35,8 @@ RECT PixelRect(int left, int top, int width, int height, int dpiX, int dpiY) noe
 
 } // namespace
 
-Win32Windowing* Win32Windowing::sFormOwner = nullptr;
-
 Win32Windowing::~Win32Windowing()
 {
-    if (sFormOwner == this) {
-        sFormOwner = nullptr;
-    }
     if (mFont != nullptr) {
         mDeleteObject(mFont);
     }
@@ -76,9 +71,8 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
     mAdjustWindowRectEx(&frame, style, FALSE, 0);
 
     mEvents = &events;
-    sFormOwner = this;
     mForm = mCreateWindowExA(0, kFormClass, layout.title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
-                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
     if (mForm == nullptr) {
         throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create the main window");
     }
@@ -157,11 +151,24 @@ void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlL
     }
 }
 
+// The form's owner comes with its creation and is kept in the window's user
+// data. Reading it back is the one user32 call imported rather than looked
+// up: until then the procedure has no owner to look anything up through.
 LRESULT CALLBACK Win32Windowing::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // The owner is set before the form is created, so every message of the
-    // form finds it; returning 0 is only for a window that has none.
-    return sFormOwner != nullptr ? sFormOwner->HandleMessage(window, message, wParam, lParam) : 0;
+    static_assert(sizeof(LONG) == sizeof(Win32Windowing*), "the user data holds the owner on 32-bit Windows");
+    if (message == WM_NCCREATE) {
+        auto* owner = static_cast<Win32Windowing*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        try {
+            owner->mSetWindowLongA(window, GWLP_USERDATA, reinterpret_cast<LONG>(owner));
+        } catch (...) {
+            // user32 itself is calling: the creation fails instead, and says so.
+            return FALSE;
+        }
+    }
+    auto* owner = reinterpret_cast<Win32Windowing*>(::GetWindowLongA(window, GWLP_USERDATA));
+    // The few messages before WM_NCCREATE find no owner; 0 is their default answer.
+    return owner != nullptr ? owner->HandleMessage(window, message, wParam, lParam) : 0;
 }
 
 LRESULT Win32Windowing::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

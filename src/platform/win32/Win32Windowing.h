@@ -72,14 +72,12 @@ private:
     SYSTEM_FUNCTION(mUser32, GetDC);
     SYSTEM_FUNCTION(mUser32, ReleaseDC);
     SYSTEM_FUNCTION(mUser32, SetFocus);
+    SYSTEM_FUNCTION(mUser32, SetWindowLongA);
     SYSTEM_FUNCTION(mGdi32, GetDeviceCaps);
     SYSTEM_FUNCTION(mGdi32, CreateFontIndirectA);
     SYSTEM_FUNCTION(mGdi32, DeleteObject);
     SYSTEM_FUNCTION(mGdi32, SelectObject);
     SYSTEM_FUNCTION(mGdi32, GetTextFaceA);
-
-    // The one form of the process; the window procedure finds its owner here.
-    static Win32Windowing* sFormOwner;
 
     HFONT mFont = nullptr;
     HWND mForm = nullptr;
