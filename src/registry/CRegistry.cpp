@@ -299,7 +299,7 @@ Long CRegistry::ReadValue(Long index, RawValue& value)
     std::int32_t status = kErrorMoreData;
     for (int attempt = 0; attempt < 2 && status == kErrorMoreData; ++attempt) {
         std::uint32_t nameChars = kValueNameChars;
-        std::uint32_t bytes = static_cast<std::uint32_t>(value.data.size());
+        auto bytes = static_cast<std::uint32_t>(value.data.size());
         std::uint32_t type = 0;
         status = registry.RegEnumValueA(mKey.Get(), static_cast<std::uint32_t>(index.Value()), name.data(), nameChars,
                                         type, value.data.data(), bytes);

@@ -235,11 +235,8 @@ void Win32Windowing::ProcessPendingEvents()
 
 std::uint32_t Win32Windowing::MsgWaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds)
 {
-    std::vector<HANDLE> waited;
-    waited.reserve(handles.size());
-    for (const Handle handle : handles) {
-        waited.push_back(AsHandle(handle));
-    }
+    std::vector<HANDLE> waited(handles.size());
+    std::transform(handles.begin(), handles.end(), waited.begin(), AsHandle);
     return mMsgWaitForMultipleObjects(static_cast<DWORD>(waited.size()), waited.data(), FALSE, milliseconds,
                                       QS_ALLINPUT);
 }
