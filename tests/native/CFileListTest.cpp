@@ -1,18 +1,14 @@
 // CFileList where only the fakes can stage the folder: names the file system
 // cannot hold, errors mid-scan, the patterns passed; the rest is in tests/scenarios.
 #include "files/CFileList.h"
+#include "World.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr std::uint32_t kNormal = 0x80;
-constexpr std::uint32_t kArchive = 0x20;
-constexpr std::uint32_t kReadOnly = 0x1;
-constexpr std::uint32_t kHidden = 0x2;
-constexpr std::uint32_t kSystem = 0x4;
-constexpr std::uint32_t kDirectory = 0x10;
+using scenarios::kArchive;
 
 class FileListTest : public ::testing::Test {
 protected:

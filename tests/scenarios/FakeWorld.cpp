@@ -7,8 +7,6 @@
 namespace scenarios {
 namespace {
 
-constexpr std::uint32_t kDirectory = 0x10;
-
 class FakeWorld final : public World {
 public:
     explicit FakeWorld(std::uint32_t platformId)

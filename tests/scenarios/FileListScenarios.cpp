@@ -9,12 +9,7 @@
 
 namespace {
 
-constexpr std::uint32_t kNormal = 0x80;
-constexpr std::uint32_t kArchive = 0x20;
-constexpr std::uint32_t kReadOnly = 0x1;
-constexpr std::uint32_t kHidden = 0x2;
-constexpr std::uint32_t kSystem = 0x4;
-constexpr std::uint32_t kDirectory = 0x10;
+using namespace scenarios; // the attributes
 
 class FileListScenario : public ::testing::TestWithParam<scenarios::WorldKind> {
 protected:

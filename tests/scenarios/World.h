@@ -13,6 +13,14 @@
 
 namespace scenarios {
 
+// File attributes as the find functions report them.
+inline constexpr std::uint32_t kReadOnly = 0x1;
+inline constexpr std::uint32_t kHidden = 0x2;
+inline constexpr std::uint32_t kSystem = 0x4;
+inline constexpr std::uint32_t kDirectory = 0x10;
+inline constexpr std::uint32_t kArchive = 0x20;
+inline constexpr std::uint32_t kNormal = 0x80;
+
 struct StoredValue {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
