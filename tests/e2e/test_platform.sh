@@ -87,3 +87,30 @@ test_scenarios_hold_against_the_real_system() {
     win_reg delete 'HKCU\Software\Wine\AppDefaults\contract_tests.exe' /f >/dev/null 2>&1 || true
     return $status
 }
+
+# Where "CommonProgramFiles" is missing, as on the 9x line and NT 4, the folder
+# comes from the registry's CommonFilesDir. A 64-bit prefix gives a 32-bit
+# program the variable back whatever its parent passed, so this runs in a
+# 32-bit prefix of its own, the tool started without the variable.
+test_folder_comes_from_the_registry_without_the_variable() {
+    export WINEPREFIX="$E2E_WORK/prefix32" WINEARCH=win32
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # The test runs in a subshell of its own: this ends the prefix's processes however it ends.
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+    mkdir -p "$WINEPREFIX/drive_c/Kestrin Tools" "$WINEPREFIX/drive_c/Kestrin Common/Kestrin Software"
+    cp "$WINDOWS_BUILD/AddinsReset.exe" "$WINEPREFIX/drive_c/Kestrin Tools/"
+    cp "$WINDOWS_BUILD/tests/comserver.dll" "$WINEPREFIX/drive_c/Kestrin Common/Kestrin Software/KROutlook.dll"
+    win_reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v CommonFilesDir /d 'C:\Kestrin Common' /f >/dev/null
+    # Not through probe(): the tool would inherit the pipe its output is read from.
+    wine "$WINDOWS_BUILD/tests/probe.exe" start-without CommonProgramFiles "$TOOL_WIN" >/dev/null 2>&1
+    probe wait-window "$TITLE" 20000 >/dev/null
+    probe click "$TITLE" "&Reset" >/dev/null
+    local box; box=$(probe dismiss-box "$TITLE" 30000)
+    probe wait-gone "$TITLE" 10000 >/dev/null
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$box" "no missing-library warning"
+    wait_for_calls 2
+    expect_eq "unregister KROutlook.dll
+register KROutlook.dll" "$(calls)"
+}

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -428,6 +429,36 @@ int TimeClickToBox(const std::string& title, const std::string& buttonText, cons
     return 0;
 }
 
+// Starts a program with the probe's environment less one variable, and
+// returns at once.
+int StartWithout(const std::string& variable, const std::string& exePath)
+{
+    std::vector<char> block;
+    const std::string prefix = variable + "=";
+    char* strings = ::GetEnvironmentStringsA();
+    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
+        if (::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, entry, static_cast<int>(prefix.size()), prefix.c_str(),
+                             static_cast<int>(prefix.size())) != CSTR_EQUAL) {
+            block.insert(block.end(), entry, entry + std::strlen(entry) + 1);
+        }
+    }
+    ::FreeEnvironmentStringsA(strings);
+    block.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    std::string commandLine = "\"" + exePath + "\"";
+    const std::string folder = exePath.substr(0, exePath.rfind('\\'));
+    if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(), folder.c_str(),
+                          &startup, &started)) {
+        return Fail("program", exePath);
+    }
+    ::CloseHandle(started.hThread);
+    ::CloseHandle(started.hProcess);
+    std::printf("started \"%s\" without %s\n", exePath.c_str(), variable.c_str());
+    return 0;
+}
+
 // Runs a command line to its end and times it.
 int TimeRun(const std::string& commandLine)
 {
@@ -455,7 +486,7 @@ int main(int argc, char** argv)
 {
     if (argc < 3) {
         std::fprintf(stderr, "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
-                             "find-by-modules|last-row-ink|bounds|icon-images|time-start|time-click-to-box|time-run "
+                             "find-by-modules|last-row-ink|bounds|start-without|icon-images|time-start|time-click-to-box|time-run "
                              "TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
@@ -496,6 +527,9 @@ int main(int argc, char** argv)
     }
     if (command == "icon-images") {
         return IconImages(title);
+    }
+    if (command == "start-without" && argc > 3) {
+        return StartWithout(title, argv[3]);
     }
     if (command == "bounds") {
         return Bounds(title);
