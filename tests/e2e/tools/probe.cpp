@@ -485,9 +485,11 @@ int TimeRun(const std::string& commandLine)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
-                             "find-by-modules|last-row-ink|bounds|start-without|icon-images|time-start|time-click-to-box|time-run "
-                             "TITLE [ARG] [TIMEOUT-MS]\n");
+        std::fprintf(
+            stderr,
+            "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
+            "find-by-modules|last-row-ink|bounds|start-without|icon-images|time-start|time-click-to-box|time-run "
+            "TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
     const std::string command = argv[1];
