@@ -154,6 +154,19 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
     return kSuccess;
 }
 
+std::int32_t FakeRegistry::Opened(platform::Handle handle, std::uint32_t access, OpenKey*& open)
+{
+    const auto found = mHandles.find(handle);
+    if (found == mHandles.end()) {
+        return kInvalidHandle;
+    }
+    if ((found->second.access & access) == 0) {
+        return kAccessDenied;
+    }
+    open = &found->second;
+    return kSuccess;
+}
+
 platform::Handle FakeRegistry::NewHandle(FakeKey* key, std::uint32_t access)
 {
     const platform::Handle handle = mNextHandle;
@@ -187,14 +200,11 @@ std::int32_t FakeRegistry::RegEnumValueA(platform::Handle key, std::uint32_t ind
                                          std::uint32_t& nameChars, std::uint32_t& type, std::uint8_t* data,
                                          std::uint32_t& bytes)
 {
-    const auto open = mHandles.find(key);
-    if (open == mHandles.end()) {
-        return kInvalidHandle;
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeyQueryValue, open); status != kSuccess) {
+        return status;
     }
-    if ((open->second.access & kKeyQueryValue) == 0) {
-        return kAccessDenied;
-    }
-    const auto& values = open->second.key->values;
+    const auto& values = open->key->values;
     if (index >= values.size()) {
         return kNoMoreItems;
     }
@@ -219,14 +229,14 @@ std::int32_t FakeRegistry::RegEnumValueA(platform::Handle key, std::uint32_t ind
 
 std::int32_t FakeRegistry::RegDeleteValueA(platform::Handle key, const std::string& valueName)
 {
-    const auto open = mHandles.find(key);
-    if (open == mHandles.end()) {
-        return kInvalidHandle;
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeySetValue, open); status != kSuccess) {
+        return status;
     }
-    if ((open->second.access & kKeySetValue) == 0 || deniedWrites.count(valueName) != 0) {
+    if (deniedWrites.count(valueName) != 0) {
         return kAccessDenied;
     }
-    if (open->second.key->values.erase(valueName) == 0) {
+    if (open->key->values.erase(valueName) == 0) {
         return kFileNotFound;
     }
     deletes.push_back(valueName);
@@ -236,30 +246,27 @@ std::int32_t FakeRegistry::RegDeleteValueA(platform::Handle key, const std::stri
 std::int32_t FakeRegistry::RegSetValueExA(platform::Handle key, const std::string& valueName, std::uint32_t,
                                           std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes)
 {
-    const auto open = mHandles.find(key);
-    if (open == mHandles.end()) {
-        return kInvalidHandle;
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeySetValue, open); status != kSuccess) {
+        return status;
     }
-    if ((open->second.access & kKeySetValue) == 0 || deniedWrites.count(valueName) != 0) {
+    if (deniedWrites.count(valueName) != 0) {
         return kAccessDenied;
     }
     writes.push_back(valueName);
-    open->second.key->values[valueName] = FakeValue{type, std::vector<std::uint8_t>(data, data + bytes)};
+    open->key->values[valueName] = FakeValue{type, std::vector<std::uint8_t>(data, data + bytes)};
     return kSuccess;
 }
 
 std::int32_t FakeRegistry::RegQueryValueExA(platform::Handle key, const std::string& valueName, std::uint32_t& type,
                                             std::uint8_t* data, std::uint32_t& bytes)
 {
-    const auto open = mHandles.find(key);
-    if (open == mHandles.end()) {
-        return kInvalidHandle;
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeyQueryValue, open); status != kSuccess) {
+        return status;
     }
-    if ((open->second.access & kKeyQueryValue) == 0) {
-        return kAccessDenied;
-    }
-    const auto found = open->second.key->values.find(valueName);
-    if (found == open->second.key->values.end()) {
+    const auto found = open->key->values.find(valueName);
+    if (found == open->key->values.end()) {
         return kFileNotFound;
     }
     FakeValue& value = found->second;
@@ -290,14 +297,11 @@ std::int32_t FakeRegistry::RegEnumKeyExA(platform::Handle key, std::uint32_t ind
                                          std::uint32_t& nameChars, char* keyClass, std::uint32_t* classChars,
                                          std::uint64_t& lastWriteTime)
 {
-    const auto open = mHandles.find(key);
-    if (open == mHandles.end()) {
-        return kInvalidHandle;
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeyEnumerateSubKeys, open); status != kSuccess) {
+        return status;
     }
-    if ((open->second.access & kKeyEnumerateSubKeys) == 0) {
-        return kAccessDenied;
-    }
-    auto& subkeys = open->second.key->subkeys;
+    auto& subkeys = open->key->subkeys;
     if (index >= subkeys.size()) {
         return kNoMoreItems;
     }

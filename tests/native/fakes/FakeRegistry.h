@@ -84,6 +84,8 @@ private:
 
     FakeKey* Resolve(platform::Handle handle);
     platform::Handle NewHandle(FakeKey* key, std::uint32_t access);
+    // The open key of a handle that has the access asked for; otherwise the registry's status.
+    std::int32_t Opened(platform::Handle handle, std::uint32_t access, OpenKey*& open);
     std::map<platform::Handle, FakeKey> mRoots;
     std::map<platform::Handle, OpenKey> mHandles;
     std::set<std::string, NoCaseLess> mSizeQueried;
