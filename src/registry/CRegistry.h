@@ -16,7 +16,6 @@
 class CRegistry {
 public:
     static constexpr std::uint32_t kRegSz = 1;
-    static constexpr std::uint32_t kRegBinary = 3;
     static constexpr std::uint32_t kRegDword = 4;
 
     // A value as the registry holds it. The name stays in the registry's own
@@ -43,7 +42,7 @@ public:
 
     // Like OpenKey, but a missing key stays missing.
     Long OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired);
-    // Value number index of the open key; 259 past the last one.
+    // The value at position index (from 0) of the open key; status 259 past the last one.
     Long ReadValue(Long index, RawValue& value);
     Long DeleteValue(const RawValue& value);
 
