@@ -93,7 +93,7 @@ shoot window.png
 probe describe "$TITLE"
 probe click "$TITLE" "&Reset"
 shoot_box() { shoot box.png; }
-ON_BOX=shoot_box dismiss_boxes_until_success
+ON_BOX=shoot_box dismiss_boxes_until_the_last
 probe wait-gone "$TITLE" 20000
 echo "run: the tool exited with code $(tool_exit_code)"
 show_after

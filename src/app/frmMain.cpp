@@ -1,15 +1,14 @@
 #include "app/frmMain.h"
 
-#include "app/DisabledItemRecord.h"
+#include "app/OutlookResiliency.h"
 #include "files/CFileList.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
+#include "platform/SystemCodes.h"
 #include "process/CProcessList.h"
 #include "registry/CRegistry.h"
 
 #include <cstdlib>
-#include <string>
-#include <utility>
 
 namespace {
 
@@ -22,7 +21,6 @@ const Text kOutlookExe = u"outlook.exe";
 const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
 const Text kAddinRegistrationKey = kOfficeKey + u"Outlook\\Addins\\KestrinSoftware.Connect\\";
 const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
-const Text kDisabledItemsKey = u"\\Outlook\\Resiliency\\DisabledItems";
 const Text kAddinName = u"Kestrin Software Add-In Engine";
 // Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
 constexpr std::int32_t kRegistrationAccess = 63;
@@ -35,14 +33,12 @@ const Text kUnregister = u"regsvr32 /u /s ";
 const Text kRegister = u"regsvr32 /s ";
 // Each registration gets a second to itself.
 constexpr std::uint32_t kPauseMilliseconds = 1000;
-// How long all registrations still running after their pause may take in all.
-constexpr std::uint32_t kRegistrationWaitMilliseconds = 30000;
-constexpr std::int32_t kNoMoreItems = 259;
 
 const Text kFinishedWithErrors = u"Reset finished with errors.";
 const Text kNotFullyReset = u"Kestrin Software add-ins were not fully reset:";
 const Text kRegistrationNotWritten = u"- the add-in's registration could not be written";
 const Text kRecordNotRemoved = u"- Outlook's record of the disabled add-in could not be removed";
+const Text kRunReason = u"Resetting Kestrin Software add-ins";
 const Text kRunAsAdministrator =
     u"Please run this program as an administrator, or contact " + kSupportAddress + u" about this problem.";
 
@@ -72,7 +68,7 @@ platform::FormLayout frmMain::Layout()
         .controls =
             {
                 {kLabel1, ControlKind::Label, ToAnsi(kExplanation), 405, 240, 5625, 810},
-                {kCmdReset, ControlKind::PushButton, ToAnsi(u"&Reset"), 2235, 1395, 1650, 390},
+                {kCmdReset, ControlKind::DefaultPushButton, ToAnsi(u"&Reset"), 2235, 1395, 1650, 390},
                 {kLblProgress, ControlKind::Label, ToAnsi(u"Progress"), 465, 2100, 4530, 210},
             },
     };
@@ -85,13 +81,18 @@ void frmMain::Show()
 
 void frmMain::OnClick(int controlId) noexcept
 {
-    // A click while a reset runs reaches here through the progress protocol's
-    // event processing; a nested reset would interleave two runs, so it is ignored.
+    // A click or Enter while a reset runs reaches here through the progress
+    // protocol's event processing; a nested reset would interleave two runs,
+    // so it is ignored.
     if (controlId != kCmdReset || mRunning || mForm == 0) {
         return;
     }
     mRunning = true;
     try {
+        auto& windowing = platform::Windowing();
+        if (windowing.HasShutdownBlockReason()) {
+            windowing.ShutdownBlockReasonCreate(mForm, kRunReason);
+        }
         cmdReset_Click();
     } catch (...) {
         ReportUnhandledError(RuntimeError::OfCaughtException());
@@ -112,15 +113,17 @@ void frmMain::OnClose() noexcept
     }
 }
 
+// Log-off and shut-down wait for a run, as the close box does.
+bool frmMain::OnQueryEndSession() noexcept
+{
+    return !mRunning;
+}
+
 void frmMain::cmdReset_Click()
 {
     mProblems.clear();
     if (VerifyOutlookClosed()) {
-        Boolean written = CheckHKLMKeys();
-        // A per-user registration outweighs the machine's: Office writes one to disable an add-in.
-        if (!written || HasUserRegistration()) {
-            written = CheckHKCUKeys();
-        }
+        const Boolean written = CheckHKLMKeys() ? EnableUserRegistration() : CheckHKCUKeys();
         if (!written) {
             mProblems.push_back(kRegistrationNotWritten);
         }
@@ -170,74 +173,40 @@ Boolean frmMain::WriteRegistration(platform::Handle root)
     return Boolean(written);
 }
 
-// Tested with an open that never creates, so that a user without one keeps none.
-Boolean frmMain::HasUserRegistration()
+// Office writes a per-user registration to disable an add-in, and it
+// outweighs the machine's. Ticking the add-in in Office's own COM Add-ins
+// dialog sets only its LoadBehavior back, and so does this step; it never
+// creates one. False when an existing one could not be looked at or written.
+Boolean frmMain::EnableUserRegistration()
 {
     CRegistry user;
-    return Boolean(user.OpenExistingKey(kAddinRegistrationKey, platform::kHkeyCurrentUser, platform::kKeyRead) == 0);
+    const Long opened = user.OpenExistingKey(kAddinRegistrationKey, platform::kHkeyCurrentUser, platform::kKeySetValue);
+    if (opened != platform::kErrorSuccess) {
+        return Boolean(opened == platform::kErrorFileNotFound);
+    }
+    ShowProgress(u"Checking HKCU registry keys...");
+    return Boolean(user.PutLong(u"LoadBehavior", 3) == platform::kErrorSuccess);
 }
 
-// Outlook ignores LoadBehavior while it keeps a record of having disabled the
-// add-in after a crash; its own Disabled Items dialog re-enables by deleting
-// that record, and so does this step. False when a record stayed.
 Boolean frmMain::CheckDisabledItems()
 {
     ShowProgress(u"Checking Outlook's disabled add-ins...");
-    CRegistry office;
-    if (office.OpenExistingKey(kOfficeKey, platform::kHkeyCurrentUser, platform::kKeyRead) != 0) {
-        return True;
-    }
-    const Text folder = AddinFolder();
-    bool removed = true;
-    Text version = office.FindFirst();
-    for (Long next = 1; !version.empty(); ++next) {
-        removed = RemoveDisabledRecords(version, folder) && removed;
-        version = office.FindNext(next);
-    }
-    return Boolean(removed);
+    return OutlookResiliency(platform::kHkeyCurrentUser, AddinFolder(), kAddinName).RemoveAddinRecords();
 }
 
-Boolean frmMain::RemoveDisabledRecords(const Text& officeVersion, const Text& addinFolder)
-{
-    const Text path = kOfficeKey + officeVersion + kDisabledItemsKey;
-    CRegistry items;
-    if (items.OpenExistingKey(path, platform::kHkeyCurrentUser, platform::kKeyRead) != 0) {
-        return True;
-    }
-    // Collected first: deleting a value renumbers the ones after it.
-    std::vector<CRegistry::RawValue> records;
-    CRegistry::RawValue value;
-    Long index = 0;
-    Long status = 0;
-    while ((status = items.ReadValue(index, value)) == 0) {
-        if (IsAddinDisabledRecord(value.type, value.data, addinFolder, kAddinName)) {
-            records.push_back(std::move(value));
-        }
-        ++index;
-    }
-    // A listing cut short may have hidden a record.
-    bool removed = status == kNoMoreItems;
-    if (records.empty()) {
-        return Boolean(removed);
-    }
-    CRegistry writer;
-    if (writer.OpenExistingKey(path, platform::kHkeyCurrentUser, platform::kKeySetValue) != 0) {
-        return False;
-    }
-    for (const CRegistry::RawValue& record : records) {
-        removed = writer.DeleteValue(record) == 0 && removed;
-    }
-    return Boolean(removed);
-}
-
+// Waits for its unregistrations at the end: one still running when the same
+// file is registered again would undo that registration.
 Boolean frmMain::UnregisterFiles()
 {
     ShowProgress(u"Unregistering files...");
-    const Boolean found = RunRegsvr32(u"*.dll", kUnregister, u"Unregistering ", nullptr);
+    mRegsvr32 = Regsvr32Runs();
+    const Boolean found = RunRegsvr32(u"*.dll", kUnregister, u"Unregistering ", Regsvr32Runs::Action::Unregister);
     if (!found) {
         ShowMessage(kMissingLibraryWarning, kTitle);
+        mProblems.push_back(u"- KROutlook.dll was not found in " + AddinFolder());
     }
-    RunRegsvr32(u"*.ocx", kUnregister, u"Unregistering ", nullptr);
+    RunRegsvr32(u"*.ocx", kUnregister, u"Unregistering ", Regsvr32Runs::Action::Unregister);
+    mRegsvr32.AwaitAll(Regsvr32Runs::Action::Unregister);
     return True;
 }
 
@@ -246,40 +215,26 @@ Boolean frmMain::UnregisterFiles()
 Boolean frmMain::RegisterFiles()
 {
     ShowProgress(u"Registering files...");
-    std::vector<Registration> registrations;
-    RunRegsvr32(u"*.dll", kRegister, u"Registering ", &registrations);
-    RunRegsvr32(u"*.ocx", kRegister, u"Registering ", &registrations);
-    AwaitRegistrations(registrations);
-
-    const std::size_t problemsBefore = mProblems.size();
-    for (const Registration& registration : registrations) {
-        if (!registration.started) {
-            mProblems.push_back(u"- " + registration.name + u" could not be started");
-        } else if (!registration.finished) {
-            mProblems.push_back(u"- " + registration.name + u" did not finish registering");
-        } else if (registration.exitCode != 0) {
-            mProblems.push_back(u"- " + registration.name + u" could not be registered (error " +
-                                TextOfAscii(std::to_string(registration.exitCode)) + u")");
-        }
-    }
-    return Boolean(mProblems.size() == problemsBefore);
+    RunRegsvr32(u"*.dll", kRegister, u"Registering ", Regsvr32Runs::Action::Register);
+    RunRegsvr32(u"*.ocx", kRegister, u"Registering ", Regsvr32Runs::Action::Register);
+    mRegsvr32.AwaitAll(Regsvr32Runs::Action::Register);
+    const std::vector<Text> problems = mRegsvr32.Problems();
+    mProblems.insert(mProblems.end(), problems.begin(), problems.end());
+    // Lets go of every process still held.
+    mRegsvr32 = Regsvr32Runs();
+    return Boolean(problems.empty());
 }
 
 // One pass over the add-in folder: launches regsvr32 on every file matching
-// the mask, names it and pauses. When registrations is given, each file's
-// process is kept there to be judged; otherwise it runs on unobserved.
-// True when the engine's main library was among the files.
+// the mask, names it and pauses. True when the engine's main library was
+// among the files.
 Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
-                             std::vector<Registration>* registrations)
+                             Regsvr32Runs::Action action)
 {
     CFileList files;
     files.FileNameMask(mask);
     files.FolderName(AddinFolder());
 
-    // Named by its full path: a regsvr32.exe planted beside the tool or in the
-    // current folder must never run with the tool's rights. Without the
-    // system folder nothing is started at all.
-    const std::string systemFolder = platform::Kernel().GetSystemDirectoryA();
     Boolean found = False;
     const Long count = files.FileCount();
     for (Long i = 1; i <= count; ++i) {
@@ -287,74 +242,20 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
         if (LowerCase(name) == kMainLibrary) {
             found = True;
         }
+        if (action == Regsvr32Runs::Action::Register && !mRegsvr32.MayRegister(name)) {
+            continue;
+        }
         Text commandLine = commandPrefix;
         commandLine += u'"';
         commandLine += files.FolderName();
         commandLine += name;
         commandLine += u'"';
-        platform::UniqueProcessHandle process;
-        if (!systemFolder.empty()) {
-            process.Reset(platform::Launch().LaunchHidden(systemFolder + "\\regsvr32.exe", ToAnsi(commandLine)));
-        }
+        mRegsvr32.Start(action, name, commandLine);
         ShowProgress(progressPrefix + name);
         platform::Kernel().Sleep(kPauseMilliseconds);
-        if (registrations != nullptr) {
-            Registration& registration = registrations->emplace_back();
-            registration.name = name;
-            registration.started = static_cast<bool>(process);
-            registration.process = std::move(process);
-            ReadExitCode(registration);
-        }
+        mRegsvr32.CollectEnded();
     }
     return found;
-}
-
-// Keeps the window answering while the last registrations finish, for 30
-// seconds at most in all.
-void frmMain::AwaitRegistrations(std::vector<Registration>& registrations) const
-{
-    auto& kernel = platform::Kernel();
-    auto& windowing = platform::Windowing();
-    const std::uint32_t start = kernel.GetTickCount();
-    for (;;) {
-        std::vector<Registration*> running;
-        std::vector<platform::Handle> handles;
-        for (Registration& registration : registrations) {
-            if (registration.process && handles.size() < platform::kMaxWaitHandles) {
-                running.push_back(&registration);
-                handles.push_back(registration.process.Get());
-            }
-        }
-        const std::uint32_t elapsed = kernel.GetTickCount() - start;
-        if (running.empty() || elapsed >= kRegistrationWaitMilliseconds) {
-            return;
-        }
-        const std::uint32_t woken =
-            windowing.MsgWaitForMultipleObjects(handles, kRegistrationWaitMilliseconds - elapsed);
-        if (woken < running.size()) {
-            Registration& ended = *running[woken];
-            std::uint32_t exitCode = 0;
-            ended.finished = kernel.GetExitCodeProcess(ended.process.Get(), exitCode);
-            ended.exitCode = exitCode;
-            ended.process.Reset();
-        } else if (woken == running.size()) {
-            windowing.ProcessPendingEvents();
-        } else {
-            return;
-        }
-    }
-}
-
-// The exit code of a registration that has ended by now; one still running keeps its handle.
-void frmMain::ReadExitCode(Registration& registration)
-{
-    std::uint32_t exitCode = 0;
-    if (registration.process && platform::Kernel().GetExitCodeProcess(registration.process.Get(), exitCode) &&
-        exitCode != platform::kStillActive) {
-        registration.finished = true;
-        registration.exitCode = exitCode;
-        registration.process.Reset();
-    }
 }
 
 Text frmMain::AddinFolder()
@@ -364,8 +265,12 @@ Text frmMain::AddinFolder()
     if (common.empty()) {
         CRegistry windows;
         if (windows.OpenExistingKey(kWindowsKey, platform::kHkeyLocalMachine, platform::kKeyRead) == 0) {
-            common = windows.GetString(u"CommonFilesDir", Text());
+            common = windows.GetExpandedString(u"CommonFilesDir", Text());
         }
+    }
+    // A folder given with its closing separator must not double it.
+    while (!common.empty() && (common.back() == u'\\' || common.back() == u'/')) {
+        common.pop_back();
     }
     return common + u"\\Kestrin Software";
 }
@@ -420,6 +325,10 @@ void frmMain::Unload(int exitCode)
     auto& windowing = platform::Windowing();
     const platform::Handle form = mForm;
     mForm = 0;
+    // The run ends here, and with it the reason that held up a log-off.
+    if (mRunning && windowing.HasShutdownBlockReason()) {
+        windowing.ShutdownBlockReasonDestroy(form);
+    }
     windowing.DestroyWindow(form);
     windowing.PostQuitMessage(exitCode);
 }

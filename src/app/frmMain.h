@@ -1,12 +1,11 @@
 #pragma once
 
+#include "app/Regsvr32Runs.h"
 #include "common/Boolean.h"
 #include "common/RuntimeError.h"
 #include "common/Text.h"
-#include "platform/Handles.h"
 #include "platform/WindowingServices.h"
 
-#include <cstdint>
 #include <vector>
 
 // The tool's one window and the reset driver behind its button.
@@ -31,32 +30,21 @@ private:
 
     void OnClick(int controlId) noexcept override;
     void OnClose() noexcept override;
-
-    // One file handed to regsvr32 while registering, and what became of it.
-    struct Registration {
-        Text name;
-        platform::UniqueProcessHandle process;
-        bool started = false;
-        bool finished = false;
-        std::uint32_t exitCode = 0;
-    };
+    bool OnQueryEndSession() noexcept override;
 
     void cmdReset_Click();
 
     Boolean VerifyOutlookClosed();
     Boolean CheckHKLMKeys();
     Boolean CheckHKCUKeys();
+    Boolean EnableUserRegistration();
     Boolean CheckDisabledItems();
     Boolean UnregisterFiles();
     Boolean RegisterFiles();
 
     Boolean WriteRegistration(platform::Handle root);
-    static Boolean HasUserRegistration();
-    static Boolean RemoveDisabledRecords(const Text& officeVersion, const Text& addinFolder);
     Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
-                        std::vector<Registration>* registrations);
-    void AwaitRegistrations(std::vector<Registration>& registrations) const;
-    static void ReadExitCode(Registration& registration);
+                        Regsvr32Runs::Action action);
     static Text AddinFolder();
     void ShowOutcome() const;
 
@@ -69,4 +57,6 @@ private:
     bool mRunning = false;
     // What the current run could not do, one line each, for its final box.
     std::vector<Text> mProblems;
+    // The current run's regsvr32 processes, from the first unregistration to the last registration.
+    Regsvr32Runs mRegsvr32;
 };

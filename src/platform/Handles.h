@@ -3,27 +3,38 @@
 #include "platform/Platform.h"
 #include "platform/UniqueHandle.h"
 
+// Every operating-system handle that crosses the boundary, each owned by one
+// type that knows the value by which the system reports "no handle" and the
+// one call that closes a valid one.
 namespace platform {
 
-struct ProcessHandleTraits {
+template <Handle kNone, void (*kClose)(Handle) noexcept>
+struct HandleTraits {
     using Value = Handle;
-    static constexpr Value Invalid() noexcept { return 0; }
-    static constexpr bool IsValid(Value value) noexcept { return value != 0 && value != kInvalidHandleValue; }
-    static void Close(Value value) noexcept { Kernel().CloseHandle(value); }
+    static constexpr Value Invalid() noexcept { return kNone; }
+    static constexpr bool IsValid(Value value) noexcept { return value != kNone; }
+    static void Close(Value value) noexcept { kClose(value); }
 };
 
-// Snapshots report failure as INVALID_HANDLE_VALUE, process handles as 0;
-// both close with CloseHandle.
-using UniqueProcessHandle = UniqueHandle<ProcessHandleTraits>;
-using UniqueSnapshotHandle = UniqueHandle<ProcessHandleTraits>;
+inline void CloseKernelHandle(Handle handle) noexcept
+{
+    Kernel().CloseHandle(handle);
+}
 
-struct FindHandleTraits {
-    using Value = Handle;
-    static constexpr Value Invalid() noexcept { return kInvalidHandleValue; }
-    static constexpr bool IsValid(Value value) noexcept { return value != kInvalidHandleValue; }
-    static void Close(Value value) noexcept { Kernel().FindClose(value); }
-};
+inline void CloseFind(Handle find) noexcept
+{
+    Kernel().FindClose(find);
+}
 
-using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+inline void CloseRegistryKey(Handle key) noexcept
+{
+    Registry().RegCloseKey(key);
+}
+
+// OpenProcess and a launch report failure as 0, a snapshot as INVALID_HANDLE_VALUE.
+using UniqueProcessHandle = UniqueHandle<HandleTraits<0, &CloseKernelHandle>>;
+using UniqueSnapshotHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseKernelHandle>>;
+using UniqueFindHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseFind>>;
+using UniqueRegistryKey = UniqueHandle<HandleTraits<0, &CloseRegistryKey>>;
 
 } // namespace platform

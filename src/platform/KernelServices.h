@@ -56,7 +56,6 @@ static_assert(sizeof(Win32FindDataA) == 320);
 inline constexpr std::uint32_t kTh32csSnapProcess = 0x2;
 inline constexpr std::uint32_t kProcessQueryAndRead = 0x410;
 inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
-inline constexpr std::uint32_t kStillActive = 259;
 
 // kernel32: version, processes, folder search, pauses and the code page.
 class KernelServices {
@@ -82,6 +81,11 @@ public:
     virtual Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) = 0;
     virtual bool FindNextFileA(Handle find, Win32FindDataA& data) = 0;
     virtual bool FindClose(Handle find) = 0;
+
+    // Absent before Windows 98 and 2000; callers ask before they call.
+    virtual bool HasGetLongPathNameA() = 0;
+    // The long form of an existing path; empty when the call fails.
+    virtual std::string GetLongPathNameA(const std::string& path) = 0;
 
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // Milliseconds since start-up; wraps after 49.7 days.

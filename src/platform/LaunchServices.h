@@ -15,6 +15,10 @@ public:
     // No value when the variable is not set.
     virtual std::optional<std::string> GetEnvironmentVariableA(const std::string& name) = 0;
 
+    // The text with each %variable% replaced by its value; the text
+    // unchanged when the call fails.
+    virtual std::string ExpandEnvironmentStringsA(const std::string& text) = 0;
+
     // Starts applicationName with commandLine, window hidden, and returns at
     // once without waiting: the handle of the started process, which the
     // caller closes, or 0 when the program could not be started.

@@ -10,8 +10,9 @@ namespace platform {
 inline constexpr Handle kHkeyCurrentUser = 0x80000001;
 inline constexpr Handle kHkeyLocalMachine = 0x80000002;
 
-// Access masks of the opens that only read or only delete.
+// Access masks of the opens that only read, or only read and write values.
 inline constexpr std::uint32_t kKeyRead = 0x20019;
+inline constexpr std::uint32_t kKeyQueryValue = 0x1;
 inline constexpr std::uint32_t kKeySetValue = 0x2;
 
 // advapi32: the registry calls, ANSI forms; every result is the Win32 status.

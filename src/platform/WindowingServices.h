@@ -9,7 +9,8 @@
 
 namespace platform {
 
-enum class ControlKind { Label, PushButton };
+// The default push button is the one Enter presses.
+enum class ControlKind { Label, PushButton, DefaultPushButton };
 
 // Positions and sizes in twips (1/1440 inch); the windowing side converts
 // them by the screen's DPI.
@@ -49,6 +50,8 @@ class FormEvents {
 public:
     virtual void OnClick(int controlId) noexcept = 0;
     virtual void OnClose() noexcept = 0;
+    // False keeps the user's session from ending now.
+    virtual bool OnQueryEndSession() noexcept = 0;
 
 protected:
     ~FormEvents() = default;
@@ -68,7 +71,9 @@ public:
     virtual Handle GetDlgItem(Handle form, int controlId) = 0;
     virtual void SetWindowTextA(Handle window, const std::string& text) = 0;
     virtual void UpdateWindow(Handle window) = 0;
-    // Handles every window event already queued, then returns.
+    // Handles every window event already queued, then returns. A request to
+    // quit is taken off the queue and kept for RunEventLoop, so that it can
+    // neither end a run half done nor keep waking a wait.
     virtual void ProcessPendingEvents() = 0;
     // Waits until one of the handles is signalled (kWaitObject0 + its index),
     // a window event arrives (kWaitObject0 + the number of handles) or the
@@ -78,9 +83,15 @@ public:
                                      std::uint32_t type) = 0;
     // The window a box without an owner of its own is modal to.
     virtual Handle GetActiveWindow() = 0;
+    // Vista and later tell the user, at log-off or shut-down, why a window
+    // holds them up; absent before, so callers ask before they call.
+    virtual bool HasShutdownBlockReason() = 0;
+    virtual bool ShutdownBlockReasonCreate(Handle window, const std::u16string& reason) = 0;
+    virtual bool ShutdownBlockReasonDestroy(Handle window) = 0;
     virtual void DestroyWindow(Handle window) = 0;
     virtual void PostQuitMessage(int exitCode) = 0;
-    // Runs until PostQuitMessage; returns its exit code.
+    // Runs until PostQuitMessage, or returns at once for a quit kept by
+    // ProcessPendingEvents; returns the quit's exit code.
     virtual int RunEventLoop() = 0;
 };
 

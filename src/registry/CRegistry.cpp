@@ -3,17 +3,24 @@
 #include "common/RuntimeError.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
+#include "platform/SystemCodes.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
 
-constexpr std::int32_t kErrorInvalidHandle = 6;
-constexpr std::int32_t kErrorMoreData = 234;
+using platform::kErrorInvalidHandle;
+using platform::kErrorMoreData;
+using platform::kRegDword;
+using platform::kRegExpandSz;
+using platform::kRegSz;
+
 constexpr std::int32_t kReadFailed = -1;
 constexpr std::uint32_t kRegCreatedNewKey = 1;
 // A key name has at most 255 characters; the buffer also holds its NUL.
@@ -21,6 +28,9 @@ constexpr std::uint32_t kSubkeyNameChars = 256;
 // A value name has at most 16,383 characters, plus its NUL.
 constexpr std::uint32_t kValueNameChars = 16384;
 constexpr std::size_t kFirstValueBytes = 1024;
+// Values are read only up to this size: no value the program looks at is
+// near it, and a size claimed past it must not become an allocation.
+constexpr std::uint32_t kLargestValueBytes = 1024 * 1024;
 
 Text BeforeFirstNul(Text text)
 {
@@ -309,12 +319,51 @@ Long CRegistry::ReadValue(Long index, RawValue& value)
             value.data.resize(std::min<std::size_t>(bytes, value.data.size()));
             return status;
         }
-        if (status == kErrorMoreData && bytes > value.data.size()) {
+        if (status == kErrorMoreData && bytes > value.data.size() && bytes <= kLargestValueBytes) {
             value.data.assign(bytes, 0);
         }
     }
     value = RawValue();
     return status;
+}
+
+Long CRegistry::ReadNamedValue(const std::string& ansiName, RawValue& value)
+{
+    value = RawValue();
+    if (!mKeyOpen) {
+        return kErrorInvalidHandle;
+    }
+    auto& registry = platform::Registry();
+    std::uint32_t type = 0;
+    std::uint32_t bytes = 0;
+    std::int32_t status = registry.RegQueryValueExA(mKey.Get(), ansiName, type, nullptr, bytes);
+    if (status != 0) {
+        return status;
+    }
+    if (bytes > kLargestValueBytes) {
+        return kErrorMoreData;
+    }
+    // One spare byte, so that a value of no bytes still passes a buffer.
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(bytes) + 1, 0);
+    std::uint32_t read = bytes;
+    status = registry.RegQueryValueExA(mKey.Get(), ansiName, type, data.data(), read);
+    if (status != 0) {
+        return status;
+    }
+    data.resize(std::min(read, bytes));
+    value = RawValue{ansiName, type, std::move(data)};
+    return status;
+}
+
+Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
+{
+    RawValue value;
+    if (ReadNamedValue(ToAnsi(name), value) != 0 || (value.type != kRegSz && value.type != kRegExpandSz)) {
+        return defaultValue;
+    }
+    const std::string_view stored(reinterpret_cast<const char*>(value.data.data()), value.data.size());
+    const std::string text(stored.substr(0, stored.find('\0')));
+    return FromAnsi(value.type == kRegExpandSz ? platform::Launch().ExpandEnvironmentStringsA(text) : text);
 }
 
 Long CRegistry::DeleteValue(const RawValue& value)

@@ -4,7 +4,7 @@
 #include "common/Checked.h"
 #include "common/Text.h"
 #include "platform/Handle.h"
-#include "platform/RegistryKeyHandle.h"
+#include "platform/Handles.h"
 
 #include <cstdint>
 #include <string>
@@ -15,9 +15,6 @@
 // REG_SZ texts) and subkey enumeration. Destruction closes the key.
 class CRegistry {
 public:
-    static constexpr std::uint32_t kRegSz = 1;
-    static constexpr std::uint32_t kRegDword = 4;
-
     // A value as the registry holds it. The name stays in the registry's own
     // ANSI bytes, so that deleting it names exactly that value in any code page.
     struct RawValue {
@@ -44,7 +41,12 @@ public:
     Long OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired);
     // The value at position index (from 0) of the open key; status 259 past the last one.
     Long ReadValue(Long index, RawValue& value);
+    // The value of that name, as ReadValue gives it.
+    Long ReadNamedValue(const std::string& ansiName, RawValue& value);
     Long DeleteValue(const RawValue& value);
+    // A REG_SZ text, or a REG_EXPAND_SZ one with its environment variables
+    // expanded; defaultValue for a value that is missing or of another type.
+    Text GetExpandedString(const Text& name, const Text& defaultValue);
 
 private:
     using Value = std::variant<std::monostate, std::int32_t, Text>;

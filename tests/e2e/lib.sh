@@ -162,15 +162,15 @@ forget_addin() {
     win_reg delete "HKCU\\$ADDIN_KEY" /f /reg:32 >/dev/null || true
 }
 
-# Prints and dismisses every box of a run up to the success box that ends it;
-# the command in $ON_BOX, if any, runs while each box shows.
-dismiss_boxes_until_success() {
+# Prints and dismisses every box of a run up to the final box that ends it,
+# success or not; the command in $ON_BOX, if any, runs while each box shows.
+dismiss_boxes_until_the_last() {
     local box
     while box=$(probe read-box "$TITLE" 60000); do
         echo "$box"
         [ -z "${ON_BOX:-}" ] || $ON_BOX
         probe dismiss-box "$TITLE" >/dev/null
-        case "$box" in *"text=Successfully reset Kestrin Software add-ins. "*) break ;; esac
+        case "$box" in *"text=Successfully reset Kestrin Software add-ins. "* | *"text=Kestrin Software add-ins were "*) break ;; esac
         sleep 0.3
     done
 }
@@ -180,7 +180,7 @@ dismiss_boxes_until_success() {
 reset_once() {
     start_tool
     probe click "$TITLE" "&Reset" >/dev/null
-    dismiss_boxes_until_success
+    dismiss_boxes_until_the_last
     probe wait-gone "$TITLE" 10000 >/dev/null
     expect_eq 0 "$(tool_exit_code)" "exit code of the reset"
 }
@@ -204,6 +204,11 @@ call_count() {
 # The registration calls the components saw, in order: "register NAME" or "unregister NAME".
 calls() {
     win_reg query 'HKCU\Software\KestrinTest\Calls' /reg:32 | sed -n 's/^    \([0-9]\{4\}\)    REG_SZ    \(.*\)$/\1 \2/p' | LC_ALL=C sort | cut -d' ' -f2-
+}
+
+# The files whose registration stands now, one a line.
+registered() {
+    win_reg query 'HKCU\Software\KestrinTest\Registered' /reg:32 2>/dev/null | sed -n 's/^    \([^ ]*\)    REG_DWORD .*/\1/p' | LC_ALL=C sort
 }
 
 # regsvr32 runs on its own after the tool: wait for the last calls to land.

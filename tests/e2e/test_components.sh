@@ -1,6 +1,7 @@
 # Component re-registration with Wine's real regsvr32.
 
 MISSING_LIBRARY='Warning: File KROutlook.dll has not been found.  Please contact support@kestrinsoftware.com about this problem.\r\nContinuing anyway...'
+NO_MAIN_LIBRARY='Kestrin Software add-ins were not fully reset:\r\n- KROutlook.dll was not found in C:\Program Files (x86)\Common Files\Kestrin Software\r\n\r\nPlease run this program as an administrator, or contact support@kestrinsoftware.com about this problem.'
 
 test_reset_reregisters_every_listed_component() {
     forget_addin
@@ -66,23 +67,40 @@ check_call_order() {
     expect_eq "$(printf '%s\n' "$@" | LC_ALL=C sort)" "$(printf '%s\n' "${unreg[@]}" | LC_ALL=C sort)" "the listed files"
 }
 
-test_missing_main_library_is_warned_once_and_the_run_goes_on() {
+# A library whose unregistration takes 3 seconds: it must end before the same
+# file is registered again, or it undoes that registration after the box.
+test_slow_unregistration_cannot_undo_the_registration() {
+    forget_calls
+    seed_components KROutlook.dll SlowEngine.dll
+    local boxes; boxes=$(reset_once)
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$boxes"
+    wait_for_calls 4
+    expect_eq "unregister KROutlook.dll
+unregister SlowEngine.dll
+register KROutlook.dll
+register SlowEngine.dll" "$(calls)"
+    expect_eq "KROutlook.dll
+SlowEngine.dll" "$(registered)" "registered when the run is over"
+    forget_addin
+}
+
+test_missing_main_library_is_warned_once_and_ends_in_the_failure_box() {
     forget_calls
     seed_components Engine.dll Grid.ocx
     local boxes; boxes=$(reset_once)
     expect_eq "box title=$TITLE text=$MISSING_LIBRARY buttons=OK icon=no owner=$TITLE
-box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$boxes"
+box title=$TITLE text=$NO_MAIN_LIBRARY buttons=OK icon=no owner=$TITLE" "$boxes"
     wait_for_calls 4
     expect_eq 4 "$(call_count)"
     forget_addin
 }
 
-test_missing_folder_warns_then_succeeds() {
+test_missing_folder_warns_and_ends_in_the_failure_box() {
     forget_calls
     rm -rf "$ADDIN_DIR"
     local boxes; boxes=$(reset_once)
     expect_eq "box title=$TITLE text=$MISSING_LIBRARY buttons=OK icon=no owner=$TITLE
-box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$boxes"
+box title=$TITLE text=$NO_MAIN_LIBRARY buttons=OK icon=no owner=$TITLE" "$boxes"
     expect_eq 0 "$(call_count)"
     forget_addin
 }

@@ -79,7 +79,12 @@ test_reset_without_outlook_ends_with_success_box() {
     for version in "" win98 winxp; do
         set_tool_version "$version"
         start_tool
-        probe click "$TITLE" "&Reset" >/dev/null
+        if [ "$version" = winxp ]; then
+            # Enter presses the default button, as in any one-button window.
+            probe press-enter "$TITLE" >/dev/null
+        else
+            probe click "$TITLE" "&Reset" >/dev/null
+        fi
         local box; box=$(probe read-box "$TITLE" 20000)
         expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$box"
         expect_line "control id=103 class=Static rect=$(DPI=96; px 465),$(DPI=96; px 2100),$(DPI=96; px 4530),$(DPI=96; px 210) text=$SUCCESS" \

@@ -1,7 +1,7 @@
 // Fuzzes the matcher of Outlook's disabled-item records: arbitrary bytes, in
 // a buffer of exactly their size so that any read past it is caught, and the
 // verdict must agree with a plain reading of the record's layout.
-#include "app/DisabledItemRecord.h"
+#include "app/OutlookResiliency.h"
 #include "common/Text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -50,13 +50,35 @@ bool Model(std::uint32_t type, const std::vector<std::uint8_t>& data)
     if (!path || !name) {
         return false;
     }
-    const std::u16string folder = LowerCase(kFolder) + u"\\";
-    const std::u16string lower = LowerCase(*path);
-    bool inFolder = lower.size() > folder.size() && lower.substr(0, folder.size()) == folder;
-    for (std::size_t i = folder.size(); inFolder && i < lower.size(); ++i) {
-        inFolder = lower[i] != u'\\' && lower[i] != u'/';
+    // Paths: lower case, "/" as "\", one separator for a run, none at the end.
+    auto normal = [](const std::u16string& text) {
+        std::u16string out;
+        for (char16_t c : LowerCase(text)) {
+            if (c == u'/') {
+                c = u'\\';
+            }
+            if (!(c == u'\\' && !out.empty() && out.back() == u'\\')) {
+                out += c;
+            }
+        }
+        if (!out.empty() && out.back() == u'\\') {
+            out.pop_back();
+        }
+        return out;
+    };
+    const std::u16string folder = normal(kFolder) + u"\\";
+    const std::u16string file = normal(*path);
+    bool inFolder = file.size() > folder.size() && file.substr(0, folder.size()) == folder;
+    for (std::size_t i = folder.size(); inFolder && i < file.size(); ++i) {
+        inFolder = file[i] != u'\\';
     }
-    return inFolder || *name == kName;
+    auto trimmed = [](std::u16string text) {
+        while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) {
+            text.pop_back();
+        }
+        return LowerCase(text);
+    };
+    return inFolder || trimmed(*name) == trimmed(kName);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "common/RuntimeError.h"
 
 #include <climits>
+#include <vector>
 
 namespace platform::win32 {
 
@@ -79,6 +80,28 @@ bool Win32Kernel::FindNextFileA(Handle find, Win32FindDataA& data)
 bool Win32Kernel::FindClose(Handle find)
 {
     return mFindClose(AsHandle(find)) != FALSE;
+}
+
+bool Win32Kernel::HasGetLongPathNameA()
+{
+    return mGetLongPathNameA.Available();
+}
+
+std::string Win32Kernel::GetLongPathNameA(const std::string& path)
+{
+    // The long form may need more room than a short one; retry once at the size asked for.
+    std::vector<char> longPath(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD length = mGetLongPathNameA(path.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < longPath.size()) {
+            return std::string(longPath.data(), length);
+        }
+        longPath.assign(length, '\0');
+    }
+    return {};
 }
 
 void Win32Kernel::Sleep(std::uint32_t milliseconds)

@@ -22,6 +22,24 @@ std::optional<std::string> Win32Launch::GetEnvironmentVariableA(const std::strin
     }
 }
 
+std::string Win32Launch::ExpandEnvironmentStringsA(const std::string& text)
+{
+    // The size asked for counts the NUL; a variable may grow between the calls, so retry once.
+    std::vector<char> expanded(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD size =
+            mExpandEnvironmentStringsA(text.c_str(), expanded.data(), static_cast<DWORD>(expanded.size()));
+        if (size == 0) {
+            return text;
+        }
+        if (size <= expanded.size()) {
+            return std::string(expanded.data());
+        }
+        expanded.assign(size, '\0');
+    }
+    return text;
+}
+
 Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine)
 {
     std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());

@@ -133,11 +133,11 @@ void Win32Windowing::RegisterFormClass(HINSTANCE instance, int iconResource)
 
 void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlLayout& control, int dpiX, int dpiY)
 {
-    const bool button = control.kind == ControlKind::PushButton;
+    const bool isDefault = control.kind == ControlKind::DefaultPushButton;
+    const bool button = control.kind == ControlKind::PushButton || isDefault;
     // File names may hold '&'; only the button's caption carries an access key.
-    const DWORD style =
-        WS_CHILD | WS_VISIBLE |
-        (button ? static_cast<DWORD>(WS_TABSTOP | BS_PUSHBUTTON) : static_cast<DWORD>(SS_LEFT | SS_NOPREFIX));
+    const DWORD buttonStyle = WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    const DWORD style = WS_CHILD | WS_VISIBLE | (button ? buttonStyle : static_cast<DWORD>(SS_LEFT | SS_NOPREFIX));
     const RECT area = PixelRect(control.left, control.top, control.width, control.height, dpiX, dpiY);
     const HWND child = mCreateWindowExA(0, button ? "BUTTON" : "STATIC", control.text.c_str(), style, area.left,
                                         area.top, area.right - area.left, area.bottom - area.top, form,
@@ -146,6 +146,9 @@ void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlL
         throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create a control of the main window");
     }
     mSendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(mFont), FALSE);
+    if (isDefault) {
+        mDefaultControl = control.id;
+    }
     if (button) {
         mSetFocus(child);
     }
@@ -185,6 +188,14 @@ LRESULT Win32Windowing::HandleMessage(HWND window, UINT message, WPARAM wParam, 
             mEvents->OnClose();
         }
         return 0;
+    case WM_QUERYENDSESSION:
+        return mEvents == nullptr || mEvents->OnQueryEndSession() ? TRUE : FALSE;
+    case DM_GETDEFID:
+        // Asked by the dialog keyboard handling when Enter is pressed: the form is no dialog, so it answers itself.
+        if (mDefaultControl != 0) {
+            return MAKELRESULT(mDefaultControl, DC_HASDEFID);
+        }
+        break;
     default:
         break;
     }
@@ -225,9 +236,12 @@ void Win32Windowing::ProcessPendingEvents()
     MSG message{};
     while (mPeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
         if (message.message == WM_QUIT) {
-            // Leave the quit for the event loop that owns it.
-            mPostQuitMessage(static_cast<int>(message.wParam));
-            return;
+            // Kept for the event loop that owns it. Posted back, it would wake
+            // every wait at once and turn it into a spin.
+            if (!mKeptQuit) {
+                mKeptQuit = static_cast<int>(message.wParam);
+            }
+            continue;
         }
         Dispatch(message);
     }
@@ -252,6 +266,21 @@ Handle Win32Windowing::GetActiveWindow()
     return FromHandle(mGetActiveWindow());
 }
 
+bool Win32Windowing::HasShutdownBlockReason()
+{
+    return mShutdownBlockReasonCreate.Available() && mShutdownBlockReasonDestroy.Available();
+}
+
+bool Win32Windowing::ShutdownBlockReasonCreate(Handle window, const std::u16string& reason)
+{
+    return mShutdownBlockReasonCreate(AsWindow(window), reinterpret_cast<LPCWSTR>(reason.c_str())) != FALSE;
+}
+
+bool Win32Windowing::ShutdownBlockReasonDestroy(Handle window)
+{
+    return mShutdownBlockReasonDestroy(AsWindow(window)) != FALSE;
+}
+
 void Win32Windowing::DestroyWindow(Handle window)
 {
     if (AsWindow(window) == mForm) {
@@ -270,6 +299,9 @@ int Win32Windowing::RunEventLoop()
 {
     MSG message{};
     for (;;) {
+        if (mKeptQuit) {
+            return *mKeptQuit;
+        }
         const BOOL got = mGetMessageA(&message, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             break;

@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <optional>
+
 namespace platform::win32 {
 
 // One top-level form with static labels and push buttons, drawn by user32.
@@ -28,6 +30,9 @@ public:
     std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) override;
     Handle GetActiveWindow() override;
+    bool HasShutdownBlockReason() override;
+    bool ShutdownBlockReasonCreate(Handle window, const std::u16string& reason) override;
+    bool ShutdownBlockReasonDestroy(Handle window) override;
     void DestroyWindow(Handle window) override;
     void PostQuitMessage(int exitCode) override;
     int RunEventLoop() override;
@@ -73,6 +78,8 @@ private:
     SYSTEM_FUNCTION(mUser32, ReleaseDC);
     SYSTEM_FUNCTION(mUser32, SetFocus);
     SYSTEM_FUNCTION(mUser32, SetWindowLongA);
+    SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonCreate);
+    SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonDestroy);
     SYSTEM_FUNCTION(mGdi32, GetDeviceCaps);
     SYSTEM_FUNCTION(mGdi32, CreateFontIndirectA);
     SYSTEM_FUNCTION(mGdi32, DeleteObject);
@@ -82,6 +89,10 @@ private:
     HFONT mFont = nullptr;
     HWND mForm = nullptr;
     FormEvents* mEvents = nullptr;
+    // The control Enter presses; 0 when the form has none.
+    int mDefaultControl = 0;
+    // A quit taken off the queue by ProcessPendingEvents, for RunEventLoop.
+    std::optional<int> mKeptQuit;
 };
 
 } // namespace platform::win32

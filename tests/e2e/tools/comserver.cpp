@@ -1,7 +1,9 @@
 // Test-only COM server: its registration entry points record each call
-// (action and file name, in order) under HKCU\Software\KestrinTest\Calls,
-// where the end-to-end tests read them back. Copies of this one DLL stand for
-// every component of the add-in.
+// (action and file name, in the order they end) under
+// HKCU\Software\KestrinTest\Calls, and which files are registered now under
+// HKCU\Software\KestrinTest\Registered, where the end-to-end tests read them
+// back. Copies of this one DLL stand for every component of the add-in; a copy
+// whose name starts with "Slow" takes 3 seconds to unregister.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,12 +13,17 @@ namespace {
 
 HINSTANCE gModule = nullptr;
 
-void Record(const char* action)
+const char* FileName()
 {
-    char path[MAX_PATH] = {};
+    static char path[MAX_PATH] = {};
     ::GetModuleFileNameA(gModule, path, MAX_PATH);
     const char* slash = std::strrchr(path, '\\');
-    const char* name = slash ? slash + 1 : path;
+    return slash ? slash + 1 : path;
+}
+
+void Record(const char* action)
+{
+    const char* name = FileName();
 
     // regsvr32 runs of several files may overlap: one writer at a time.
     HANDLE mutex = ::CreateMutexA(nullptr, FALSE, "KestrinTestCalls");
@@ -35,6 +42,16 @@ void Record(const char* action)
         ::RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(call),
                          static_cast<DWORD>(std::strlen(call) + 1));
         ::RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof(count));
+        ::RegCloseKey(key);
+    }
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\KestrinTest\\Registered", 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        if (std::strcmp(action, "register") == 0) {
+            const DWORD one = 1;
+            ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
+        } else {
+            ::RegDeleteValueA(key, name);
+        }
         ::RegCloseKey(key);
     }
     ::ReleaseMutex(mutex);
@@ -59,6 +76,9 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer()
 {
+    if (::_strnicmp(FileName(), "Slow", 4) == 0) {
+        ::Sleep(3000);
+    }
     Record("unregister");
     return S_OK;
 }

@@ -169,6 +169,23 @@ int Click(const std::string& title, const std::string& buttonText)
     return 0;
 }
 
+// Presses and releases Enter on the keyboard, as a user would with the window in front.
+int PressEnter(const std::string& title)
+{
+    HWND form = FindTopLevel(title, false);
+    if (form == nullptr) {
+        return Fail("window", title);
+    }
+    ::SetForegroundWindow(form);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_RETURN;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, keys, sizeof(INPUT));
+    std::printf("pressed Enter in \"%s\"\n", title.c_str());
+    return 0;
+}
+
 int CloseWindow(const std::string& title)
 {
     HWND form = FindTopLevel(title, false);
@@ -487,7 +504,7 @@ int main(int argc, char** argv)
     if (argc < 3) {
         std::fprintf(
             stderr,
-            "usage: probe wait-window|describe|click|close|read-box|dismiss-box|wait-gone|sample|"
+            "usage: probe wait-window|describe|click|press-enter|close|read-box|dismiss-box|wait-gone|sample|"
             "find-by-modules|last-row-ink|bounds|start-without|icon-images|time-start|time-click-to-box|time-run "
             "TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
@@ -502,6 +519,9 @@ int main(int argc, char** argv)
     }
     if (command == "click" && argc > 3) {
         return Click(title, argv[3]);
+    }
+    if (command == "press-enter") {
+        return PressEnter(title);
     }
     if (command == "close") {
         return CloseWindow(title);

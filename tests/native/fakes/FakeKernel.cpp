@@ -281,6 +281,16 @@ int FakeKernel::OpenFindCount() const
     }));
 }
 
+std::string FakeKernel::GetLongPathNameA(const std::string& path)
+{
+    for (const auto& [shortPath, longPath] : longPaths) {
+        if (Folded(shortPath) == Folded(path)) {
+            return longPath;
+        }
+    }
+    return {};
+}
+
 void FakeKernel::Sleep(std::uint32_t milliseconds)
 {
     sleptMilliseconds.push_back(milliseconds);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/KernelServices.h"
+#include "platform/SystemCodes.h"
 
 #include <cstdint>
 #include <map>
@@ -72,6 +73,8 @@ public:
     platform::Handle FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data) override;
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
+    bool HasGetLongPathNameA() override { return hasGetLongPathName; }
+    std::string GetLongPathNameA(const std::string& path) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override { return now; }
     std::string GetSystemDirectoryA() override { return systemDirectory; }
@@ -85,6 +88,10 @@ public:
     // FindNextFileA raises this run-time error once this many entries have been returned.
     std::optional<std::size_t> findFailsAfter;
     int OpenFindCount() const;
+
+    // Long forms of short paths, by the short path without case.
+    std::map<std::string, std::string> longPaths;
+    bool hasGetLongPathName = true;
 
     // The clock: pauses and waits move it on.
     std::uint32_t now = 5000;

@@ -1,20 +1,22 @@
 #include "fakes/FakeRegistry.h"
 
+#include "platform/SystemCodes.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace fakes {
 namespace {
 
-constexpr std::int32_t kSuccess = 0;
-constexpr std::int32_t kFileNotFound = 2;
-constexpr std::int32_t kAccessDenied = 5;
-constexpr std::int32_t kInvalidHandle = 6;
-constexpr std::int32_t kBadPathName = 161;
-constexpr std::int32_t kMoreData = 234;
-constexpr std::int32_t kNoMoreItems = 259;
-constexpr std::uint32_t kKeyQueryValue = 0x1;
-constexpr std::uint32_t kKeySetValue = 0x2;
+constexpr std::int32_t kSuccess = platform::kErrorSuccess;
+constexpr std::int32_t kFileNotFound = platform::kErrorFileNotFound;
+constexpr std::int32_t kAccessDenied = platform::kErrorAccessDenied;
+constexpr std::int32_t kInvalidHandle = platform::kErrorInvalidHandle;
+constexpr std::int32_t kBadPathName = platform::kErrorBadPathName;
+constexpr std::int32_t kMoreData = platform::kErrorMoreData;
+constexpr std::int32_t kNoMoreItems = platform::kErrorNoMoreItems;
+constexpr std::uint32_t kKeyQueryValue = platform::kKeyQueryValue;
+constexpr std::uint32_t kKeySetValue = platform::kKeySetValue;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x8;
 
 char Folded(char c)
@@ -179,6 +181,9 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::strin
                                          std::uint32_t samDesired, platform::Handle& result)
 {
     opens.push_back(subKey);
+    if (const auto injected = openStatus.find(subKey); injected != openStatus.end()) {
+        return injected->second;
+    }
     if (Resolve(root) == nullptr) {
         return kInvalidHandle;
     }
@@ -209,11 +214,13 @@ std::int32_t FakeRegistry::RegEnumValueA(platform::Handle key, std::uint32_t ind
         return kNoMoreItems;
     }
     const auto entry = std::next(values.begin(), static_cast<std::ptrdiff_t>(index));
-    if (entry->first.size() + 1 > nameChars) {
+    const auto bestFit = listedAs.find(entry->first);
+    const std::string& listed = bestFit == listedAs.end() ? entry->first : bestFit->second;
+    if (listed.size() + 1 > nameChars) {
         return kMoreData;
     }
-    std::memcpy(name, entry->first.c_str(), entry->first.size() + 1);
-    nameChars = static_cast<std::uint32_t>(entry->first.size());
+    std::memcpy(name, listed.c_str(), listed.size() + 1);
+    nameChars = static_cast<std::uint32_t>(listed.size());
     type = entry->second.type;
     const auto size = static_cast<std::uint32_t>(entry->second.data.size());
     if (data != nullptr && bytes < size) {

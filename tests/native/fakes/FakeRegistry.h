@@ -41,6 +41,10 @@ public:
     std::set<std::string, NoCaseLess>
         deniedWrites;                           // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
     std::optional<std::int32_t> dataReadStatus; // the status of every read that asks for data
+    std::map<std::string, std::int32_t, NoCaseLess> openStatus; // the status of every RegOpenKeyExA of these paths
+    // Names RegEnumValueA gives best fit, by the value's own name: a wide name
+    // that does not survive the code page.
+    std::map<std::string, std::string> listedAs;
     // Called between a size query and the following read of data, to change the value under the reader.
     std::function<void(FakeValue&)> betweenReads;
 

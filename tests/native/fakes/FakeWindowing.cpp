@@ -38,6 +38,10 @@ void FakeWindowing::UpdateWindow(platform::Handle window)
 void FakeWindowing::ProcessPendingEvents()
 {
     log.push_back("pump");
+    if (queuedQuit && !keptQuit) {
+        keptQuit = queuedQuit;
+    }
+    queuedQuit.reset();
     if (onPump) {
         onPump();
     }
@@ -47,8 +51,8 @@ std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platfor
                                                        std::uint32_t milliseconds)
 {
     log.push_back("wait " + std::to_string(handles.size()));
-    if (eventsDuringWaits > 0) {
-        --eventsDuringWaits;
+    if (eventsDuringWaits > 0 || queuedQuit) {
+        eventsDuringWaits = std::max(eventsDuringWaits - 1, 0);
         return platform::kWaitObject0 + static_cast<std::uint32_t>(handles.size());
     }
     std::optional<std::size_t> first;
@@ -76,6 +80,18 @@ std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::strin
     return 1;
 }
 
+bool FakeWindowing::ShutdownBlockReasonCreate(platform::Handle window, const std::u16string& reason)
+{
+    log.push_back("block shutdown " + std::string(reason.begin(), reason.end()));
+    return window == kForm && formAlive;
+}
+
+bool FakeWindowing::ShutdownBlockReasonDestroy(platform::Handle window)
+{
+    log.push_back("unblock shutdown");
+    return window == kForm && formAlive;
+}
+
 void FakeWindowing::DestroyWindow(platform::Handle window)
 {
     if (window == kForm) {
@@ -87,6 +103,7 @@ void FakeWindowing::DestroyWindow(platform::Handle window)
 void FakeWindowing::PostQuitMessage(int code)
 {
     exitCode = code;
+    queuedQuit = code;
     log.push_back("quit " + std::to_string(code));
 }
 

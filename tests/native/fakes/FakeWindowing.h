@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,15 @@ public:
     // Whose processes and clock the waits use.
     FakeKernel* kernel = nullptr;
 
+    // Log-off or shut-down asks whether the session may end.
+    bool hasShutdownBlockReason = true;
+    // A quit posted and not yet taken off the queue wakes every wait at once.
+    std::optional<int> queuedQuit;
+    std::optional<int> keptQuit;
+
     void Click(int controlId) { mEvents->OnClick(controlId); }
     void Close() { mEvents->OnClose(); }
+    bool QueryEndSession() { return mEvents->OnQueryEndSession(); }
 
     platform::Handle CreateForm(const platform::FormLayout& formLayout, platform::FormEvents& events) override;
     platform::Handle GetDlgItem(platform::Handle form, int controlId) override;
@@ -47,9 +55,12 @@ public:
     std::int32_t MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) override;
     platform::Handle GetActiveWindow() override { return formAlive ? kForm : 0; }
+    bool HasShutdownBlockReason() override { return hasShutdownBlockReason; }
+    bool ShutdownBlockReasonCreate(platform::Handle window, const std::u16string& reason) override;
+    bool ShutdownBlockReasonDestroy(platform::Handle window) override;
     void DestroyWindow(platform::Handle window) override;
     void PostQuitMessage(int code) override;
-    int RunEventLoop() override { return exitCode; }
+    int RunEventLoop() override { return keptQuit.value_or(exitCode); }
 
     static constexpr platform::Handle kForm = 0x10000;
 
