@@ -10,7 +10,7 @@
 namespace {
 
 const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
-const Text kDisabledItemsKey = u"\\Outlook\\Resiliency\\DisabledItems";
+const Text kResiliencyKey = u"\\Outlook\\Resiliency\\";
 constexpr std::uint32_t kAddinKind = 1;
 constexpr std::size_t kHeaderBytes = 12;
 
@@ -116,6 +116,34 @@ bool IsAddinDisabledRecord(std::uint32_t type, std::span<const std::uint8_t> dat
     return item && (IsAddinName(item->name, friendlyName) || IsFileDirectlyIn(item->path, addinFolder));
 }
 
+bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder)
+{
+    if (type != platform::kRegBinary) {
+        return false;
+    }
+    const Text folder = NormalPath(addinFolder);
+    // A path may start at any even offset of a run of characters up to a NUL
+    // or the end. Normalising works character by character, so every such
+    // start gives a tail of the run's normal form: the run holds a match
+    // when its normal form's folder part ends with the add-in's folder.
+    Text run;
+    for (std::size_t i = 0; i <= data.size() / 2; ++i) {
+        const char16_t c = i < data.size() / 2 ? static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8)) : u'\0';
+        if (c != u'\0') {
+            run.push_back(c);
+            continue;
+        }
+        const Text normal = NormalPath(run);
+        const auto separator = normal.rfind(u'\\');
+        if (separator != Text::npos && separator >= folder.size() &&
+            normal.compare(separator - folder.size(), folder.size(), folder) == 0) {
+            return true;
+        }
+        run.clear();
+    }
+    return false;
+}
+
 OutlookResiliency::OutlookResiliency(platform::Handle userRoot, Text addinFolder, Text friendlyName)
     : mUserRoot(userRoot), mAddinFolder(std::move(addinFolder)), mFriendlyName(std::move(friendlyName))
 {
@@ -132,15 +160,17 @@ Boolean OutlookResiliency::RemoveAddinRecords()
     bool removed = true;
     Text version = office.FindFirst();
     for (Long next = 1; !version.empty(); ++next) {
-        removed = RemoveRecords(version) && removed;
+        removed = RemoveRecords(version, List::DisabledItems) && removed;
+        removed = RemoveRecords(version, List::CrashingAddinList) && removed;
         version = office.FindNext(next);
     }
     return Boolean(removed);
 }
 
-Boolean OutlookResiliency::RemoveRecords(const Text& officeVersion)
+Boolean OutlookResiliency::RemoveRecords(const Text& officeVersion, List list)
 {
-    const Text path = kOfficeKey + officeVersion + kDisabledItemsKey;
+    const Text path = kOfficeKey + officeVersion + kResiliencyKey +
+                      (list == List::DisabledItems ? u"DisabledItems" : u"CrashingAddinList");
     CRegistry items;
     const Long opened = items.OpenExistingKey(path, mUserRoot, platform::kKeyRead);
     if (opened != platform::kErrorSuccess) {
@@ -152,7 +182,7 @@ Boolean OutlookResiliency::RemoveRecords(const Text& officeVersion)
     Long index = 0;
     Long status = 0;
     while ((status = items.ReadValue(index, value)) == platform::kErrorSuccess) {
-        if (IsAddinRecord(value)) {
+        if (IsAddinRecord(list, value)) {
             records.push_back(std::move(value));
         }
         ++index;
@@ -173,8 +203,11 @@ Boolean OutlookResiliency::RemoveRecords(const Text& officeVersion)
     return Boolean(removed);
 }
 
-bool OutlookResiliency::IsAddinRecord(const CRegistry::RawValue& value) const
+bool OutlookResiliency::IsAddinRecord(List list, const CRegistry::RawValue& value) const
 {
+    if (list == List::CrashingAddinList) {
+        return IsAddinCrashRecord(value.type, value.data, mAddinFolder);
+    }
     const auto item = ParseDisabledItem(value.type, value.data);
     if (!item) {
         return false;

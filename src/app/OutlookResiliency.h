@@ -28,10 +28,17 @@ bool IsFileDirectlyIn(std::u16string_view path, std::u16string_view folder);
 // trailing blanks) or by a library directly in addinFolder.
 bool IsAddinDisabledRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder,
                            std::u16string_view friendlyName);
+// A value of Outlook's Resiliency\CrashingAddinList, whose layout is not
+// published: the add-in's when it is REG_BINARY and holds, at an even offset,
+// a UTF-16LE path to a file directly in addinFolder, followed by a NUL or the
+// end of the data.
+bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder);
 
-// Outlook's records of having disabled the add-in after a crash, in every
-// Office version of one user's hive. Outlook ignores LoadBehavior while such
-// a record stays; its own Disabled Items dialog re-enables by deleting it.
+// Outlook's records of the add-in in every Office version of one user's
+// hive: DisabledItems, of having disabled it after a crash, which outweighs
+// LoadBehavior until deleted, as Outlook's own Disabled Items dialog does; and
+// CrashingAddinList, of a crash while it loaded, which makes Outlook offer
+// to disable it again at its next start.
 class OutlookResiliency {
 public:
     OutlookResiliency(platform::Handle userRoot, Text addinFolder, Text friendlyName);
@@ -41,8 +48,10 @@ public:
     Boolean RemoveAddinRecords();
 
 private:
-    Boolean RemoveRecords(const Text& officeVersion);
-    bool IsAddinRecord(const CRegistry::RawValue& value) const;
+    enum class List { DisabledItems, CrashingAddinList };
+
+    Boolean RemoveRecords(const Text& officeVersion, List list);
+    bool IsAddinRecord(List list, const CRegistry::RawValue& value) const;
     static bool DeleteIfUnchanged(CRegistry& writer, const CRegistry::RawValue& record);
 
     platform::Handle mUserRoot;

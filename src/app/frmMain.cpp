@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/OutlookLoadCheck.h"
 #include "app/OutlookResiliency.h"
 #include "files/CFileList.h"
 #include "platform/AnsiText.h"
@@ -39,8 +40,12 @@ const Text kNotFullyReset = u"Kestrin Software add-ins were not fully reset:";
 const Text kRegistrationNotWritten = u"- the add-in's registration could not be written";
 const Text kRecordNotRemoved = u"- Outlook's record of the disabled add-in could not be removed";
 const Text kRunReason = u"Resetting Kestrin Software add-ins";
+const Text kClassNotRegistered = u"- the add-in's component KestrinSoftware.Connect is not registered";
 const Text kRunAsAdministrator =
     u"Please run this program as an administrator, or contact " + kSupportAddress + u" about this problem.";
+const Text kFinishedButNotLoaded = u"Reset finished, but Outlook will not load the add-in.";
+const Text kWillNotLoad = u"Kestrin Software add-ins were reset, but Outlook will not load them:";
+const Text kContactSupport = u"Please contact " + kSupportAddress + u" about this problem.";
 
 const Text kExplanation =
     u"This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not "
@@ -122,6 +127,7 @@ bool frmMain::OnQueryEndSession() noexcept
 void frmMain::cmdReset_Click()
 {
     mProblems.clear();
+    mBlockers.clear();
     if (VerifyOutlookClosed()) {
         const Boolean written = CheckHKLMKeys() ? EnableUserRegistration() : CheckHKCUKeys();
         if (!written) {
@@ -132,6 +138,7 @@ void frmMain::cmdReset_Click()
         }
         UnregisterFiles();
         RegisterFiles();
+        CheckOutlookCanLoad();
         ShowOutcome();
     }
     Unload(0);
@@ -258,6 +265,20 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
     return found;
 }
 
+// Only reads: what no reset may change (a policy, Office's settings) is told,
+// never overridden.
+Boolean frmMain::CheckOutlookCanLoad()
+{
+    ShowProgress(u"Checking whether Outlook can load the add-in...");
+    OutlookLoadCheck check(platform::kHkeyCurrentUser, AddinFolder() + u"\\KROutlook.dll");
+    const bool registered = check.IsClassRegistered();
+    if (!registered) {
+        mProblems.push_back(kClassNotRegistered);
+    }
+    mBlockers = check.Blockers();
+    return Boolean(registered && mBlockers.empty());
+}
+
 Text frmMain::AddinFolder()
 {
     Text common = FromAnsi(platform::Launch().GetEnvironmentVariableA("CommonProgramFiles").value_or(""));
@@ -275,20 +296,35 @@ Text frmMain::AddinFolder()
     return common + u"\\Kestrin Software";
 }
 
+// The reset's own problems come first and ask for an administrator; what
+// keeps Outlook from loading the add-in follows, in a block of its own.
 void frmMain::ShowOutcome() const
 {
-    if (mProblems.empty()) {
+    if (mProblems.empty() && mBlockers.empty()) {
         ShowProgress(kSuccess);
         ShowMessage(kSuccess, kTitle);
         return;
     }
-    ShowProgress(kFinishedWithErrors);
-    Text text = kNotFullyReset;
-    for (const Text& problem : mProblems) {
-        text += u"\r\n" + problem;
+    Text text = Block(kNotFullyReset, mProblems);
+    if (!mBlockers.empty()) {
+        text += (text.empty() ? u"" : u"\r\n\r\n") + Block(kWillNotLoad, mBlockers);
     }
-    text += u"\r\n\r\n" + kRunAsAdministrator;
+    text += u"\r\n\r\n" + (mProblems.empty() ? kContactSupport : kRunAsAdministrator);
+    ShowProgress(mProblems.empty() ? kFinishedButNotLoaded : kFinishedWithErrors);
     ShowMessage(text, kTitle);
+}
+
+// The heading and one line each; nothing when there are no lines.
+Text frmMain::Block(const Text& heading, const std::vector<Text>& lines)
+{
+    if (lines.empty()) {
+        return Text();
+    }
+    Text block = heading;
+    for (const Text& line : lines) {
+        block += u"\r\n" + line;
+    }
+    return block;
 }
 
 void frmMain::ShowProgress(const Text& text) const

@@ -41,12 +41,14 @@ private:
     Boolean CheckDisabledItems();
     Boolean UnregisterFiles();
     Boolean RegisterFiles();
+    Boolean CheckOutlookCanLoad();
 
     Boolean WriteRegistration(platform::Handle root);
     Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
                         Regsvr32Runs::Action action);
     static Text AddinFolder();
     void ShowOutcome() const;
+    static Text Block(const Text& heading, const std::vector<Text>& lines);
 
     void ShowProgress(const Text& text) const;
     void ShowMessage(const Text& text, const Text& title) const;
@@ -57,6 +59,8 @@ private:
     bool mRunning = false;
     // What the current run could not do, one line each, for its final box.
     std::vector<Text> mProblems;
+    // What keeps Outlook from loading the add-in that no reset can change, one line each.
+    std::vector<Text> mBlockers;
     // The current run's regsvr32 processes, from the first unregistration to the last registration.
     Regsvr32Runs mRegsvr32;
 };

@@ -54,6 +54,13 @@ struct Win32FindDataA {
 static_assert(sizeof(Win32FindDataA) == 320);
 
 inline constexpr std::uint32_t kTh32csSnapProcess = 0x2;
+// GetCurrentProcess's pseudo-handle: it needs no closing.
+inline constexpr Handle kCurrentProcess = kInvalidHandleValue;
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kGenericRead = 0x80000000;
+inline constexpr std::uint32_t kFileShareReadWrite = 0x3;
+inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kProcessQueryAndRead = 0x410;
 inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
 
@@ -77,6 +84,16 @@ public:
     virtual bool HasQueryFullProcessImageNameA() = 0;
     virtual bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName,
                                             std::uint32_t& size) = 0;
+
+    // Absent before XP SP2; callers ask before they call.
+    virtual bool HasIsWow64Process() = 0;
+    virtual bool IsWow64Process(Handle process, bool& wow64) = 0;
+
+    virtual std::uint32_t GetFileAttributesA(const std::string& path) = 0;
+    // INVALID_HANDLE_VALUE when the file cannot be opened.
+    virtual Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
+                               std::uint32_t creation) = 0;
+    virtual bool ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) = 0;
 
     virtual Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) = 0;
     virtual bool FindNextFileA(Handle find, Win32FindDataA& data) = 0;

@@ -7,6 +7,7 @@
 
 namespace platform {
 
+inline constexpr Handle kHkeyClassesRoot = 0x80000000;
 inline constexpr Handle kHkeyCurrentUser = 0x80000001;
 inline constexpr Handle kHkeyLocalMachine = 0x80000002;
 
@@ -14,6 +15,8 @@ inline constexpr Handle kHkeyLocalMachine = 0x80000002;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyQueryValue = 0x1;
 inline constexpr std::uint32_t kKeySetValue = 0x2;
+// With an open: the 64-bit view of the registry, for a 32-bit program on 64-bit Windows.
+inline constexpr std::uint32_t kKeyWow64_64Key = 0x100;
 
 // advapi32: the registry calls, ANSI forms; every result is the Win32 status.
 class RegistryServices {

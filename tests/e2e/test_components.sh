@@ -1,7 +1,7 @@
 # Component re-registration with Wine's real regsvr32.
 
 MISSING_LIBRARY='Warning: File KROutlook.dll has not been found.  Please contact support@kestrinsoftware.com about this problem.\r\nContinuing anyway...'
-NO_MAIN_LIBRARY='Kestrin Software add-ins were not fully reset:\r\n- KROutlook.dll was not found in C:\Program Files (x86)\Common Files\Kestrin Software\r\n\r\nPlease run this program as an administrator, or contact support@kestrinsoftware.com about this problem.'
+NO_MAIN_LIBRARY="Kestrin Software add-ins were not fully reset:\r\n- KROutlook.dll was not found in C:\Program Files (x86)\Common Files\Kestrin Software\r\n- the add-in's component KestrinSoftware.Connect is not registered\r\n\r\nPlease run this program as an administrator, or contact support@kestrinsoftware.com about this problem."
 
 test_reset_reregisters_every_listed_component() {
     forget_addin

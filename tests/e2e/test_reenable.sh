@@ -3,6 +3,10 @@
 OUR_PATH='c:\program files (x86)\common files\kestrin software\kroutlook.dll'
 NOT_FULLY_RESET='Kestrin Software add-ins were not fully reset:'
 RUN_AS_ADMIN='\r\n\r\nPlease run this program as an administrator, or contact support@kestrinsoftware.com about this problem.'
+WILL_NOT_LOAD='Kestrin Software add-ins were reset, but Outlook will not load them:'
+POLICY="- your organization's policy keeps the add-in disabled; please ask your administrator"
+NEW_OUTLOOK='- Outlook is set to use the new Outlook, which cannot load this add-in; switch the new Outlook off to use it'
+CONTACT='\r\n\r\nPlease contact support@kestrinsoftware.com about this problem.'
 
 # Only its LoadBehavior, as Office's own COM Add-ins dialog writes it.
 test_user_override_is_re_enabled_too() {
@@ -67,5 +71,41 @@ test_component_that_cannot_register_is_named_in_the_box() {
     wait_for_calls 4
     expect_line "register KROutlook.dll" "$(calls)"
     expect_line "register Engine.dll" "$(calls)"
+    forget_addin
+}
+
+# What keeps Outlook from loading the add-in is told, never changed: a policy,
+# the new Outlook, a 64-bit Outlook for this 32-bit library, a class whose
+# server is missing. The crash record of this add-in goes; another's stays.
+test_what_keeps_outlook_from_loading_the_addin_is_told() {
+    forget_calls
+    seed_components KROutlook.dll
+    win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
+    local policy='HKCU\Software\Policies\Microsoft\Office\16.0\Outlook\Resiliency'
+    local crashes='16.0\Outlook\Resiliency\CrashingAddinList' other
+    local office64='HKLM\Software\Microsoft\Office\16.0\Outlook'
+    other="0000$(utf16_hex 'c:\program files\other\addin.dll')"
+    win_reg add "$policy\AddinList" /v KestrinSoftware.Connect /d 0 /f /reg:32 >/dev/null
+    win_reg add "$OFFICE_KEY\16.0\Outlook\Preferences" /v UseNewOutlook /t REG_DWORD /d 1 /f /reg:32 >/dev/null
+    win_reg add "$office64" /v Bitness /d x64 /f /reg:64 >/dev/null
+    seed_record "$crashes" ours "0700$(utf16_hex "$OUR_PATH")"
+    seed_record "$crashes" other "$other"
+    local boxes; boxes=$(reset_once)
+    expect_eq "box title=$TITLE text=$WILL_NOT_LOAD\\r\\n$POLICY\\r\\n$NEW_OUTLOOK\\r\\n- Outlook is 64-bit and cannot load this 32-bit add-in$CONTACT buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+    expect_eq absent "$(record_of "$crashes" ours)"
+    expect_eq "$other" "$(record_of "$crashes" other)" "another add-in's crash record"
+
+    win_reg delete "$policy\AddinList" /f /reg:32 >/dev/null
+    win_reg add "$policy" /v restricttolist /t REG_DWORD /d 1 /f /reg:32 >/dev/null
+    win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null
+    win_reg delete "$office64" /v Bitness /f /reg:64 >/dev/null
+    win_reg add 'HKCU\Software\KestrinTest' /v InprocServer32 /d 'C:\Kestrin Gone\KROutlook.dll' /f /reg:32 >/dev/null
+    boxes=$(reset_once)
+    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- the add-in's component KestrinSoftware.Connect is not registered\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n$POLICY$RUN_AS_ADMIN buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+
+    win_reg add "$policy\AddinList" /v KestrinSoftware.Connect /d 1 /f /reg:32 >/dev/null
+    win_reg delete 'HKCU\Software\KestrinTest' /v InprocServer32 /f /reg:32 >/dev/null
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$(reset_once)" "listed where only those listed may load"
+    win_reg delete 'HKCU\Software\Policies\Microsoft' /f /reg:32 >/dev/null
     forget_addin
 }

@@ -1,19 +1,16 @@
 // Fuzzes the matcher of Outlook's disabled-item records: arbitrary bytes, in
 // a buffer of exactly their size so that any read past it is caught, and the
 // verdict must agree with a plain reading of the record's layout.
+#include "RecordModel.h"
 #include "app/OutlookResiliency.h"
 #include "common/Text.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <vector>
 
 namespace {
 
-const std::u16string kFolder = u"C:\\Program Files\\Common Files\\Kestrin Software";
 const std::u16string kName = u"Kestrin Software Add-In Engine";
 
 // The layout read the long way: whole numbers, no spans, no shortcuts.
@@ -50,28 +47,7 @@ bool Model(std::uint32_t type, const std::vector<std::uint8_t>& data)
     if (!path || !name) {
         return false;
     }
-    // Paths: lower case, "/" as "\", one separator for a run, none at the end.
-    auto normal = [](const std::u16string& text) {
-        std::u16string out;
-        for (char16_t c : LowerCase(text)) {
-            if (c == u'/') {
-                c = u'\\';
-            }
-            if (!(c == u'\\' && !out.empty() && out.back() == u'\\')) {
-                out += c;
-            }
-        }
-        if (!out.empty() && out.back() == u'\\') {
-            out.pop_back();
-        }
-        return out;
-    };
-    const std::u16string folder = normal(kFolder) + u"\\";
-    const std::u16string file = normal(*path);
-    bool inFolder = file.size() > folder.size() && file.substr(0, folder.size()) == folder;
-    for (std::size_t i = folder.size(); inFolder && i < file.size(); ++i) {
-        inFolder = file[i] != u'\\';
-    }
+    const bool inFolder = model::IsFileDirectlyInFolder(*path);
     auto trimmed = [](std::u16string text) {
         while (!text.empty() && (text.back() == u' ' || text.back() == u'\t')) {
             text.pop_back();
@@ -85,14 +61,8 @@ bool Model(std::uint32_t type, const std::vector<std::uint8_t>& data)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    FuzzedDataProvider input(bytes, size);
-    const std::uint32_t type = input.ConsumeBool() ? 3 : input.ConsumeIntegral<std::uint32_t>();
-    const std::vector<std::uint8_t> data = input.ConsumeRemainingBytes<std::uint8_t>();
-    // Exactly as large as the data: one byte read past it is a heap overflow.
-    const auto exact = std::make_unique<std::uint8_t[]>(data.size());
-    std::copy(data.begin(), data.end(), exact.get());
-    const bool verdict = IsAddinDisabledRecord(type, {exact.get(), data.size()}, kFolder, kName);
-    if (verdict != Model(type, data)) {
+    const model::Value value(bytes, size);
+    if (IsAddinDisabledRecord(value.type, value.Exact(), model::kFolder, kName) != Model(value.type, value.data)) {
         std::abort();
     }
     return 0;

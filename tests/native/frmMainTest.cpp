@@ -21,7 +21,8 @@ const std::string kWarning = "Warning: Outlook is running.  Exit Outlook or rebo
 const std::string kNotFullyReset = "Kestrin Software add-ins were not fully reset:";
 const std::string kRunAsAdministrator = "\r\n\r\nPlease run this program as an administrator, or contact "
                                         "support@kestrinsoftware.com about this problem.";
-const std::string kNoMainLibrary = "\r\n- KROutlook.dll was not found in " + kAddinFolder;
+const std::string kNoClass = "\r\n- the add-in's component KestrinSoftware.Connect is not registered";
+const std::string kNoMainLibrary = "\r\n- KROutlook.dll was not found in " + kAddinFolder + kNoClass;
 const std::string kBlockShutdown = "block shutdown Resetting Kestrin Software add-ins";
 
 class FormTest : public ::testing::Test {
@@ -108,6 +109,7 @@ TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
     Append(expected, FileEvents(r, "Registering ", kAddinFolder, "KROutlook.dll"));
     Append(expected, FileEvents(r, "Registering ", kAddinFolder, "Engine.dll"));
     Append(expected, FileEvents(r, "Registering ", kAddinFolder, "Grid.ocx"));
+    Append(expected, Progress("Checking whether Outlook can load the add-in..."));
     Append(expected, Progress(kSuccess));
     Append(expected, {"box " + kTitle + ": " + kSuccess, "unblock shutdown", "destroy", "quit 0"});
     EXPECT_EQ(os.windowing.log, expected);
@@ -346,6 +348,7 @@ std::vector<std::uint8_t> Record(const std::u16string& path, const std::u16strin
 }
 
 const std::string kOffice = "Software\\Microsoft\\Office\\";
+const std::string kProgId = "KestrinSoftware.Connect";
 const std::string kDisabled = "\\Outlook\\Resiliency\\DisabledItems";
 const std::u16string kOurPath = u"c:\\program files (x86)\\common files\\kestrin software\\kroutlook.dll";
 
@@ -417,11 +420,33 @@ TEST_F(FormTest, OnlyThisAddinsDisabledRecordsAreRemoved)
         os.registry.MakeKey(hkcu, kOffice + std::to_string(version) + ".0");
     }
     os.registry.SetValue(hkcu, kOffice + "399.0" + kDisabled, "last", 3, pathOnly);
+    // Outlook's record of a crash while an add-in loaded: a path at an even
+    // offset, ending in a NUL or with the data.
+    const std::string crashes = kOffice + "16.0\\Outlook\\Resiliency\\CrashingAddinList";
+    const auto utf16 = [](const std::u16string& text, std::vector<std::uint8_t> data) {
+        for (const char16_t c : text) {
+            data.insert(data.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
+        }
+        return data;
+    };
+    os.registry.SetValue(hkcu, crashes, "crashOurs", 3, utf16(kOurPath + u'\0' + u"x", {7, 0, 0, 0}));
+    os.registry.SetValue(hkcu, crashes, "crashAtEnd", 3,
+                         utf16(u"C:/PROGRAM FILES (X86)/COMMON FILES/KESTRIN SOFTWARE/A.DLL", {0, 0}));
+    const std::map<std::string, std::vector<std::uint8_t>> otherCrashes = {
+        {"crashOdd", utf16(kOurPath, {9})},
+        {"crashOther", utf16(u"c:\\other\\addin.dll", {})},
+        {"crashDeeper", utf16(kOurPath.substr(0, kOurPath.size() - 13) + u"old\\x.dll", {})}};
+    for (const auto& [name, data] : otherCrashes) {
+        os.registry.SetValue(hkcu, crashes, name, 3, data);
+    }
 
     ClickReset();
 
-    EXPECT_EQ(os.registry.deletes,
-              (std::vector<std::string>{"byName", "nameCase", "short", "slashes", "byPath", "last"}));
+    EXPECT_EQ(os.registry.deletes, (std::vector<std::string>{"byName", "nameCase", "short", "slashes", "byPath",
+                                                             "crashAtEnd", "crashOurs", "last"}));
+    for (const auto& [name, data] : otherCrashes) {
+        EXPECT_EQ(os.registry.Key(hkcu, crashes)->values.at(name).data, data) << name << " stays byte for byte";
+    }
     const auto& left = os.registry.Key(hkcu, kOffice + "16.0" + kDisabled)->values;
     ASSERT_EQ(left.size(), others.size() + 2);
     EXPECT_EQ(left.at("twin\x01").data, pathOnly);
@@ -437,6 +462,104 @@ TEST_F(FormTest, OnlyThisAddinsDisabledRecordsAreRemoved)
                     "\r\n- Outlook's record of the disabled add-in could not be removed" + kRunAsAdministrator),
               1)
         << "the record that collided stayed";
+}
+
+// What keeps Outlook from loading the add-in that no reset can change is
+// told in a block of its own; only what the reset itself failed at asks for
+// an administrator. The Wine test has the plain cases; these are the edges.
+TEST_F(FormTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
+{
+    struct Setting {
+        platform::Handle root;
+        std::string path;
+        std::string name;
+        std::uint32_t type;
+        std::string text; // a REG_SZ's text, or the 4 bytes of a REG_DWORD
+    };
+    struct Case {
+        const char* what;
+        std::vector<Setting> before; // the reset
+        std::vector<Setting> after;  // the registration, before the check
+        int library;                 // the machine of KROutlook.dll's header: 32, 64, or 0 for a cut one
+        std::string box;             // empty for success
+    };
+    const std::string policy = "Software\\Policies\\Microsoft\\Office\\16.0\\Outlook\\Resiliency";
+    const std::string cloud = "Software\\Policies\\Microsoft\\Cloud\\Office\\16.0\\Outlook\\Resiliency";
+    const platform::Handle hkcu = platform::kHkeyCurrentUser;
+    const platform::Handle hklm64 = fakes::FakeRegistry::kLocalMachine64;
+    const platform::Handle hkcr = platform::kHkeyClassesRoot;
+    const Setting newOutlook = {hkcu, kOffice + "16.0\\Outlook\\Preferences", "UseNewOutlook", 4, {1, 0, 0, 0}};
+    const std::string willNot = "Kestrin Software add-ins were reset, but Outlook will not load them:\r\n";
+    const std::string newOutlookLine = "- Outlook is set to use the new Outlook, which cannot load this add-in; switch "
+                                       "the new Outlook off to use it";
+    const std::string contact = "\r\n\r\nPlease contact support@kestrinsoftware.com about this problem.";
+    const std::vector<Case> cases = {
+        {"the name's case differs", {{hkcu, policy + "\\AddinList", "kestrinsoftware.connect", 1, "0"}}, {}, 32, ""},
+        {"restricted by a text", {{hkcu, policy, "restricttolist", 1, "1"}}, {}, 32, ""},
+        {"cloud policy",
+         {{hkcu, cloud + "\\AddinList", kProgId, 1, "0"}},
+         {},
+         32,
+         willNot + "- your organization's policy keeps the add-in disabled; please ask your administrator" + contact},
+        {"32-bit Outlook",
+         {{hklm64, kOffice + "ClickToRun\\Configuration", "Platform", 1, "x86"}},
+         {},
+         64,
+         willNot + "- Outlook is 32-bit and cannot load this 64-bit add-in" + contact},
+        {"bitness in the 32-bit view",
+         {{platform::kHkeyLocalMachine, kOffice + "16.0\\Outlook", "Bitness", 1, "x64"}},
+         {},
+         32,
+         ""},
+        {"a cut library", {{hklm64, kOffice + "16.0\\Outlook", "Bitness", 1, "x64"}}, {}, 0, ""},
+        {"server path to expand",
+         {},
+         {{hkcr, std::string("CLSID\\") + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 2,
+           "%CommonProgramFiles%\\Kestrin Software\\KROutlook.dll"}},
+         32,
+         ""},
+        {"a CLSID that is no GUID, and the new Outlook",
+         {newOutlook},
+         {{hkcr, "KestrinSoftware.Connect\\CLSID", "", 1, "..\\..\\x"}},
+         32,
+         kNotFullyReset + kNoClass + "\r\n\r\n" + willNot + newOutlookLine + kRunAsAdministrator},
+    };
+    const auto apply = [](fakes::FakePlatform& p, const std::vector<Setting>& settings) {
+        for (const Setting& setting : settings) {
+            std::vector<std::uint8_t> data(setting.text.begin(), setting.text.end());
+            if (setting.type != 4) {
+                data.push_back(0);
+            }
+            p.registry.SetValue(setting.root, setting.path, setting.name, setting.type, data);
+        }
+    };
+    for (const Case& c : cases) {
+        fakes::FakePlatform fresh;
+        fresh.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        fresh.kernel.wow64 = true;
+        std::vector<std::uint8_t> image(0x100, 0);
+        image[0] = 'M', image[1] = 'Z', image[0x3C] = 0x80, image[0x80] = 'P', image[0x81] = 'E';
+        image[0x84] = c.library == 64 ? 0x64 : 0x4C, image[0x85] = c.library == 64 ? 0x86 : 0x01;
+        image.resize(c.library == 0 ? 0x85 : image.size());
+        fresh.kernel.folders[kAddinFolder] = {{"KROutlook.dll", 0x20, image}};
+        apply(fresh, c.before);
+        fresh.windowing.onPump = [&] {
+            if (fresh.windowing.texts[frmMain::kLblProgress] == "Checking whether Outlook can load the add-in...") {
+                apply(fresh, c.after);
+            }
+        };
+        frmMain other;
+        other.Show();
+        fresh.windowing.Click(frmMain::kCmdReset);
+        ASSERT_EQ(fresh.windowing.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(fresh.windowing.boxes[0].text, c.box.empty() ? kSuccess : c.box) << c.what;
+        const std::string label = c.box.empty() ? kSuccess
+                                  : c.box.starts_with(kNotFullyReset)
+                                      ? "Reset finished with errors."
+                                      : "Reset finished, but Outlook will not load the add-in.";
+        EXPECT_EQ(fresh.windowing.texts[frmMain::kLblProgress], label) << c.what;
+        EXPECT_EQ(fresh.registry.writes.size(), 4u) << c.what << ": the check only reads";
+    }
 }
 
 TEST_F(FormTest, NoOfficeKeyMeansNothingToRemove)
@@ -538,7 +661,7 @@ TEST_F(FormTest, RegistrationRecordAndSystemFolderFailuresAreReported)
                                               "\r\n- Outlook's record of the disabled add-in could not be removed" +
                                               "\r\n- KROutlook.dll could not be started" +
                                               "\r\n- Engine.dll could not be started" +
-                                              "\r\n- Grid.ocx could not be started" + kRunAsAdministrator);
+                                              "\r\n- Grid.ocx could not be started" + kNoClass + kRunAsAdministrator);
     EXPECT_EQ(os.registry.Key(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled)->values.size(), 1u);
 }
 

@@ -67,6 +67,38 @@ bool Win32Kernel::QueryFullProcessImageNameA(Handle process, std::uint32_t flags
     return ok != FALSE;
 }
 
+bool Win32Kernel::HasIsWow64Process()
+{
+    return mIsWow64Process.Available();
+}
+
+bool Win32Kernel::IsWow64Process(Handle process, bool& wow64)
+{
+    BOOL wow = FALSE;
+    const BOOL ok = mIsWow64Process(AsHandle(process), &wow);
+    wow64 = wow != FALSE;
+    return ok != FALSE;
+}
+
+std::uint32_t Win32Kernel::GetFileAttributesA(const std::string& path)
+{
+    return mGetFileAttributesA(path.c_str());
+}
+
+Handle Win32Kernel::CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
+                                std::uint32_t creation)
+{
+    return FromHandle(mCreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool Win32Kernel::ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read)
+{
+    DWORD got = 0;
+    const BOOL ok = mReadFile(AsHandle(file), data, bytes, &got, nullptr);
+    read = got;
+    return ok != FALSE;
+}
+
 Handle Win32Kernel::FindFirstFileA(const std::string& pattern, Win32FindDataA& data)
 {
     return FromHandle(mFindFirstFileA(pattern.c_str(), reinterpret_cast<LPWIN32_FIND_DATAA>(&data)));

@@ -20,6 +20,12 @@ public:
     bool GetExitCodeProcess(Handle process, std::uint32_t& exitCode) override;
     bool HasQueryFullProcessImageNameA() override;
     bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName, std::uint32_t& size) override;
+    bool HasIsWow64Process() override;
+    bool IsWow64Process(Handle process, bool& wow64) override;
+    std::uint32_t GetFileAttributesA(const std::string& path) override;
+    Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
+                       std::uint32_t creation) override;
+    bool ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) override;
     Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) override;
     bool FindNextFileA(Handle find, Win32FindDataA& data) override;
     bool FindClose(Handle find) override;
@@ -42,6 +48,10 @@ private:
     SYSTEM_FUNCTION(mKernel32, CloseHandle);
     SYSTEM_FUNCTION(mKernel32, GetExitCodeProcess);
     SYSTEM_FUNCTION(mKernel32, QueryFullProcessImageNameA);
+    SYSTEM_FUNCTION(mKernel32, IsWow64Process);
+    SYSTEM_FUNCTION(mKernel32, GetFileAttributesA);
+    SYSTEM_FUNCTION(mKernel32, CreateFileA);
+    SYSTEM_FUNCTION(mKernel32, ReadFile);
     SYSTEM_FUNCTION(mKernel32, FindFirstFileA);
     SYSTEM_FUNCTION(mKernel32, FindNextFileA);
     SYSTEM_FUNCTION(mKernel32, FindClose);

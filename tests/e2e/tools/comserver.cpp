@@ -3,11 +3,15 @@
 // HKCU\Software\KestrinTest\Calls, and which files are registered now under
 // HKCU\Software\KestrinTest\Registered, where the end-to-end tests read them
 // back. Copies of this one DLL stand for every component of the add-in; a copy
-// whose name starts with "Slow" takes 3 seconds to unregister.
+// whose name starts with "Slow" takes 3 seconds to unregister, and the copy
+// named KROutlook.dll registers the add-in's class, KestrinSoftware.Connect,
+// as the real library does: with its own path, or the path a test put in
+// HKCU\Software\KestrinTest "InprocServer32".
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -58,6 +62,33 @@ void Record(const char* action)
     ::CloseHandle(mutex);
 }
 
+const char kClsid[] = "{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}";
+const char kClassKey[] = "CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}";
+
+bool IsMainLibrary()
+{
+    return ::lstrcmpiA(FileName(), "KROutlook.dll") == 0;
+}
+
+void RegisterAddinClass()
+{
+    char server[MAX_PATH] = {};
+    DWORD size = sizeof(server);
+    if (::RegGetValueA(HKEY_CURRENT_USER, "Software\\KestrinTest", "InprocServer32", RRF_RT_REG_SZ, nullptr, server,
+                       &size) != ERROR_SUCCESS) {
+        ::GetModuleFileNameA(gModule, server, MAX_PATH);
+    }
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, "KestrinSoftware.Connect\\CLSID", nullptr, REG_SZ, kClsid, sizeof(kClsid));
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, (std::string(kClassKey) + "\\InprocServer32").c_str(), nullptr, REG_SZ, server,
+                      static_cast<DWORD>(std::strlen(server) + 1));
+}
+
+void UnregisterAddinClass()
+{
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey);
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "KestrinSoftware.Connect");
+}
+
 } // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
@@ -70,6 +101,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 {
+    if (IsMainLibrary()) {
+        RegisterAddinClass();
+    }
     Record("register");
     return S_OK;
 }
@@ -78,6 +112,9 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer()
 {
     if (::_strnicmp(FileName(), "Slow", 4) == 0) {
         ::Sleep(3000);
+    }
+    if (IsMainLibrary()) {
+        UnregisterAddinClass();
     }
     Record("unregister");
     return S_OK;

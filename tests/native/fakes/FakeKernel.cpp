@@ -218,6 +218,62 @@ void FakeKernel::FillFound(const FakeEntry& entry, platform::Win32FindDataA& dat
     std::memcpy(data.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof(data.cFileName)));
 }
 
+bool FakeKernel::IsWow64Process(platform::Handle process, bool& isWow64)
+{
+    isWow64 = wow64;
+    return process == platform::kCurrentProcess;
+}
+
+const FakeEntry* FakeKernel::EntryAt(const std::string& path) const
+{
+    const std::size_t separator = path.find_last_of('\\');
+    if (separator == std::string::npos) {
+        return nullptr;
+    }
+    for (const auto& [folder, entries] : folders) {
+        if (Folded(folder) != Folded(path.substr(0, separator))) {
+            continue;
+        }
+        for (const FakeEntry& entry : entries) {
+            if (Folded(entry.name) == Folded(path.substr(separator + 1))) {
+                return &entry;
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::uint32_t FakeKernel::GetFileAttributesA(const std::string& path)
+{
+    const FakeEntry* entry = EntryAt(path);
+    return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
+}
+
+platform::Handle FakeKernel::CreateFileA(const std::string& path, std::uint32_t, std::uint32_t, std::uint32_t)
+{
+    const FakeEntry* entry = EntryAt(path);
+    if (entry == nullptr || (entry->attributes & platform::kFileAttributeDirectory) != 0) {
+        return platform::kInvalidHandleValue;
+    }
+    OpenHandle file{OpenHandle::Kind::File, 0, 0, {}, 0, {}};
+    file.found.push_back(*entry);
+    return NewHandle(std::move(file));
+}
+
+bool FakeKernel::ReadFile(platform::Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read)
+{
+    const auto found = mHandles.find(file);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File) {
+        return false;
+    }
+    OpenHandle& open = found->second;
+    const std::vector<std::uint8_t>& contents = open.found.front().contents;
+    read = static_cast<std::uint32_t>(std::min<std::size_t>(bytes, contents.size() - open.next));
+    std::copy_n(contents.begin() + static_cast<std::ptrdiff_t>(open.next), read, data);
+    open.next += read;
+    return true;
+}
+
 platform::Handle FakeKernel::FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data)
 {
     findPatterns.push_back(pattern);

@@ -34,6 +34,7 @@ struct FakeProcess {
 struct FakeEntry {
     std::string name;
     std::uint32_t attributes = 0x20;
+    std::vector<std::uint8_t> contents = {};
 };
 
 // kernel32 in memory: a version source, a process table with NT and 9x
@@ -70,6 +71,12 @@ public:
     bool HasQueryFullProcessImageNameA() override { return hasQueryFullProcessImageName; }
     bool QueryFullProcessImageNameA(platform::Handle process, std::uint32_t flags, char* exeName,
                                     std::uint32_t& size) override;
+    bool HasIsWow64Process() override { return hasIsWow64Process; }
+    bool IsWow64Process(platform::Handle process, bool& wow64) override;
+    std::uint32_t GetFileAttributesA(const std::string& path) override;
+    platform::Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
+                                 std::uint32_t creation) override;
+    bool ReadFile(platform::Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) override;
     platform::Handle FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data) override;
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
@@ -88,6 +95,10 @@ public:
     // FindNextFileA raises this run-time error once this many entries have been returned.
     std::optional<std::size_t> findFailsAfter;
     int OpenFindCount() const;
+
+    // A 32-bit program on 64-bit Windows; the question is missing before XP SP2.
+    bool hasIsWow64Process = true;
+    bool wow64 = false;
 
     // Long forms of short paths, by the short path without case.
     std::map<std::string, std::string> longPaths;
@@ -112,7 +123,7 @@ public:
 
 private:
     struct OpenHandle {
-        enum class Kind { Process, Snapshot, Find } kind;
+        enum class Kind { Process, Snapshot, Find, File } kind;
         std::uint32_t processId = 0;
         std::uint32_t access = 0;
         std::vector<FakeProcess> snapshot;
@@ -121,6 +132,8 @@ private:
     };
 
     bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
+    // The entry of a file by its full path, without case; null when there is none.
+    const FakeEntry* EntryAt(const std::string& path) const;
     static void FillFound(const FakeEntry& entry, platform::Win32FindDataA& data);
     platform::Handle NewHandle(OpenHandle handle);
 

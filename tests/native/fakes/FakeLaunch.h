@@ -1,8 +1,11 @@
 #pragma once
 
 #include "fakes/FakeKernel.h"
+#include "fakes/FakeRegistry.h"
 #include "platform/LaunchServices.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,7 +15,9 @@ namespace fakes {
 
 // The environment and program launches, in memory. Each launch starts a
 // process in the kernel's table, which ends as its file's outcome says;
-// launches are written to the journal beside the other fakes' events.
+// launches are written to the journal beside the other fakes' events. A
+// registration of KROutlook.dll that succeeds registers the add-in's class,
+// as the real library does.
 class FakeLaunch : public platform::LaunchServices {
 public:
     struct Launched {
@@ -27,7 +32,9 @@ public:
         std::uint32_t exitCode = 0;
     };
 
-    explicit FakeLaunch(FakeKernel& kernel) : mKernel(kernel) {}
+    static constexpr const char* kClsid = "{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}";
+
+    FakeLaunch(FakeKernel& kernel, FakeRegistry& registry) : mKernel(kernel), mRegistry(registry) {}
 
     std::map<std::string, std::string> environment;
     std::vector<Launched> launches;
@@ -67,6 +74,16 @@ public:
             journal->push_back("launch " + commandLine);
         }
         const Outcome outcome = OutcomeOf(commandLine);
+        const std::string mainLibrary = "\\kroutlook.dll\"";
+        std::string lower = commandLine;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (outcome.starts && outcome.exitCode == 0 && lower.find(" /u ") == std::string::npos &&
+            lower.size() > mainLibrary.size() && lower.ends_with(mainLibrary)) {
+            const std::string path = commandLine.substr(commandLine.find('"') + 1);
+            mRegistry.SetText(0x80000000, "KestrinSoftware.Connect\\CLSID", "", kClsid);
+            mRegistry.SetText(0x80000000, std::string("CLSID\\") + kClsid + "\\InprocServer32", "",
+                              path.substr(0, path.size() - 1));
+        }
         return outcome.starts ? mKernel.StartProcess(applicationName, outcome.runsFor, outcome.exitCode) : 0;
     }
 
@@ -85,6 +102,7 @@ private:
     }
 
     FakeKernel& mKernel;
+    FakeRegistry& mRegistry;
 };
 
 } // namespace fakes

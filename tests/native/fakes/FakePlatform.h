@@ -24,7 +24,7 @@ struct FakePlatform {
     FakeProcessStatus processStatus{kernel};
     FakeRegistry registry;
     FakeWindowing windowing;
-    FakeLaunch launch{kernel};
+    FakeLaunch launch{kernel, registry};
     platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch}};
 };
 

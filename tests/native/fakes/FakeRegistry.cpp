@@ -61,6 +61,7 @@ FakeRegistry::FakeRegistry()
     for (const platform::Handle root : {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u, 0x80000005u}) {
         mRoots[root];
     }
+    mRoots[kLocalMachine64];
 }
 
 FakeKey* FakeRegistry::Resolve(platform::Handle handle)
@@ -181,6 +182,9 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::strin
                                          std::uint32_t samDesired, platform::Handle& result)
 {
     opens.push_back(subKey);
+    if (root == platform::kHkeyLocalMachine && (samDesired & platform::kKeyWow64_64Key) != 0) {
+        root = kLocalMachine64;
+    }
     if (const auto injected = openStatus.find(subKey); injected != openStatus.end()) {
         return injected->second;
     }

@@ -36,6 +36,10 @@ class FakeRegistry : public platform::RegistryServices {
 public:
     FakeRegistry();
 
+    // HKEY_LOCAL_MACHINE as a 32-bit program sees it through KEY_WOW64_64KEY:
+    // the 64-bit view, a tree of its own; the plain root is the 32-bit view.
+    static constexpr platform::Handle kLocalMachine64 = 0x80000102;
+
     // Failures to inject.
     std::set<platform::Handle> deniedRoots; // creating or opening for writing under them: ERROR_ACCESS_DENIED
     std::set<std::string, NoCaseLess>
