@@ -129,6 +129,7 @@ void frmMain::cmdReset_Click()
     mProblems.clear();
     mBlockers.clear();
     if (VerifyOutlookClosed()) {
+        mUser.emplace();
         const Boolean written = CheckHKLMKeys() ? EnableUserRegistration() : CheckHKCUKeys();
         if (!written) {
             mProblems.push_back(kRegistrationNotWritten);
@@ -140,6 +141,7 @@ void frmMain::cmdReset_Click()
         RegisterFiles();
         CheckOutlookCanLoad();
         ShowOutcome();
+        mUser.reset();
     }
     Unload(0);
 }
@@ -163,7 +165,7 @@ Boolean frmMain::CheckHKLMKeys()
 Boolean frmMain::CheckHKCUKeys()
 {
     ShowProgress(u"Checking HKCU registry keys...");
-    return WriteRegistration(platform::kHkeyCurrentUser);
+    return WriteRegistration(UserRoot());
 }
 
 // Puts back the four values Outlook loads the add-in by; every other value of
@@ -187,7 +189,7 @@ Boolean frmMain::WriteRegistration(platform::Handle root)
 Boolean frmMain::EnableUserRegistration()
 {
     CRegistry user;
-    const Long opened = user.OpenExistingKey(kAddinRegistrationKey, platform::kHkeyCurrentUser, platform::kKeySetValue);
+    const Long opened = user.OpenExistingKey(kAddinRegistrationKey, UserRoot(), platform::kKeySetValue);
     if (opened != platform::kErrorSuccess) {
         return Boolean(opened == platform::kErrorFileNotFound);
     }
@@ -198,7 +200,7 @@ Boolean frmMain::EnableUserRegistration()
 Boolean frmMain::CheckDisabledItems()
 {
     ShowProgress(u"Checking Outlook's disabled add-ins...");
-    return OutlookResiliency(platform::kHkeyCurrentUser, AddinFolder(), kAddinName).RemoveAddinRecords();
+    return OutlookResiliency(UserRoot(), AddinFolder(), kAddinName).RemoveAddinRecords();
 }
 
 // Waits for its unregistrations at the end: one still running when the same
@@ -270,13 +272,20 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
 Boolean frmMain::CheckOutlookCanLoad()
 {
     ShowProgress(u"Checking whether Outlook can load the add-in...");
-    OutlookLoadCheck check(platform::kHkeyCurrentUser, AddinFolder() + u"\\KROutlook.dll");
+    OutlookLoadCheck check(UserRoot(), AddinFolder() + u"\\KROutlook.dll");
     const bool registered = check.IsClassRegistered();
     if (!registered) {
         mProblems.push_back(kClassNotRegistered);
     }
     mBlockers = check.Blockers();
     return Boolean(registered && mBlockers.empty());
+}
+
+// HKEY_CURRENT_USER, or the hive of the signed-in user when the tool runs
+// under another account.
+platform::Handle frmMain::UserRoot() const noexcept
+{
+    return mUser ? mUser->Root() : platform::kHkeyCurrentUser;
 }
 
 Text frmMain::AddinFolder()
@@ -300,16 +309,21 @@ Text frmMain::AddinFolder()
 // keeps Outlook from loading the add-in follows, in a block of its own.
 void frmMain::ShowOutcome() const
 {
+    // Run under another account, the box says whose settings were repaired.
+    const Text repairedFor =
+        mUser && !mUser->OtherUser().empty()
+            ? u"\r\n\r\nOutlook's settings were repaired for the signed-in user " + mUser->OtherUser() + u"."
+            : Text();
     if (mProblems.empty() && mBlockers.empty()) {
         ShowProgress(kSuccess);
-        ShowMessage(kSuccess, kTitle);
+        ShowMessage(kSuccess + repairedFor, kTitle);
         return;
     }
     Text text = Block(kNotFullyReset, mProblems);
     if (!mBlockers.empty()) {
         text += (text.empty() ? u"" : u"\r\n\r\n") + Block(kWillNotLoad, mBlockers);
     }
-    text += u"\r\n\r\n" + (mProblems.empty() ? kContactSupport : kRunAsAdministrator);
+    text += u"\r\n\r\n" + (mProblems.empty() ? kContactSupport : kRunAsAdministrator) + repairedFor;
     ShowProgress(mProblems.empty() ? kFinishedButNotLoaded : kFinishedWithErrors);
     ShowMessage(text, kTitle);
 }

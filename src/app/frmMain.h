@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/Regsvr32Runs.h"
+#include "app/UserHive.h"
 #include "common/Boolean.h"
 #include "common/RuntimeError.h"
 #include "common/Text.h"
 #include "platform/WindowingServices.h"
 
+#include <optional>
 #include <vector>
 
 // The tool's one window and the reset driver behind its button.
@@ -44,6 +46,7 @@ private:
     Boolean CheckOutlookCanLoad();
 
     Boolean WriteRegistration(platform::Handle root);
+    platform::Handle UserRoot() const noexcept;
     Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
                         Regsvr32Runs::Action action);
     static Text AddinFolder();
@@ -61,6 +64,8 @@ private:
     std::vector<Text> mProblems;
     // What keeps Outlook from loading the add-in that no reset can change, one line each.
     std::vector<Text> mBlockers;
+    // Whose per-user settings the current run repairs.
+    std::optional<UserHive> mUser;
     // The current run's regsvr32 processes, from the first unregistration to the last registration.
     Regsvr32Runs mRegsvr32;
 };

@@ -31,8 +31,9 @@ inline void CloseRegistryKey(Handle key) noexcept
     Registry().RegCloseKey(key);
 }
 
-// OpenProcess and a launch report failure as 0; a snapshot and a file as INVALID_HANDLE_VALUE.
+// OpenProcess, a launch and a token report failure as 0; a snapshot and a file as INVALID_HANDLE_VALUE.
 using UniqueProcessHandle = UniqueHandle<HandleTraits<0, &CloseKernelHandle>>;
+using UniqueTokenHandle = UniqueHandle<HandleTraits<0, &CloseKernelHandle>>;
 using UniqueSnapshotHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseKernelHandle>>;
 using UniqueFileHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseKernelHandle>>;
 using UniqueFindHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseFind>>;

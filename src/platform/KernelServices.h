@@ -63,6 +63,9 @@ inline constexpr std::uint32_t kFileShareReadWrite = 0x3;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kProcessQueryAndRead = 0x410;
 inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
+// Enough to read a process's token: the limited right from Vista on, the full one before.
+inline constexpr std::uint32_t kProcessQueryLimitedInformation = 0x1000;
+inline constexpr std::uint32_t kProcessQueryInformation = 0x400;
 
 // kernel32: version, processes, folder search, pauses and the code page.
 class KernelServices {

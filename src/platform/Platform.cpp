@@ -44,6 +44,11 @@ LaunchServices& Launch()
     return Installed(gServices.launch);
 }
 
+SecurityServices& Security()
+{
+    return Installed(gServices.security);
+}
+
 ScopedServices::ScopedServices(const Services& services) noexcept : mPrevious(gServices)
 {
     gServices = services;

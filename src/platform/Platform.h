@@ -4,6 +4,7 @@
 #include "platform/LaunchServices.h"
 #include "platform/ProcessStatusServices.h"
 #include "platform/RegistryServices.h"
+#include "platform/SecurityServices.h"
 #include "platform/WindowingServices.h"
 
 namespace platform {
@@ -16,6 +17,7 @@ struct Services {
     RegistryServices* registry = nullptr;
     WindowingServices* windowing = nullptr;
     LaunchServices* launch = nullptr;
+    SecurityServices* security = nullptr;
 };
 
 KernelServices& Kernel();
@@ -23,6 +25,7 @@ ProcessStatusServices& ProcessStatus();
 RegistryServices& Registry();
 WindowingServices& Windowing();
 LaunchServices& Launch();
+SecurityServices& Security();
 
 // Installs a set of services for its lifetime and restores the previous set.
 class ScopedServices {

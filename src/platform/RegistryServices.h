@@ -10,6 +10,7 @@ namespace platform {
 inline constexpr Handle kHkeyClassesRoot = 0x80000000;
 inline constexpr Handle kHkeyCurrentUser = 0x80000001;
 inline constexpr Handle kHkeyLocalMachine = 0x80000002;
+inline constexpr Handle kHkeyUsers = 0x80000003;
 
 // Access masks of the opens that only read, or only read and write values.
 inline constexpr std::uint32_t kKeyRead = 0x20019;

@@ -88,6 +88,12 @@ public:
     virtual bool HasShutdownBlockReason() = 0;
     virtual bool ShutdownBlockReasonCreate(Handle window, const std::u16string& reason) = 0;
     virtual bool ShutdownBlockReasonDestroy(Handle window) = 0;
+    // The desktop's shell window, whose process runs as the person at the
+    // keyboard; 0 where there is none (a service, a scheduled task) or the
+    // system lacks the function.
+    virtual Handle GetShellWindow() = 0;
+    // The thread that made a window, and its process; 0 when the window is gone.
+    virtual std::uint32_t GetWindowThreadProcessId(Handle window, std::uint32_t& processId) = 0;
     virtual void DestroyWindow(Handle window) = 0;
     virtual void PostQuitMessage(int exitCode) = 0;
     // Runs until PostQuitMessage, or returns at once for a quit kept by

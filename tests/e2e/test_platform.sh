@@ -16,7 +16,7 @@ GetModuleHandleW
 LoadLibraryW'
 
 # Guarded lookups: the tool asks whether they exist before it calls them.
-GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx|GetLongPathNameA|IsWow64Process)|user32\.dll ShutdownBlockReason(Create|Destroy)|comctl32\.dll InitCommonControlsEx)$'
+GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx|GetLongPathNameA|IsWow64Process|LocalFree)|user32\.dll (ShutdownBlockReason(Create|Destroy)|GetShellWindow|GetWindowThreadProcessId)|advapi32\.dll (OpenProcessToken|GetTokenInformation|GetLengthSid|ConvertSidToStringSidA|LookupAccountSidA)|comctl32\.dll InitCommonControlsEx)$'
 
 # "dll function" for every function the tool looks up by name at run time.
 runtime_lookups() {

@@ -14,7 +14,11 @@ test_user_override_is_re_enabled_too() {
     seed_components KROutlook.dll
     win_reg add "HKLM\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 3 /f /reg:32 >/dev/null
     win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
-    reset_once >/dev/null
+    # Wine has one user: the shell's is the tool's own, so HKEY_CURRENT_USER is repaired.
+    local users; users=$(win_reg query HKU)
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$(reset_once)" "no other user named"
+    expect_eq "$users" "$(win_reg query HKU)" "the hives under HKEY_USERS"
+    if win_reg query "HKU\\.Default\\$ADDIN_KEY" /reg:32 >/dev/null 2>&1; then log "written under HKU\\.Default"; return 1; fi
     expect_eq "$REGISTRATION" "$(addin_values HKLM)"
     expect_eq "LoadBehavior REG_DWORD 0x3" "$(addin_values HKCU)" "the per-user key"
     forget_addin

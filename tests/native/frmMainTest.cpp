@@ -562,6 +562,86 @@ TEST_F(FormTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
     }
 }
 
+// Run under another account ("Run as administrator" with an administrator's
+// credentials), the per-user repairs go to the signed-in user's hive, and the
+// box says whose. Wherever that user or hive cannot be had, HKEY_CURRENT_USER.
+TEST_F(FormTest, PerUserSettingsAreRepairedForTheSignedInUser)
+{
+    const std::string alice = "S-1-5-21-1-1001";
+    struct Case {
+        const char* what;
+        std::string shellUser;   // empty: no shell window
+        bool loaded = true;      // alice's hive
+        bool readable = true;    // the shell's token
+        bool named = true;       // alice's account
+        bool hklmDenied = false; // the fallback writes the per-user key whole
+        std::string line = {};   // the box's last line; empty when HKEY_CURRENT_USER was repaired
+        std::uint32_t platformId = 2;
+    };
+    const std::string repaired = "\r\n\r\nOutlook's settings were repaired for the signed-in user ";
+    const std::vector<Case> cases = {
+        {"the same user", "S-1-5-21-1-1000"},
+        {"another user", alice, true, true, true, false, repaired + "CORP\\alice."},
+        {"an account without a name", alice, true, true, false, false, repaired + alice + "."},
+        {"another user, HKLM denied", alice, true, true, true, true, repaired + "CORP\\alice."},
+        {"a hive not loaded", alice, false},
+        {"no shell window", ""},
+        {"a token that cannot be read", alice, true, false},
+        {"the 9x line", alice, true, true, true, false, "", 1},
+    };
+    for (const Case& c : cases) {
+        fakes::FakePlatform fresh;
+        fresh.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        fresh.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+        fresh.kernel.AddProcess(4, "C:\\WINDOWS\\Explorer.EXE");
+        fresh.windowing.shellWindow = c.shellUser.empty() ? 0 : 0x30000;
+        fresh.windowing.shellProcessId = 4;
+        fresh.security.users[4] = c.shellUser;
+        fresh.kernel.platformId = c.platformId;
+        if (!c.readable) {
+            fresh.security.unreadableTokens.insert(4);
+        }
+        if (c.named) {
+            fresh.security.accounts[alice] = {"CORP", "alice"};
+        }
+        if (c.hklmDenied) {
+            fresh.registry.deniedRoots.insert(platform::kHkeyLocalMachine);
+        }
+        // The shell user's hive is loaded too when that user is the tool's own.
+        const std::string shellHive = (c.shellUser.empty() ? alice : c.shellUser) + "\\";
+        const std::vector<std::pair<platform::Handle, std::string>> hives = {{platform::kHkeyCurrentUser, ""},
+                                                                             {platform::kHkeyUsers, shellHive}};
+        for (const auto& [root, prefix] : hives) {
+            if (root == platform::kHkeyCurrentUser || c.loaded) {
+                fresh.registry.SetDword(root, prefix + kAddinKey, "LoadBehavior", 2);
+                fresh.registry.SetValue(root, prefix + kOffice + "16.0" + kDisabled, "byPath", 3,
+                                        Record(kOurPath, u"x"));
+            }
+        }
+        frmMain other;
+        other.Show();
+        fresh.windowing.Click(frmMain::kCmdReset);
+
+        ASSERT_EQ(fresh.windowing.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(fresh.windowing.boxes[0].text, kSuccess + c.line) << c.what;
+        for (const auto& [root, prefix] : hives) {
+            const bool repairedHere = (root == platform::kHkeyUsers) == !c.line.empty();
+            const fakes::FakeKey* key = fresh.registry.Key(root, prefix + kAddinKey);
+            if (key == nullptr) {
+                EXPECT_TRUE(root == platform::kHkeyUsers && !c.loaded) << c.what;
+                continue;
+            }
+            EXPECT_EQ(key->values.at("LoadBehavior").data[0], repairedHere ? 3 : 2) << c.what;
+            EXPECT_EQ(key->values.size(), repairedHere && c.hklmDenied ? 4u : 1u) << c.what;
+            EXPECT_EQ(fresh.registry.Key(root, prefix + kOffice + "16.0" + kDisabled)->values.count("byPath"),
+                      repairedHere ? 0u : 1u)
+                << c.what;
+        }
+        EXPECT_EQ(fresh.kernel.OpenHandleCount(), 0) << c.what;
+        EXPECT_EQ(fresh.registry.openHandles(), 0) << c.what;
+    }
+}
+
 TEST_F(FormTest, NoOfficeKeyMeansNothingToRemove)
 {
     ClickReset();

@@ -14,6 +14,7 @@ public:
         mOs.kernel.platformId = platformId;
         mOs.kernel.majorVersion = platformId == 1 ? 4 : 5;
         mOs.kernel.minorVersion = 10;
+        mOs.security.accounts[mOs.security.ownUser] = {"KESTRIN", "tester"};
         // A real folder lists itself and its parent first.
         mOs.kernel.folders[Folder()] = {{".", kDirectory}, {"..", kDirectory}};
     }

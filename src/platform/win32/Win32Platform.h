@@ -5,6 +5,7 @@
 #include "platform/win32/Win32Launch.h"
 #include "platform/win32/Win32ProcessStatus.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32Security.h"
 #include "platform/win32/Win32Windowing.h"
 
 namespace platform::win32 {
@@ -18,8 +19,9 @@ struct Win32Platform {
     Win32Registry registry{libraries};
     Win32Windowing windowing{libraries};
     Win32Launch launch{libraries};
+    Win32Security security{libraries};
 
-    Services AsServices() noexcept { return {&kernel, &processStatus, &registry, &windowing, &launch}; }
+    Services AsServices() noexcept { return {&kernel, &processStatus, &registry, &windowing, &launch, &security}; }
 };
 
 } // namespace platform::win32

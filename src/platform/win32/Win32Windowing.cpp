@@ -281,6 +281,20 @@ bool Win32Windowing::ShutdownBlockReasonDestroy(Handle window)
     return mShutdownBlockReasonDestroy(AsWindow(window)) != FALSE;
 }
 
+Handle Win32Windowing::GetShellWindow()
+{
+    return mGetShellWindow.Available() ? FromHandle(mGetShellWindow()) : 0;
+}
+
+std::uint32_t Win32Windowing::GetWindowThreadProcessId(Handle window, std::uint32_t& processId)
+{
+    DWORD process = 0;
+    const DWORD thread =
+        mGetWindowThreadProcessId.Available() ? mGetWindowThreadProcessId(AsWindow(window), &process) : 0;
+    processId = process;
+    return thread;
+}
+
 void Win32Windowing::DestroyWindow(Handle window)
 {
     if (AsWindow(window) == mForm) {

@@ -33,6 +33,8 @@ public:
     bool HasShutdownBlockReason() override;
     bool ShutdownBlockReasonCreate(Handle window, const std::u16string& reason) override;
     bool ShutdownBlockReasonDestroy(Handle window) override;
+    Handle GetShellWindow() override;
+    std::uint32_t GetWindowThreadProcessId(Handle window, std::uint32_t& processId) override;
     void DestroyWindow(Handle window) override;
     void PostQuitMessage(int exitCode) override;
     int RunEventLoop() override;
@@ -80,6 +82,8 @@ private:
     SYSTEM_FUNCTION(mUser32, SetWindowLongA);
     SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonCreate);
     SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonDestroy);
+    SYSTEM_FUNCTION(mUser32, GetShellWindow);
+    SYSTEM_FUNCTION(mUser32, GetWindowThreadProcessId);
     SYSTEM_FUNCTION(mGdi32, GetDeviceCaps);
     SYSTEM_FUNCTION(mGdi32, CreateFontIndirectA);
     SYSTEM_FUNCTION(mGdi32, DeleteObject);

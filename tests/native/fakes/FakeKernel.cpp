@@ -145,6 +145,20 @@ FakeProcess* FakeKernel::ProcessOf(platform::Handle handle)
     return Find(found->second.processId);
 }
 
+platform::Handle FakeKernel::OpenToken(std::uint32_t processId)
+{
+    return NewHandle(OpenHandle{OpenHandle::Kind::Token, processId, 0, {}, 0, {}});
+}
+
+std::optional<std::uint32_t> FakeKernel::ProcessOfToken(platform::Handle token) const
+{
+    const auto found = mHandles.find(token);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Token) {
+        return std::nullopt;
+    }
+    return found->second.processId;
+}
+
 bool FakeKernel::TerminateProcess(platform::Handle process, std::uint32_t exitCode)
 {
     const auto found = mHandles.find(process);

@@ -120,10 +120,13 @@ public:
 
     // The process a handle of OpenProcess stands for, or null.
     FakeProcess* ProcessOf(platform::Handle handle);
+    // A token of a process, closed by CloseHandle; and the process a token is of.
+    platform::Handle OpenToken(std::uint32_t processId);
+    std::optional<std::uint32_t> ProcessOfToken(platform::Handle token) const;
 
 private:
     struct OpenHandle {
-        enum class Kind { Process, Snapshot, Find, File } kind;
+        enum class Kind { Process, Snapshot, Find, File, Token } kind;
         std::uint32_t processId = 0;
         std::uint32_t access = 0;
         std::vector<FakeProcess> snapshot;

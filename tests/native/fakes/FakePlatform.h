@@ -4,6 +4,7 @@
 #include "fakes/FakeLaunch.h"
 #include "fakes/FakeProcessStatus.h"
 #include "fakes/FakeRegistry.h"
+#include "fakes/FakeSecurity.h"
 #include "fakes/FakeWindowing.h"
 #include "platform/Platform.h"
 
@@ -25,7 +26,8 @@ struct FakePlatform {
     FakeRegistry registry;
     FakeWindowing windowing;
     FakeLaunch launch{kernel, registry};
-    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch}};
+    FakeSecurity security{kernel};
+    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch, &security}};
 };
 
 } // namespace fakes

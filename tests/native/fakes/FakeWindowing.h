@@ -35,6 +35,9 @@ public:
     // Whose processes and clock the waits use.
     FakeKernel* kernel = nullptr;
 
+    // The desktop shell's window and its process; none by default, as for a service.
+    platform::Handle shellWindow = 0;
+    std::uint32_t shellProcessId = 0;
     // Log-off or shut-down asks whether the session may end.
     bool hasShutdownBlockReason = true;
     // A quit posted and not yet taken off the queue wakes every wait at once.
@@ -58,6 +61,12 @@ public:
     bool HasShutdownBlockReason() override { return hasShutdownBlockReason; }
     bool ShutdownBlockReasonCreate(platform::Handle window, const std::u16string& reason) override;
     bool ShutdownBlockReasonDestroy(platform::Handle window) override;
+    platform::Handle GetShellWindow() override { return shellWindow; }
+    std::uint32_t GetWindowThreadProcessId(platform::Handle window, std::uint32_t& processId) override
+    {
+        processId = window != 0 && window == shellWindow ? shellProcessId : 0;
+        return processId == 0 ? 0 : 0x88;
+    }
     void DestroyWindow(platform::Handle window) override;
     void PostQuitMessage(int code) override;
     int RunEventLoop() override { return keptQuit.value_or(exitCode); }
