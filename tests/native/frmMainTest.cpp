@@ -559,6 +559,7 @@ TEST_F(FormTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
                                       : "Reset finished, but Outlook will not load the add-in.";
         EXPECT_EQ(fresh.windowing.texts[frmMain::kLblProgress], label) << c.what;
         EXPECT_EQ(fresh.registry.writes.size(), 4u) << c.what << ": the check only reads";
+        EXPECT_EQ(fresh.registry.accesses.size(), 1u) << c.what << ": and creates no key";
     }
 }
 
