@@ -165,12 +165,11 @@ bool OutlookLoadCheck::IsBlockedByPolicy() const
         if (office.OpenExistingKey(policies, mUserRoot, platform::kKeyRead) != platform::kErrorSuccess) {
             continue;
         }
-        Text version = office.FindFirst();
-        for (Long next = 1; !version.empty(); ++next) {
-            if (IsBlockedByPolicyIn(policies + version + u"\\Outlook\\Resiliency")) {
-                return true;
-            }
-            version = office.FindNext(next);
+        const std::vector<Text> versions = office.SubkeyNames();
+        if (std::any_of(versions.begin(), versions.end(), [&](const Text& version) {
+                return IsBlockedByPolicyIn(policies + version + u"\\Outlook\\Resiliency");
+            })) {
+            return true;
         }
     }
     return false;
@@ -221,14 +220,12 @@ std::optional<bool> OutlookLoadCheck::IsOutlook64Bit() const
     };
     CRegistry office;
     if (office.OpenExistingKey(kOfficeKey, platform::kHkeyLocalMachine, view) == platform::kErrorSuccess) {
-        Text version = office.FindFirst();
-        for (Long next = 1; !version.empty(); ++next) {
+        for (const Text& version : office.SubkeyNames()) {
             CRegistry outlook;
             if (outlook.OpenExistingKey(kOfficeKey + version + u"\\Outlook", platform::kHkeyLocalMachine, view) ==
                 platform::kErrorSuccess) {
                 note(outlook.GetExpandedString(u"Bitness", Text()));
             }
-            version = office.FindNext(next);
         }
     }
     CRegistry clickToRun;

@@ -158,11 +158,9 @@ Boolean OutlookResiliency::RemoveAddinRecords()
         return Boolean(status == platform::kErrorFileNotFound);
     }
     bool removed = true;
-    Text version = office.FindFirst();
-    for (Long next = 1; !version.empty(); ++next) {
+    for (const Text& version : office.SubkeyNames()) {
         removed = RemoveRecords(version, List::DisabledItems) && removed;
         removed = RemoveRecords(version, List::CrashingAddinList) && removed;
-        version = office.FindNext(next);
     }
     return Boolean(removed);
 }

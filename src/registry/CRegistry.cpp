@@ -213,6 +213,17 @@ Text CRegistry::FindNext(Long index)
     return name;
 }
 
+std::vector<Text> CRegistry::SubkeyNames()
+{
+    std::vector<Text> names;
+    Long next = 0;
+    for (Text name = FindFirst(); !name.empty(); name = FindNext(next)) {
+        names.push_back(std::move(name));
+        ++next;
+    }
+    return names;
+}
+
 Long CRegistry::SetValue(platform::Handle key, const Text& name, std::uint32_t type, const Value& value)
 {
     if (!mKeyOpen) {

@@ -37,6 +37,9 @@ public:
     Text FindFirst();
     Text FindNext(Long index);
 
+    // Every subkey of the open key, in the registry's order, as FindFirst and FindNext give them.
+    std::vector<Text> SubkeyNames();
+
     // Like OpenKey, but a missing key stays missing.
     Long OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired);
     // The value at position index (from 0) of the open key; status 259 past the last one.

@@ -244,17 +244,21 @@ const FakeEntry* FakeKernel::EntryAt(const std::string& path) const
     if (separator == std::string::npos) {
         return nullptr;
     }
-    for (const auto& [folder, entries] : folders) {
-        if (Folded(folder) != Folded(path.substr(0, separator))) {
-            continue;
-        }
-        for (const FakeEntry& entry : entries) {
+    if (const auto* entries = FolderAt(path.substr(0, separator))) {
+        for (const FakeEntry& entry : *entries) {
             if (Folded(entry.name) == Folded(path.substr(separator + 1))) {
                 return &entry;
             }
         }
     }
     return nullptr;
+}
+
+const std::vector<FakeEntry>* FakeKernel::FolderAt(const std::string& folder) const
+{
+    const auto found = std::find_if(folders.begin(), folders.end(),
+                                    [&](const auto& candidate) { return Folded(candidate.first) == Folded(folder); });
+    return found == folders.end() ? nullptr : &found->second;
 }
 
 std::uint32_t FakeKernel::GetFileAttributesA(const std::string& path)
@@ -297,14 +301,12 @@ platform::Handle FakeKernel::FindFirstFileA(const std::string& pattern, platform
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
         folder.pop_back();
     }
-    const auto contents = std::find_if(folders.begin(), folders.end(), [&](const auto& candidate) {
-        return Folded(candidate.first) == Folded(folder);
-    });
-    if (contents == folders.end()) {
+    const auto* contents = FolderAt(folder);
+    if (contents == nullptr) {
         return platform::kInvalidHandleValue;
     }
     OpenHandle search{OpenHandle::Kind::Find, 0, 0, {}, 0, {}};
-    for (const FakeEntry& entry : contents->second) {
+    for (const FakeEntry& entry : *contents) {
         if (Matches(mask, Folded(entry.name.substr(0, entry.name.find('\0'))))) {
             search.found.push_back(entry);
         }

@@ -137,6 +137,8 @@ private:
     bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
     // The entry of a file by its full path, without case; null when there is none.
     const FakeEntry* EntryAt(const std::string& path) const;
+    // The entries of a folder by its path without the closing separator, without case; null when there is none.
+    const std::vector<FakeEntry>* FolderAt(const std::string& folder) const;
     static void FillFound(const FakeEntry& entry, platform::Win32FindDataA& data);
     platform::Handle NewHandle(OpenHandle handle);
 
