@@ -9,6 +9,10 @@ scripts/setup.sh
 scripts/build.sh
 
 . tests/e2e/lib.sh
+if [ -n "$NO_32BIT" ]; then
+    echo "run: $NO_32BIT; the demo runs the 32-bit exe, so only build/windows/AddinsReset.exe was built"
+    exit 0
+fi
 export WINEPREFIX="$PWD/build/demo/prefix"
 TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
 E2E_WORK="$PWD/build/demo"

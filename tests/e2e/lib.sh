@@ -18,6 +18,23 @@ TOOL_WIN='C:\Kestrin Tools\AddinsReset.exe'
 
 log() { printf '%s\n' "$*" >&2; }
 
+# Some kernels refuse every 32-bit program ("Exec format error"), Wine's
+# 32-bit loader among them. Prints why this machine runs none, or nothing when
+# it runs them. ADDINSRESET_NO_32BIT=1 says none on any machine, so that the
+# path of such a machine can be run anywhere.
+no_32bit_reason() {
+    if [ "${ADDINSRESET_NO_32BIT:-}" = 1 ]; then
+        echo "ADDINSRESET_NO_32BIT=1: taken as a machine that runs no 32-bit program"
+        return
+    fi
+    local out rc
+    out=$(/usr/lib/wine/wine --version 2>&1)
+    rc=$?
+    [ $rc -eq 0 ] || echo "this machine runs no 32-bit program: Wine's 32-bit loader failed with exit code $rc (${out:-no output})"
+}
+# The one probe of the machine, for every script that sources this file.
+NO_32BIT=$(no_32bit_reason)
+
 start_display() {
     if [ -n "${E2E_DISPLAY_PID:-}" ]; then return; fi
     local n
