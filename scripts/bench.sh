@@ -13,19 +13,19 @@ cmake --build --preset bench --target addinsreset_bench >/dev/null
 out=build/bench/results.txt
 mkdir -p build/bench
 {
-    echo "# machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(wine --version)"
+    echo "# machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(/usr/lib/wine/wine64 --version)"
     build/bench/tests/bench/addinsreset_bench --benchmark_min_time=0.5 2>&1
 } | tee "$out"
 
 . tests/e2e/lib.sh
 export WINEPREFIX="$PWD/build/bench/prefix"
 TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
-ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
 E2E_WORK="$PWD/build/bench"
 trap stop_all EXIT
 start_display
 make_prefix
-cp build/windows/tests/minimal.exe "$TOOL_DIR/"
+use_edition "$DEFAULT_EDITION"
+cp "$TOOL_BUILD/tests/minimal.exe" "$TOOL_DIR/"
 
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 ms_of() { sed -n 's/.* \([0-9.]*\) ms$/\1/p'; }
@@ -51,8 +51,7 @@ done
 tool=$(printf '%s\n' "${tool_ms[@]}" | median)
 minimal=$(printf '%s\n' "${minimal_ms[@]}" | median)
 
-start_outlook build/windows/tests/sleeper.exe "Program Files (x86)/Microsoft Office/Office14" \
-    'C:\Program Files (x86)\Microsoft Office\Office14\OUTLOOK.EXE'
+start_outlook "$OUTLOOK_SLEEPER" "$OUTLOOK_DIR" "$OUTLOOK_WIN"
 check_ms=() tasklist_ms=()
 for _ in $(seq 5); do
     check_ms+=("$(time_reset_until "$OUTLOOK_TITLE")")

@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Windows exe and its test programs; with "native", the Linux tests too.
+# Builds the Windows exe and its test programs, 32- and 64-bit; with other
+# presets named ("native", "contract", ...), those too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-# The stand-in for a 64-bit Outlook needs the other MinGW compiler.
-x86_64-w64-mingw32-g++-win32 -O2 -static -s -mwindows -o build/windows/tests/sleeper64.exe tests/e2e/tools/sleeper.cpp
-
-for preset in "$@"; do
+for preset in windows windows-x64 "$@"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done

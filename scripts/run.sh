@@ -9,10 +9,7 @@ scripts/setup.sh
 scripts/build.sh
 
 . tests/e2e/lib.sh
-if [ -n "$NO_32BIT" ]; then
-    echo "run: $NO_32BIT; the demo runs the 32-bit exe, so only build/windows/AddinsReset.exe was built"
-    exit 0
-fi
+[ -z "$NO_32BIT" ] || echo "run: $NO_32BIT; the demo shows the 64-bit build of the tool under wine64, resetting the add-in's x64 edition"
 export WINEPREFIX="$PWD/build/demo/prefix"
 TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
 E2E_WORK="$PWD/build/demo"
@@ -34,31 +31,30 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
 else
     wineserver -p 600
     install_wine_fonts
-    cp build/windows/AddinsReset.exe "$TOOL_DIR/"
+    cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_DIR/"
 fi
+use_edition "$DEFAULT_EDITION"
 
 # A disabled registration with a few of the add-in's own settings, as a user
 # who needs the tool would have it.
 forget_addin
 demo_key="HKLM\\$ADDIN_KEY"
-win_reg add "$demo_key" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
-win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f /reg:32 >/dev/null
-win_reg add "$demo_key" /v SyncMinutes /t REG_DWORD /d 15 /f /reg:32 >/dev/null
-win_reg add "$demo_key\\Profiles\\Default" /v Colour /t REG_SZ /d blue /f /reg:32 >/dev/null
+win_reg add "$demo_key" /v LoadBehavior /t REG_DWORD /d 2 /f "$VIEW" >/dev/null
+win_reg add "$demo_key" /v ServerName /t REG_SZ /d "mail.kestrin.example" /f "$VIEW" >/dev/null
+win_reg add "$demo_key" /v SyncMinutes /t REG_DWORD /d 15 /f "$VIEW" >/dev/null
+win_reg add "$demo_key\\Profiles\\Default" /v Colour /t REG_SZ /d blue /f "$VIEW" >/dev/null
 # Office's per-user override that disabled it, and Outlook's record of a crash.
 win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
 win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
 demo_items='16.0\Outlook\Resiliency\DisabledItems'
-seed_record "$demo_items" 7a1 "$(record_hex 'c:\program files (x86)\common files\kestrin software\kroutlook.dll' \
-    'Kestrin Software Add-In Engine')"
+seed_record "$demo_items" 7a1 "$(record_hex "$OUR_PATH" 'Kestrin Software Add-In Engine')"
 seed_record "$demo_items" 3f2 "$(record_hex 'c:\program files\other vendor\addin.dll' 'Other Add-In')"
 # The add-in's folder, with copies of the test COM server that record each call.
-ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
 seed_components KROutlook.dll KRCalendar.dll KRGrid.ocx
 forget_calls
-echo "run: add-in folder C:\Program Files (x86)\Common Files\Kestrin Software holds: $(ls "$ADDIN_DIR" | tr '\n' ' ')"
+echo "run: add-in folder $ADDIN_WIN holds: $(ls "$ADDIN_DIR" | tr '\n' ' ')"
 show_registration() {
-    echo "run: registration $1 the reset (HKLM, 32-bit view):"
+    echo "run: registration $1 the reset (HKLM, the $EDITION edition's view):"
     addin_values HKLM | sed 's/^/    /'
     echo "run: per-user registration $1 the reset (HKCU):"
     addin_values HKCU | sed 's/^/    /'
@@ -76,7 +72,7 @@ show_after() {
 
 if [ -z "$headless" ]; then
     echo "run: opening the tool; press Reset or close its window"
-    (cd "$TOOL_DIR" && wine "$TOOL_WIN")
+    (cd "$TOOL_DIR" && $WINE "$TOOL_WIN")
     show_after
     wineserver -k
     exit 0

@@ -6,7 +6,11 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-scripts/build.sh native native-asan contract || exit 1
+# The Wine tests run the scenarios as the tool's own bitness on this machine.
+. tests/e2e/lib.sh
+contract=contract
+[ -z "$NO_32BIT" ] || contract=contract-x64
+scripts/build.sh native native-asan $contract || exit 1
 
 status=0
 ctest --preset native || status=1

@@ -1,7 +1,8 @@
 #include "app/OutlookLoadCheck.h"
 
+#include "app/OfficeKeys.h"
 #include "platform/AnsiText.h"
-#include "platform/Handles.h"
+#include "platform/Platform.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
 
@@ -15,8 +16,6 @@ namespace {
 
 const Text kProgIdClsidKey = u"KestrinSoftware.Connect\\CLSID";
 const std::string kProgId = "KestrinSoftware.Connect";
-const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
-const Text kClickToRunKey = kOfficeKey + u"ClickToRun\\Configuration";
 const Text kPreferencesKey = kOfficeKey + u"16.0\\Outlook\\Preferences";
 const std::array<Text, 2> kPolicyKeys = {u"Software\\Policies\\Microsoft\\Office\\",
                                          u"Software\\Policies\\Microsoft\\Cloud\\Office\\"};
@@ -26,13 +25,7 @@ const Text kNewOutlook =
     u"- Outlook is set to use the new Outlook, which cannot load this add-in; switch the new Outlook off to use it";
 const Text kOutlook64 = u"- Outlook is 64-bit and cannot load this 32-bit add-in";
 const Text kOutlook32 = u"- Outlook is 32-bit and cannot load this 64-bit add-in";
-
-constexpr std::uint16_t kMachineI386 = 0x014C;
-constexpr std::uint16_t kMachineAmd64 = 0x8664;
-// Every linker places the PE header well within the first 4 KiB.
-constexpr std::size_t kHeadBytes = 4096;
-constexpr std::size_t kDosHeaderBytes = 64;
-constexpr std::size_t kPeOffsetAt = 0x3C;
+const Text kNo64BitEdition = u"- Outlook is 64-bit, and the add-in's 64-bit edition is not installed";
 
 std::uint32_t LittleEndianAt(std::span<const std::uint8_t> data, std::size_t offset, int bytes)
 {
@@ -89,33 +82,16 @@ bool FileExists(const Text& path)
 
 } // namespace
 
-std::optional<std::uint16_t> MachineOfImage(std::span<const std::uint8_t> head)
-{
-    if (head.size() < kDosHeaderBytes || head[0] != 'M' || head[1] != 'Z') {
-        return std::nullopt;
-    }
-    // In 64 bits: an offset near 2^32 must not wrap round to a small one.
-    const std::uint64_t pe = LittleEndianAt(head, kPeOffsetAt, 4);
-    if (pe + 6 > head.size()) {
-        return std::nullopt;
-    }
-    const auto at = static_cast<std::size_t>(pe);
-    if (head[at] != 'P' || head[at + 1] != 'E' || head[at + 2] != 0 || head[at + 3] != 0) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint16_t>(LittleEndianAt(head, at + 4, 2));
-}
-
-OutlookLoadCheck::OutlookLoadCheck(platform::Handle userRoot, Text mainLibrary)
-    : mUserRoot(userRoot), mMainLibrary(std::move(mainLibrary))
+OutlookLoadCheck::OutlookLoadCheck(platform::Handle userRoot, Edition edition)
+    : mUserRoot(userRoot), mEdition(std::move(edition))
 {
 }
 
 bool OutlookLoadCheck::IsClassRegistered() const
 {
+    const std::uint32_t read = platform::kKeyRead | mEdition.registryView;
     CRegistry progId;
-    if (progId.OpenExistingKey(kProgIdClsidKey, platform::kHkeyClassesRoot, platform::kKeyRead) !=
-        platform::kErrorSuccess) {
+    if (progId.OpenExistingKey(kProgIdClsidKey, platform::kHkeyClassesRoot, read) != platform::kErrorSuccess) {
         return false;
     }
     const Text clsid = progId.GetExpandedString(Text(), Text());
@@ -123,8 +99,8 @@ bool OutlookLoadCheck::IsClassRegistered() const
         return false;
     }
     CRegistry server;
-    if (server.OpenExistingKey(u"CLSID\\" + clsid + u"\\InprocServer32", platform::kHkeyClassesRoot,
-                               platform::kKeyRead) != platform::kErrorSuccess) {
+    if (server.OpenExistingKey(u"CLSID\\" + clsid + u"\\InprocServer32", platform::kHkeyClassesRoot, read) !=
+        platform::kErrorSuccess) {
         return false;
     }
     Text path = server.GetExpandedString(Text(), Text());
@@ -150,10 +126,8 @@ std::vector<Text> OutlookLoadCheck::Blockers() const
     if (UsesNewOutlook()) {
         lines.push_back(kNewOutlook);
     }
-    const auto outlook64 = IsOutlook64Bit();
-    const auto library64 = outlook64 ? IsMainLibrary64Bit() : std::nullopt;
-    if (outlook64 && library64 && *outlook64 != *library64) {
-        lines.push_back(*outlook64 ? kOutlook64 : kOutlook32);
+    if (auto line = BitnessLine()) {
+        lines.push_back(std::move(*line));
     }
     return lines;
 }
@@ -202,62 +176,18 @@ bool OutlookLoadCheck::UsesNewOutlook() const
     return IsSetToOne(mUserRoot, kPreferencesKey, "UseNewOutlook");
 }
 
-// Office records its bitness in the registry's 64-bit view, which only
-// 64-bit Windows has; "x64" anywhere wins, as a 64-bit Outlook is the one started.
-std::optional<bool> OutlookLoadCheck::IsOutlook64Bit() const
+// Outlook loads only a library of its own bitness.
+std::optional<Text> OutlookLoadCheck::BitnessLine() const
 {
-    auto& kernel = platform::Kernel();
-    bool wow64 = false;
-    if (!kernel.HasIsWow64Process() || !kernel.IsWow64Process(platform::kCurrentProcess, wow64) || !wow64) {
+    if (!mEdition.outlook) {
         return std::nullopt;
     }
-    constexpr std::uint32_t view = platform::kKeyRead | platform::kKeyWow64_64Key;
-    bool x64 = false;
-    bool x86 = false;
-    const auto note = [&](const Text& setting) {
-        x64 = x64 || LowerCase(setting) == u"x64";
-        x86 = x86 || LowerCase(setting) == u"x86";
-    };
-    CRegistry office;
-    if (office.OpenExistingKey(kOfficeKey, platform::kHkeyLocalMachine, view) == platform::kErrorSuccess) {
-        for (const Text& version : office.SubkeyNames()) {
-            CRegistry outlook;
-            if (outlook.OpenExistingKey(kOfficeKey + version + u"\\Outlook", platform::kHkeyLocalMachine, view) ==
-                platform::kErrorSuccess) {
-                note(outlook.GetExpandedString(u"Bitness", Text()));
-            }
-        }
+    if (!mEdition.installed) {
+        return kNo64BitEdition;
     }
-    CRegistry clickToRun;
-    if (clickToRun.OpenExistingKey(kClickToRunKey, platform::kHkeyLocalMachine, view) == platform::kErrorSuccess) {
-        note(clickToRun.GetExpandedString(u"Platform", Text()));
-    }
-    if (x64 || x86) {
-        return x64;
-    }
-    return std::nullopt;
-}
-
-std::optional<bool> OutlookLoadCheck::IsMainLibrary64Bit() const
-{
-    auto& kernel = platform::Kernel();
-    const platform::UniqueFileHandle file(kernel.CreateFileA(ToAnsi(mMainLibrary), platform::kGenericRead,
-                                                             platform::kFileShareReadWrite, platform::kOpenExisting));
-    if (!file) {
+    const auto library = BitnessOfImage(mEdition.folder + u"\\KROutlook.dll");
+    if (!library || *library == *mEdition.outlook) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> head(kHeadBytes);
-    std::size_t total = 0;
-    std::uint32_t read = 0;
-    while (total < head.size() &&
-           kernel.ReadFile(file.Get(), head.data() + total, static_cast<std::uint32_t>(head.size() - total), read) &&
-           read > 0) {
-        total += std::min<std::size_t>(read, head.size() - total);
-    }
-    head.resize(total);
-    const auto machine = MachineOfImage(head);
-    if (machine == kMachineI386 || machine == kMachineAmd64) {
-        return machine == kMachineAmd64;
-    }
-    return std::nullopt;
+    return *mEdition.outlook == Bitness::X64 ? kOutlook64 : kOutlook32;
 }

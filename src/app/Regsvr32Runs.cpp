@@ -4,6 +4,7 @@
 #include "platform/SystemCodes.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -11,6 +12,11 @@ namespace {
 constexpr std::uint32_t kWaitMilliseconds = 30000;
 
 } // namespace
+
+Regsvr32Runs::Regsvr32Runs(std::string regsvr32, platform::LaunchServices::SystemFolder systemFolder)
+    : mRegsvr32(std::move(regsvr32)), mSystemFolder(systemFolder)
+{
+}
 
 void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& commandLine)
 {
@@ -20,20 +26,10 @@ void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& comman
     // Named by its full path: a regsvr32.exe planted beside the tool or in the
     // current folder must never run with the tool's rights. Without the
     // system folder nothing is started at all.
-    const std::string regsvr32 = Regsvr32Path();
-    if (!regsvr32.empty()) {
-        run.process.Reset(platform::Launch().LaunchHidden(regsvr32, ToAnsi(commandLine)));
+    if (!mRegsvr32.empty()) {
+        run.process.Reset(platform::Launch().LaunchHidden(mRegsvr32, ToAnsi(commandLine), mSystemFolder));
     }
     run.started = static_cast<bool>(run.process);
-}
-
-std::string Regsvr32Runs::Regsvr32Path()
-{
-    if (!mRegsvr32Path) {
-        const std::string systemFolder = platform::Kernel().GetSystemDirectoryA();
-        mRegsvr32Path = systemFolder.empty() ? std::string() : systemFolder + "\\regsvr32.exe";
-    }
-    return *mRegsvr32Path;
 }
 
 void Regsvr32Runs::CollectEnded()

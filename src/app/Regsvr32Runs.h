@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "platform/Handles.h"
+#include "platform/LaunchServices.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,10 @@
 class Regsvr32Runs {
 public:
     enum class Action { Unregister, Register };
+
+    Regsvr32Runs() = default;
+    // regsvr32: its full path, empty when there is none to start.
+    Regsvr32Runs(std::string regsvr32, platform::LaunchServices::SystemFolder systemFolder);
 
     // Starts the command line on one file, window hidden, and keeps its process.
     void Start(Action action, const Text& fileName, const Text& commandLine);
@@ -41,8 +46,8 @@ private:
 
     static void ReadExitCodeIfEnded(Run& run);
     static void Ended(Run& run);
-    std::string Regsvr32Path();
 
-    std::optional<std::string> mRegsvr32Path;
+    std::string mRegsvr32;
+    platform::LaunchServices::SystemFolder mSystemFolder = platform::LaunchServices::SystemFolder::AsRedirected;
     std::vector<Run> mRuns;
 };

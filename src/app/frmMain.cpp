@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/OfficeKeys.h"
 #include "app/OutlookLoadCheck.h"
 #include "app/OutlookResiliency.h"
 #include "files/CFileList.h"
@@ -19,12 +20,9 @@ const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reb
 const Text kSuccess = u"Successfully reset Kestrin Software add-ins.";
 const Text kOutlookExe = u"outlook.exe";
 
-const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
-const Text kAddinRegistrationKey = kOfficeKey + u"Outlook\\Addins\\KestrinSoftware.Connect\\";
-const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
 const Text kAddinName = u"Kestrin Software Add-In Engine";
 // Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
-constexpr std::int32_t kRegistrationAccess = 63;
+constexpr std::uint32_t kRegistrationAccess = 63;
 
 const Text kSupportAddress = u"support@kestrinsoftware.com";
 const Text kMainLibrary = u"kroutlook.dll";
@@ -130,6 +128,7 @@ void frmMain::cmdReset_Click()
     mBlockers.clear();
     if (VerifyOutlookClosed()) {
         mUser.emplace();
+        mEdition = Edition::OfThisComputer();
         const Boolean written = CheckHKLMKeys() ? EnableUserRegistration() : CheckHKCUKeys();
         if (!written) {
             mProblems.push_back(kRegistrationNotWritten);
@@ -141,6 +140,7 @@ void frmMain::cmdReset_Click()
         RegisterFiles();
         CheckOutlookCanLoad();
         ShowOutcome();
+        mEdition.reset();
         mUser.reset();
     }
     Unload(0);
@@ -156,25 +156,31 @@ Boolean frmMain::VerifyOutlookClosed()
     return True;
 }
 
+// Nothing is written for an edition that is not installed.
 Boolean frmMain::CheckHKLMKeys()
 {
+    if (!mEdition->installed) {
+        return True;
+    }
     ShowProgress(u"Checking HKLM registry keys...");
-    return WriteRegistration(platform::kHkeyLocalMachine);
+    return WriteRegistration(platform::kHkeyLocalMachine, mEdition->registryView);
 }
 
+// The user's own Office keys are the same for both editions.
 Boolean frmMain::CheckHKCUKeys()
 {
     ShowProgress(u"Checking HKCU registry keys...");
-    return WriteRegistration(UserRoot());
+    return WriteRegistration(UserRoot(), 0);
 }
 
 // Puts back the four values Outlook loads the add-in by; every other value of
 // the key is the add-in's own and stays. False when the key or any value could
 // not be written, so that the driver falls back to the user's own hive.
-Boolean frmMain::WriteRegistration(platform::Handle root)
+Boolean frmMain::WriteRegistration(platform::Handle root, std::uint32_t view)
 {
     CRegistry registry;
-    bool written = registry.OpenKey(kAddinRegistrationKey, root, kRegistrationAccess) == 0;
+    const auto access = static_cast<std::int32_t>(kRegistrationAccess | view);
+    bool written = registry.OpenKey(kAddinRegistrationKey, root, access) == 0;
     written = registry.PutLong(u"CommandLineSafe", 0) == 0 && written;
     written = registry.PutLong(u"LoadBehavior", 3) == 0 && written;
     written = registry.PutString(u"FriendlyName", kAddinName) == 0 && written;
@@ -200,19 +206,22 @@ Boolean frmMain::EnableUserRegistration()
 Boolean frmMain::CheckDisabledItems()
 {
     ShowProgress(u"Checking Outlook's disabled add-ins...");
-    return OutlookResiliency(UserRoot(), AddinFolder(), kAddinName).RemoveAddinRecords();
+    return OutlookResiliency(UserRoot(), mEdition->folder, kAddinName).RemoveAddinRecords();
 }
 
 // Waits for its unregistrations at the end: one still running when the same
 // file is registered again would undo that registration.
 Boolean frmMain::UnregisterFiles()
 {
+    if (!mEdition->installed) {
+        return True;
+    }
     ShowProgress(u"Unregistering files...");
-    mRegsvr32 = Regsvr32Runs();
+    mRegsvr32 = Regsvr32Runs(mEdition->regsvr32, mEdition->regsvr32Folder);
     const Boolean found = RunRegsvr32(u"*.dll", kUnregister, u"Unregistering ", Regsvr32Runs::Action::Unregister);
     if (!found) {
         ShowMessage(kMissingLibraryWarning, kTitle);
-        mProblems.push_back(u"- KROutlook.dll was not found in " + AddinFolder());
+        mProblems.push_back(u"- KROutlook.dll was not found in " + mEdition->folder);
     }
     RunRegsvr32(u"*.ocx", kUnregister, u"Unregistering ", Regsvr32Runs::Action::Unregister);
     mRegsvr32.AwaitAll(Regsvr32Runs::Action::Unregister);
@@ -223,6 +232,9 @@ Boolean frmMain::UnregisterFiles()
 // such file gets its line in the final box. False when any did.
 Boolean frmMain::RegisterFiles()
 {
+    if (!mEdition->installed) {
+        return True;
+    }
     ShowProgress(u"Registering files...");
     RunRegsvr32(u"*.dll", kRegister, u"Registering ", Regsvr32Runs::Action::Register);
     RunRegsvr32(u"*.ocx", kRegister, u"Registering ", Regsvr32Runs::Action::Register);
@@ -242,7 +254,7 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
 {
     CFileList files;
     files.FileNameMask(mask);
-    files.FolderName(AddinFolder());
+    files.FolderName(mEdition->folder);
 
     Boolean found = False;
     const Long count = files.FileCount();
@@ -272,8 +284,9 @@ Boolean frmMain::RunRegsvr32(const Text& mask, const Text& commandPrefix, const 
 Boolean frmMain::CheckOutlookCanLoad()
 {
     ShowProgress(u"Checking whether Outlook can load the add-in...");
-    OutlookLoadCheck check(UserRoot(), AddinFolder() + u"\\KROutlook.dll");
-    const bool registered = check.IsClassRegistered();
+    OutlookLoadCheck check(UserRoot(), *mEdition);
+    // The class of an edition that is not installed is not looked for: its blocker says more.
+    const bool registered = !mEdition->installed || check.IsClassRegistered();
     if (!registered) {
         mProblems.push_back(kClassNotRegistered);
     }
@@ -286,23 +299,6 @@ Boolean frmMain::CheckOutlookCanLoad()
 platform::Handle frmMain::UserRoot() const noexcept
 {
     return mUser ? mUser->Root() : platform::kHkeyCurrentUser;
-}
-
-Text frmMain::AddinFolder()
-{
-    Text common = FromAnsi(platform::Launch().GetEnvironmentVariableA("CommonProgramFiles").value_or(""));
-    // The 9x line and NT 4 have no such variable; their registry names the folder.
-    if (common.empty()) {
-        CRegistry windows;
-        if (windows.OpenExistingKey(kWindowsKey, platform::kHkeyLocalMachine, platform::kKeyRead) == 0) {
-            common = windows.GetExpandedString(u"CommonFilesDir", Text());
-        }
-    }
-    // A folder given with its closing separator must not double it.
-    while (!common.empty() && (common.back() == u'\\' || common.back() == u'/')) {
-        common.pop_back();
-    }
-    return common + u"\\Kestrin Software";
 }
 
 // The reset's own problems come first and ask for an administrator; what

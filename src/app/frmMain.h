@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Edition.h"
 #include "app/Regsvr32Runs.h"
 #include "app/UserHive.h"
 #include "common/Boolean.h"
@@ -45,11 +46,10 @@ private:
     Boolean RegisterFiles();
     Boolean CheckOutlookCanLoad();
 
-    Boolean WriteRegistration(platform::Handle root);
+    Boolean WriteRegistration(platform::Handle root, std::uint32_t view);
     platform::Handle UserRoot() const noexcept;
     Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
                         Regsvr32Runs::Action action);
-    static Text AddinFolder();
     void ShowOutcome() const;
     static Text Block(const Text& heading, const std::vector<Text>& lines);
 
@@ -66,6 +66,8 @@ private:
     std::vector<Text> mBlockers;
     // Whose per-user settings the current run repairs.
     std::optional<UserHive> mUser;
+    // Which of the add-in's builds the current run resets.
+    std::optional<Edition> mEdition;
     // The current run's regsvr32 processes, from the first unregistration to the last registration.
     Regsvr32Runs mRegsvr32;
 };

@@ -8,8 +8,8 @@
 
 namespace platform {
 
-// The ANSI records of kernel32, in their published 32-bit layouts, so that the
-// Win32 side can hand them to the system as they are.
+// The ANSI records of kernel32, in their published layouts for the program's
+// bitness, so that the Win32 side can hand them to the system as they are.
 struct OsVersionInfoA {
     std::uint32_t dwOSVersionInfoSize;
     std::uint32_t dwMajorVersion;
@@ -24,7 +24,7 @@ struct ProcessEntry32A {
     std::uint32_t dwSize;
     std::uint32_t cntUsage;
     std::uint32_t th32ProcessID;
-    std::uint32_t th32DefaultHeapID;
+    std::uintptr_t th32DefaultHeapID;
     std::uint32_t th32ModuleID;
     std::uint32_t cntThreads;
     std::uint32_t th32ParentProcessID;
@@ -32,7 +32,7 @@ struct ProcessEntry32A {
     std::uint32_t dwFlags;
     char szExeFile[260];
 };
-static_assert(sizeof(ProcessEntry32A) == 296);
+static_assert(sizeof(ProcessEntry32A) == (sizeof(void*) == 4 ? 296 : 304));
 
 struct FileTime {
     std::uint32_t dwLowDateTime;
@@ -88,9 +88,10 @@ public:
     virtual bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName,
                                             std::uint32_t& size) = 0;
 
-    // Absent before XP SP2; callers ask before they call.
-    virtual bool HasIsWow64Process() = 0;
-    virtual bool IsWow64Process(Handle process, bool& wow64) = 0;
+    // 64-bit Windows, whether this program runs on it as a 64-bit one or
+    // under WOW64; false where the system cannot tell (before XP SP2, which
+    // had no 64-bit edition of its own line).
+    virtual bool Is64BitWindows() = 0;
 
     virtual std::uint32_t GetFileAttributesA(const std::string& path) = 0;
     // INVALID_HANDLE_VALUE when the file cannot be opened.
@@ -112,6 +113,9 @@ public:
     virtual std::uint32_t GetTickCount() = 0;
     // Empty when the call fails.
     virtual std::string GetSystemDirectoryA() = 0;
+    // The folder of the 32-bit system files on 64-bit Windows; empty on
+    // 32-bit Windows and where the system lacks the call.
+    virtual std::string GetSystemWow64DirectoryA() = 0;
 
     virtual std::string WideToAnsi(std::u16string_view text) = 0;
     virtual std::u16string AnsiToWide(std::string_view ansi) = 0;

@@ -19,10 +19,16 @@ public:
     // unchanged when the call fails.
     virtual std::string ExpandEnvironmentStringsA(const std::string& text) = 0;
 
+    // How the system folder's name is taken by a launch: a 32-bit program on
+    // 64-bit Windows reaches the 64-bit one only with WOW64's file-system
+    // redirection switched off.
+    enum class SystemFolder { AsRedirected, Native };
+
     // Starts applicationName with commandLine, window hidden, and returns at
     // once without waiting: the handle of the started process, which the
     // caller closes, or 0 when the program could not be started.
-    virtual Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) = 0;
+    virtual Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine,
+                                SystemFolder systemFolder) = 0;
 };
 
 } // namespace platform

@@ -7,17 +7,27 @@
 
 namespace platform {
 
-inline constexpr Handle kHkeyClassesRoot = 0x80000000;
-inline constexpr Handle kHkeyCurrentUser = 0x80000001;
-inline constexpr Handle kHkeyLocalMachine = 0x80000002;
-inline constexpr Handle kHkeyUsers = 0x80000003;
+// The predefined keys are negative 32-bit numbers, widened with their sign
+// to a pointer's width, as the SDK defines them for 32- and 64-bit programs.
+inline constexpr Handle PredefinedKey(std::uint32_t value)
+{
+    return static_cast<Handle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
+}
+
+inline constexpr Handle kHkeyClassesRoot = PredefinedKey(0x80000000);
+inline constexpr Handle kHkeyCurrentUser = PredefinedKey(0x80000001);
+inline constexpr Handle kHkeyLocalMachine = PredefinedKey(0x80000002);
+inline constexpr Handle kHkeyUsers = PredefinedKey(0x80000003);
+inline constexpr Handle kHkeyCurrentConfig = PredefinedKey(0x80000005);
 
 // Access masks of the opens that only read, or only read and write values.
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyQueryValue = 0x1;
 inline constexpr std::uint32_t kKeySetValue = 0x2;
-// With an open: the 64-bit view of the registry, for a 32-bit program on 64-bit Windows.
+// With an open or a create on 64-bit Windows: the registry's 64-bit or
+// 32-bit view, whatever the program's own bitness.
 inline constexpr std::uint32_t kKeyWow64_64Key = 0x100;
+inline constexpr std::uint32_t kKeyWow64_32Key = 0x200;
 
 // advapi32: the registry calls, ANSI forms; every result is the Win32 status.
 class RegistryServices {

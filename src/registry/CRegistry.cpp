@@ -112,13 +112,12 @@ Long CRegistry::OpenKey(const Text& keyName, platform::Handle hKey, Long samDesi
     return KeepOpened(status, opened, disposition);
 }
 
-Long CRegistry::OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired)
+Long CRegistry::OpenExistingKey(const Text& keyName, platform::Handle hKey, std::uint32_t samDesired)
 {
     const Text& path = keyName.empty() ? mDefaultKey : keyName;
     CloseKey();
     platform::Handle opened = 0;
-    const std::int32_t status = platform::Registry().RegOpenKeyExA(
-        hKey, ToAnsi(path), 0, static_cast<std::uint32_t>(samDesired.Value()), opened);
+    const std::int32_t status = platform::Registry().RegOpenKeyExA(hKey, ToAnsi(path), 0, samDesired, opened);
     return KeepOpened(status, opened, 0);
 }
 

@@ -41,7 +41,7 @@ public:
     std::vector<Text> SubkeyNames();
 
     // Like OpenKey, but a missing key stays missing.
-    Long OpenExistingKey(const Text& keyName, platform::Handle hKey, Long samDesired);
+    Long OpenExistingKey(const Text& keyName, platform::Handle hKey, std::uint32_t samDesired);
     // The value at position index (from 0) of the open key; status 259 past the last one.
     Long ReadValue(Long index, RawValue& value);
     // The value of that name, as ReadValue gives it.

@@ -4,6 +4,7 @@
 
 E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 WINDOWS_BUILD="$E2E_ROOT/build/windows"
+X64_BUILD="$E2E_ROOT/build/windows-x64"
 E2E_WORK="$E2E_ROOT/build/e2e"
 TITLE="Kestrin Software Add-Ins Reset"
 OUTLOOK_TITLE="Reset Outlook AddIns"
@@ -35,6 +36,30 @@ no_32bit_reason() {
 # The one probe of the machine, for every script that sources this file.
 NO_32BIT=$(no_32bit_reason)
 
+# What runs the tests. Where 32-bit programs run: the shipped 32-bit exe, its
+# 32-bit test programs and Debian's wine launcher, with both editions of the
+# add-in to reset. Where they do not: the 64-bit build of the same source
+# under wine64, and only the x64 edition, whose regsvr32 is 64-bit too.
+WINE64=/usr/lib/wine/wine64
+if [ -z "$NO_32BIT" ]; then
+    TOOL_BUILD=$WINDOWS_BUILD
+    WINE=wine
+    EDITIONS="x86 x64"
+else
+    TOOL_BUILD=$X64_BUILD
+    WINE=$WINE64
+    export WINELOADER=$WINE64
+    EDITIONS=x64
+fi
+DEFAULT_EDITION=${EDITIONS%% *}
+
+# Ends the test that calls it as skipped, with the reason, where 32-bit programs do not run.
+needs_32bit() {
+    [ -z "$NO_32BIT" ] && return 0
+    echo "$1" >"$E2E_WORK/skip-reason"
+    exit 77
+}
+
 start_display() {
     if [ -n "${E2E_DISPLAY_PID:-}" ]; then return; fi
     local n
@@ -54,14 +79,14 @@ start_display() {
 
 # A new prefix for every run: nothing of an earlier run or of the user's own Wine leaks in.
 make_prefix() {
-    rm -rf "$WINEPREFIX"
+    rm -rf "$WINEPREFIX" "$E2E_WORK/edition"
     mkdir -p "$E2E_WORK"
-    wineboot -i >/dev/null 2>&1
+    $WINE wineboot -i >/dev/null 2>&1
     wineserver -w
     wineserver -p 600
     install_wine_fonts
     mkdir -p "$TOOL_DIR"
-    cp "$WINDOWS_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+    cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_DIR/"
 }
 
 # Wine's own Tahoma, MS Sans Serif and Marlett, as Windows has them: this Wine
@@ -88,13 +113,13 @@ stop_all() {
 # Runs a Windows console program, prints its output without CRs, keeps its exit code.
 run_windows() {
     local out rc
-    out=$(wine "$@" 2>/dev/null)
+    out=$($WINE "$@" 2>/dev/null)
     rc=$?
     [ -z "$out" ] || printf '%s\n' "${out//$'\r'/}"
     return $rc
 }
 
-probe() { run_windows "$WINDOWS_BUILD/tests/probe.exe" "$@"; }
+probe() { run_windows "$TOOL_BUILD/tests/probe.exe" "$@"; }
 
 win_reg() { run_windows reg "$@"; }
 
@@ -110,7 +135,7 @@ set_tool_version() {
 # Starts the tool; its Windows exit code ends up in $TOOL_EXIT_FILE.
 start_tool() {
     TOOL_EXIT_FILE=$(mktemp "$E2E_WORK/exit.XXXXXX")
-    ( cd "${TOOL_CWD:-$TOOL_DIR}" && wine "$TOOL_WIN" >/dev/null 2>&1; echo $? >"$TOOL_EXIT_FILE" ) &
+    ( cd "${TOOL_CWD:-$TOOL_DIR}" && $WINE "$TOOL_WIN" >/dev/null 2>&1; echo $? >"$TOOL_EXIT_FILE" ) &
     TOOL_PID=$!
     probe wait-window "$TITLE" 20000 >/dev/null || { log "the tool's window did not appear"; return 1; }
 }
@@ -128,13 +153,13 @@ start_outlook() {
     local sleeper=$1 unix_dir=$2 win_path=$3
     mkdir -p "$WINEPREFIX/drive_c/$unix_dir"
     cp "$sleeper" "$WINEPREFIX/drive_c/$unix_dir/OUTLOOK.EXE"
-    ( wine "$win_path" 120 >/dev/null 2>&1 ) &
+    ( $WINE "$win_path" 120 >/dev/null 2>&1 ) &
     OUTLOOK_PID=$!
     sleep 2
 }
 
 stop_outlook() {
-    wine taskkill /f /im OUTLOOK.EXE >/dev/null 2>&1 || true
+    $WINE taskkill /f /im OUTLOOK.EXE >/dev/null 2>&1 || true
     kill "$OUTLOOK_PID" 2>/dev/null || true
     wait "$OUTLOOK_PID" 2>/dev/null || true
 }
@@ -167,16 +192,16 @@ expect_no_match() {
 
 ADDIN_KEY='Software\Microsoft\Office\Outlook\Addins\KestrinSoftware.Connect'
 
-# The add-in's registration as a 32-bit program sees it, one "name type data" line a value.
+# The add-in's registration in the edition's view, one "name type data" line a value.
 addin_values() {
-    win_reg query "$1\\$ADDIN_KEY" /reg:32 | LC_ALL=C sort | sed -n 's/^    \([^ ]*\)    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2 \3/p; s/^    \([^ ]*\)    \(REG_[A-Z_]*\)$/\1 \2/p'
+    win_reg query "$1\\$ADDIN_KEY" "$VIEW" | LC_ALL=C sort | sed -n 's/^    \([^ ]*\)    \(REG_[A-Z_]*\)    \(.*\)$/\1 \2 \3/p; s/^    \([^ ]*\)    \(REG_[A-Z_]*\)$/\1 \2/p'
 }
 
-addin_key_exists() { win_reg query "$1\\$ADDIN_KEY" /reg:32 >/dev/null; }
+addin_key_exists() { win_reg query "$1\\$ADDIN_KEY" "${2:-$VIEW}" >/dev/null; }
 
 forget_addin() {
-    win_reg delete "HKLM\\$ADDIN_KEY" /f /reg:32 >/dev/null || true
-    win_reg delete "HKCU\\$ADDIN_KEY" /f /reg:32 >/dev/null || true
+    win_reg delete "HKLM\\$ADDIN_KEY" /f "$VIEW" >/dev/null || true
+    win_reg delete "HKCU\\$ADDIN_KEY" /f "$VIEW" >/dev/null || true
 }
 
 # Prints and dismisses every box of a run up to the final box that ends it,
@@ -202,14 +227,57 @@ reset_once() {
     expect_eq 0 "$(tool_exit_code)" "exit code of the reset"
 }
 
-ADDIN_DIR="$WINEPREFIX/drive_c/Program Files (x86)/Common Files/Kestrin Software"
+OFFICE32_DIR="Program Files (x86)/Microsoft Office/Office14"
+OFFICE32_WIN='C:\Program Files (x86)\Microsoft Office\Office14\OUTLOOK.EXE'
+OFFICE64_DIR="Program Files/Microsoft Office/root/Office16"
+OFFICE64_WIN='C:\Program Files\Microsoft Office\root\Office16\OUTLOOK.EXE'
+APP_PATHS='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\OUTLOOK.EXE'
 
-# Fills the add-in folder with copies of the test COM server under the given names.
+# The paths and registry view of an edition of the add-in; OUTLOOK_* is its
+# Outlook stand-in, for the tests that start one.
+edition_vars() {
+    EDITION=$1
+    if [ "$EDITION" = x64 ]; then
+        ADDIN_WIN='C:\Program Files\Common Files\Kestrin Software'
+        VIEW=/reg:64
+        EDITION_BUILD=$X64_BUILD
+        OUTLOOK_DIR=$OFFICE64_DIR OUTLOOK_WIN=$OFFICE64_WIN
+    else
+        ADDIN_WIN='C:\Program Files (x86)\Common Files\Kestrin Software'
+        VIEW=/reg:32
+        EDITION_BUILD=$WINDOWS_BUILD
+        OUTLOOK_DIR=$OFFICE32_DIR OUTLOOK_WIN=$OFFICE32_WIN
+    fi
+    OUTLOOK_SLEEPER=$EDITION_BUILD/tests/sleeper.exe
+    local unix=${ADDIN_WIN#C:\\}
+    ADDIN_DIR="$WINEPREFIX/drive_c/${unix//\\//}"
+    OUR_PATH=$(tr 'A-Z' 'a-z' <<<"$ADDIN_WIN\\KROutlook.dll")
+}
+
+# The edition the tests reset, with the prefix arranged for it. x86: no
+# Outlook the tool can find, so that it takes x86. x64: App Paths naming a
+# 64-bit outlook.exe, which is not started.
+use_edition() {
+    edition_vars "$1"
+    if [ "$(cat "$E2E_WORK/edition" 2>/dev/null)" = "$EDITION" ]; then
+        return 0
+    fi
+    if [ "$EDITION" = x64 ]; then
+        mkdir -p "$WINEPREFIX/drive_c/$OFFICE64_DIR"
+        cp "$X64_BUILD/tests/sleeper.exe" "$WINEPREFIX/drive_c/$OFFICE64_DIR/OUTLOOK.EXE"
+        win_reg add "$APP_PATHS" /ve /d "$OFFICE64_WIN" /f /reg:64 >/dev/null
+    else
+        win_reg delete "$APP_PATHS" /f /reg:64 >/dev/null 2>&1 || true
+    fi
+    echo "$EDITION" >"$E2E_WORK/edition"
+}
+
+# Fills the add-in folder with copies of the edition's test COM server under the given names.
 seed_components() {
     rm -rf "$ADDIN_DIR"
     mkdir -p "$ADDIN_DIR"
     local name
-    for name in "$@"; do cp "$WINDOWS_BUILD/tests/comserver.dll" "$ADDIN_DIR/$name"; done
+    for name in "$@"; do cp "$EDITION_BUILD/tests/comserver.dll" "$ADDIN_DIR/$name"; done
 }
 
 forget_calls() { win_reg delete 'HKCU\Software\KestrinTest' /f /reg:32 >/dev/null || true; }
@@ -258,3 +326,5 @@ record_of() {
 }
 
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+edition_vars "$DEFAULT_EDITION"

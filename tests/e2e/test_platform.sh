@@ -16,11 +16,13 @@ GetModuleHandleW
 LoadLibraryW'
 
 # Guarded lookups: the tool asks whether they exist before it calls them.
-GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx|GetLongPathNameA|IsWow64Process|LocalFree)|user32\.dll (ShutdownBlockReason(Create|Destroy)|GetShellWindow|GetWindowThreadProcessId)|advapi32\.dll (OpenProcessToken|GetTokenInformation|GetLengthSid|ConvertSidToStringSidA|LookupAccountSidA)|comctl32\.dll InitCommonControlsEx)$'
+GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx|GetLongPathNameA|IsWow64Process|GetSystemWow64DirectoryA|Wow64(Disable|Revert)Wow64FsRedirection|LocalFree)|user32\.dll (ShutdownBlockReason(Create|Destroy)|GetShellWindow|GetWindowThreadProcessId)|advapi32\.dll (OpenProcessToken|GetTokenInformation|GetLengthSid|ConvertSidToStringSidA|LookupAccountSidA)|comctl32\.dll InitCommonControlsEx)$'
 
-# "dll function" for every function the tool looks up by name at run time.
+# "dll function" for every function the 32-bit tool looks up by name at run
+# time; what only the 64-bit build looks up is left out.
 runtime_lookups() {
-    sed -n 's/^ *SYSTEM_FUNCTION(m\([A-Za-z0-9]*\), *\([A-Za-z0-9]*\));.*/\1 \2/p' "$E2E_ROOT"/src/platform/win32/*.h |
+    awk '/^#ifdef _WIN64/ {only64 = 1} /^#(else|endif)/ {only64 = 0} !only64' "$E2E_ROOT"/src/platform/win32/*.h |
+        sed -n 's/^ *SYSTEM_FUNCTION(m\([A-Za-z0-9]*\), *\([A-Za-z0-9]*\));.*/\1 \2/p' |
         awk '{print tolower($1) ".dll", $2}'
     grep -ho 'GetProcAddress([a-z0-9]*, "[A-Za-z0-9]*")' "$E2E_ROOT"/src/platform/win32/*.cpp |
         sed 's/GetProcAddress(\([a-z0-9]*\), "\(.*\)")/\1.dll \2/'
@@ -63,6 +65,7 @@ test_exe_loads_on_windows_95_and_nt4() {
 # A whole reset with Wine reporting Windows 2000: the NT listing without
 # Vista's image-name query, and the registry and regsvr32 as elsewhere.
 test_reset_as_windows_2000() {
+    needs_32bit "Windows 2000 mode runs the 32-bit exe"
     forget_addin
     forget_calls
     seed_components KROutlook.dll Grid.ocx
@@ -79,12 +82,17 @@ test_reset_as_windows_2000() {
 # The scenarios of CRegistry, CFileList and CProcessList against Wine's real
 # registry, file system and process table, through the tool's own Win32
 # layer: once as Wine's default Windows (the NT listing) and once as
-# Windows 98 (the tool-help listing).
+# Windows 98 (the tool-help listing). Where no 32-bit program runs, the
+# 64-bit build of the scenarios, as the default Windows only.
 test_scenarios_hold_against_the_real_system() {
-    local dir="$WINEPREFIX/drive_c/Kestrin Contract" status=0 version out
+    local dir="$WINEPREFIX/drive_c/Kestrin Contract" status=0 version out contract=contract versions=("" win98)
+    if [ -n "$NO_32BIT" ]; then
+        contract=contract-x64 versions=("")
+        log "scenarios as Windows 98: skipped, Windows 98 mode runs only 32-bit programs"
+    fi
     mkdir -p "$dir"
-    cp "$E2E_ROOT/build/contract/tests/contract_tests.exe" "$WINDOWS_BUILD/tests/sleeper.exe" "$dir/"
-    for version in "" win98; do
+    cp "$E2E_ROOT/build/$contract/tests/contract_tests.exe" "$TOOL_BUILD/tests/sleeper.exe" "$dir/"
+    for version in "${versions[@]}"; do
         if [ -n "$version" ]; then
             win_reg add 'HKCU\Software\Wine\AppDefaults\contract_tests.exe' /v Version /d "$version" /f >/dev/null
         fi
@@ -101,6 +109,7 @@ test_scenarios_hold_against_the_real_system() {
 # program the variable back whatever its parent passed, so this runs in a
 # 32-bit prefix of its own, the tool started without the variable.
 test_folder_comes_from_the_registry_without_the_variable() {
+    needs_32bit "a 32-bit prefix runs only 32-bit programs"
     export WINEPREFIX="$E2E_WORK/prefix32" WINEARCH=win32
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1

@@ -1,6 +1,5 @@
 # Re-enabling the add-in wherever Outlook disabled it, and the failure box.
 
-OUR_PATH='c:\program files (x86)\common files\kestrin software\kroutlook.dll'
 NOT_FULLY_RESET='Kestrin Software add-ins were not fully reset:'
 RUN_AS_ADMIN='\r\n\r\nPlease run this program as an administrator, or contact support@kestrinsoftware.com about this problem.'
 WILL_NOT_LOAD='Kestrin Software add-ins were reset, but Outlook will not load them:'
@@ -12,7 +11,7 @@ CONTACT='\r\n\r\nPlease contact support@kestrinsoftware.com about this problem.'
 test_user_override_is_re_enabled_too() {
     forget_addin
     seed_components KROutlook.dll
-    win_reg add "HKLM\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 3 /f /reg:32 >/dev/null
+    win_reg add "HKLM\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 3 /f "$VIEW" >/dev/null
     win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
     # Wine has one user: the shell's is the tool's own, so HKEY_CURRENT_USER is repaired.
     local users; users=$(win_reg query HKU)
@@ -59,9 +58,10 @@ test_component_that_cannot_register_is_named_in_the_box() {
     forget_calls
     seed_components KROutlook.dll Engine.dll
     echo "not a library" >"$ADDIN_DIR/Broken.dll"
-    # What Wine's own 32-bit regsvr32 answers for it.
-    local code; code=$(wine 'C:\windows\syswow64\regsvr32.exe' /s \
-        'C:\Program Files (x86)\Common Files\Kestrin Software\Broken.dll' >/dev/null 2>&1; echo $?)
+    # What Wine's own regsvr32 of the edition answers for it.
+    local regsvr32=('wine' 'C:\windows\syswow64\regsvr32.exe')
+    [ "$EDITION" = x86 ] || regsvr32=("$WINE64" 'C:\windows\system32\regsvr32.exe')
+    local code; code=$("${regsvr32[@]}" /s "$ADDIN_WIN\Broken.dll" >/dev/null 2>&1; echo $?)
     [ "$code" != 0 ] || { log "regsvr32 accepted a file that is no library"; return 1; }
     start_tool
     probe click "$TITLE" "&Reset" >/dev/null
@@ -79,37 +79,45 @@ test_component_that_cannot_register_is_named_in_the_box() {
 }
 
 # What keeps Outlook from loading the add-in is told, never changed: a policy,
-# the new Outlook, a 64-bit Outlook for this 32-bit library, a class whose
-# server is missing. The crash record of this add-in goes; another's stays.
+# the new Outlook, a 64-bit Outlook without the add-in's 64-bit edition, a
+# class whose server is missing. The crash record of this add-in goes;
+# another's stays.
 test_what_keeps_outlook_from_loading_the_addin_is_told() {
     forget_calls
     seed_components KROutlook.dll
+    win_reg delete "HKLM\\$ADDIN_KEY" /f /reg:32 >/dev/null 2>&1 || true
+    win_reg delete "HKLM\\$ADDIN_KEY" /f /reg:64 >/dev/null 2>&1 || true
     win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
     local policy='HKCU\Software\Policies\Microsoft\Office\16.0\Outlook\Resiliency'
     local crashes='16.0\Outlook\Resiliency\CrashingAddinList' other
-    local office64='HKLM\Software\Microsoft\Office\16.0\Outlook'
     other="0000$(utf16_hex 'c:\program files\other\addin.dll')"
     win_reg add "$policy\AddinList" /v KestrinSoftware.Connect /d 0 /f /reg:32 >/dev/null
     win_reg add "$OFFICE_KEY\16.0\Outlook\Preferences" /v UseNewOutlook /t REG_DWORD /d 1 /f /reg:32 >/dev/null
-    win_reg add "$office64" /v Bitness /d x64 /f /reg:64 >/dev/null
+    # The x86 edition stays as it is: a 64-bit Outlook cannot load it.
+    use_edition x64
+    rm -rf "$ADDIN_DIR"
+    local boxes; boxes=$(reset_once)
+    expect_eq "box title=$TITLE text=$WILL_NOT_LOAD\\r\\n$POLICY\\r\\n$NEW_OUTLOOK\\r\\n- Outlook is 64-bit, and the add-in's 64-bit edition is not installed$CONTACT buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+    expect_eq 0 "$(call_count)" "components started"
+    if addin_key_exists HKLM /reg:32 || addin_key_exists HKLM /reg:64; then log "a registration was written"; return 1; fi
+
+    use_edition "$DEFAULT_EDITION"
+    seed_components KROutlook.dll
     seed_record "$crashes" ours "0700$(utf16_hex "$OUR_PATH")"
     seed_record "$crashes" other "$other"
-    local boxes; boxes=$(reset_once)
-    expect_eq "box title=$TITLE text=$WILL_NOT_LOAD\\r\\n$POLICY\\r\\n$NEW_OUTLOOK\\r\\n- Outlook is 64-bit and cannot load this 32-bit add-in$CONTACT buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
-    expect_eq absent "$(record_of "$crashes" ours)"
-    expect_eq "$other" "$(record_of "$crashes" other)" "another add-in's crash record"
-
     win_reg delete "$policy\AddinList" /f /reg:32 >/dev/null
     win_reg add "$policy" /v restricttolist /t REG_DWORD /d 1 /f /reg:32 >/dev/null
-    win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null
-    win_reg delete "$office64" /v Bitness /f /reg:64 >/dev/null
+    win_reg delete "$OFFICE_KEY\16.0\Outlook\Preferences" /f /reg:32 >/dev/null
     win_reg add 'HKCU\Software\KestrinTest' /v InprocServer32 /d 'C:\Kestrin Gone\KROutlook.dll' /f /reg:32 >/dev/null
     boxes=$(reset_once)
     expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- the add-in's component KestrinSoftware.Connect is not registered\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n$POLICY$RUN_AS_ADMIN buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+    expect_eq absent "$(record_of "$crashes" ours)"
+    expect_eq "$other" "$(record_of "$crashes" other)" "another add-in's crash record"
 
     win_reg add "$policy\AddinList" /v KestrinSoftware.Connect /d 1 /f /reg:32 >/dev/null
     win_reg delete 'HKCU\Software\KestrinTest' /v InprocServer32 /f /reg:32 >/dev/null
     expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$(reset_once)" "listed where only those listed may load"
     win_reg delete 'HKCU\Software\Policies\Microsoft' /f /reg:32 >/dev/null
+    win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null
     forget_addin
 }

@@ -52,7 +52,7 @@ public:
 
     bool Process32Next(platform::Handle snapshot, platform::ProcessEntry32A& entry) override
     {
-        Check(snapshot == 0x9000 && entry.dwSize == 296);
+        Check(snapshot == 0x9000 && entry.dwSize == sizeof(platform::ProcessEntry32A));
         if (mInput.remaining_bytes() == 0 || mInput.ConsumeIntegralInRange(0, 12) == 0) {
             return false;
         }

@@ -487,6 +487,7 @@ TEST_F(FormTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
     const std::string cloud = "Software\\Policies\\Microsoft\\Cloud\\Office\\16.0\\Outlook\\Resiliency";
     const platform::Handle hkcu = platform::kHkeyCurrentUser;
     const platform::Handle hklm64 = fakes::FakeRegistry::kLocalMachine64;
+    const platform::Handle hklm32 = platform::kHkeyLocalMachine;
     const platform::Handle hkcr = platform::kHkeyClassesRoot;
     const Setting newOutlook = {hkcu, kOffice + "16.0\\Outlook\\Preferences", "UseNewOutlook", 4, {1, 0, 0, 0}};
     const std::string willNot = "Kestrin Software add-ins were reset, but Outlook will not load them:\r\n";
@@ -502,16 +503,22 @@ TEST_F(FormTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          32,
          willNot + "- your organization's policy keeps the add-in disabled; please ask your administrator" + contact},
         {"32-bit Outlook",
-         {{hklm64, kOffice + "ClickToRun\\Configuration", "Platform", 1, "x86"}},
+         {{hklm32, kOffice + "16.0\\Outlook\\InstallRoot", "Path", 1, "C:\\Office16"},
+          {hklm64, kOffice + "ClickToRun\\Configuration", "Platform", 1, "x86"}},
          {},
          64,
          willNot + "- Outlook is 32-bit and cannot load this 64-bit add-in" + contact},
-        {"bitness in the 32-bit view",
-         {{platform::kHkeyLocalMachine, kOffice + "16.0\\Outlook", "Bitness", 1, "x64"}},
+        {"a Bitness left by an Office without Outlook",
+         {{hklm64, kOffice + "16.0\\Outlook", "Bitness", 1, "x64"}},
          {},
          32,
          ""},
-        {"a cut library", {{hklm64, kOffice + "16.0\\Outlook", "Bitness", 1, "x64"}}, {}, 0, ""},
+        {"a cut library",
+         {{hklm32, kOffice + "15.0\\Outlook\\InstallRoot", "Path", 1, "C:\\Office15"},
+          {hklm32, kOffice + "15.0\\Outlook", "Bitness", 1, "x86"}},
+         {},
+         0,
+         ""},
         {"server path to expand",
          {},
          {{hkcr, std::string("CLSID\\") + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 2,
@@ -535,13 +542,12 @@ TEST_F(FormTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
     };
     for (const Case& c : cases) {
         fakes::FakePlatform fresh;
+        // A 32-bit program's environment on 64-bit Windows.
         fresh.launch.environment["CommonProgramFiles"] = kCommonFiles;
-        fresh.kernel.wow64 = true;
-        std::vector<std::uint8_t> image(0x100, 0);
-        image[0] = 'M', image[1] = 'Z', image[0x3C] = 0x80, image[0x80] = 'P', image[0x81] = 'E';
-        image[0x84] = c.library == 64 ? 0x64 : 0x4C, image[0x85] = c.library == 64 ? 0x86 : 0x01;
-        image.resize(c.library == 0 ? 0x85 : image.size());
-        fresh.kernel.folders[kAddinFolder] = {{"KROutlook.dll", 0x20, image}};
+        fresh.launch.environment["CommonProgramFiles(x86)"] = kCommonFiles;
+        fresh.kernel.windows64 = true;
+        fresh.kernel.folders[kAddinFolder] = {
+            {"KROutlook.dll", 0x20, fakes::PeImage(c.library == 64 ? 0x8664 : 0x014C, c.library == 0)}};
         apply(fresh, c.before);
         fresh.windowing.onPump = [&] {
             if (fresh.windowing.texts[frmMain::kLblProgress] == "Checking whether Outlook can load the add-in...") {

@@ -67,17 +67,14 @@ bool Win32Kernel::QueryFullProcessImageNameA(Handle process, std::uint32_t flags
     return ok != FALSE;
 }
 
-bool Win32Kernel::HasIsWow64Process()
+bool Win32Kernel::Is64BitWindows()
 {
-    return mIsWow64Process.Available();
-}
-
-bool Win32Kernel::IsWow64Process(Handle process, bool& wow64)
-{
+    // A 64-bit program runs on nothing else.
+    if constexpr (sizeof(void*) == 8) {
+        return true;
+    }
     BOOL wow = FALSE;
-    const BOOL ok = mIsWow64Process(AsHandle(process), &wow);
-    wow64 = wow != FALSE;
-    return ok != FALSE;
+    return mIsWow64Process.Available() && mIsWow64Process(AsHandle(kCurrentProcess), &wow) != FALSE && wow != FALSE;
 }
 
 std::uint32_t Win32Kernel::GetFileAttributesA(const std::string& path)
@@ -150,6 +147,16 @@ std::string Win32Kernel::GetSystemDirectoryA()
 {
     char folder[MAX_PATH + 1] = {};
     const UINT length = mGetSystemDirectoryA(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
+}
+
+std::string Win32Kernel::GetSystemWow64DirectoryA()
+{
+    char folder[MAX_PATH + 1] = {};
+    if (!mGetSystemWow64DirectoryA.Available()) {
+        return {};
+    }
+    const UINT length = mGetSystemWow64DirectoryA(folder, MAX_PATH);
     return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
 }
 

@@ -20,8 +20,7 @@ public:
     bool GetExitCodeProcess(Handle process, std::uint32_t& exitCode) override;
     bool HasQueryFullProcessImageNameA() override;
     bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* exeName, std::uint32_t& size) override;
-    bool HasIsWow64Process() override;
-    bool IsWow64Process(Handle process, bool& wow64) override;
+    bool Is64BitWindows() override;
     std::uint32_t GetFileAttributesA(const std::string& path) override;
     Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
                        std::uint32_t creation) override;
@@ -34,6 +33,7 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override;
     std::string GetSystemDirectoryA() override;
+    std::string GetSystemWow64DirectoryA() override;
     std::string WideToAnsi(std::u16string_view text) override;
     std::u16string AnsiToWide(std::string_view ansi) override;
 
@@ -59,6 +59,7 @@ private:
     SYSTEM_FUNCTION(mKernel32, Sleep);
     SYSTEM_FUNCTION(mKernel32, GetTickCount);
     SYSTEM_FUNCTION(mKernel32, GetSystemDirectoryA);
+    SYSTEM_FUNCTION(mKernel32, GetSystemWow64DirectoryA);
     SYSTEM_FUNCTION(mKernel32, WideCharToMultiByte);
     SYSTEM_FUNCTION(mKernel32, MultiByteToWideChar);
 };

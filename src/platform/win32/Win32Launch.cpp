@@ -2,9 +2,39 @@
 
 #include "platform/Handles.h"
 
+#include <optional>
 #include <vector>
 
 namespace platform::win32 {
+namespace {
+
+// WOW64's redirection of the system folder, switched off for this thread
+// while the object lives, where the system has the switch.
+class RedirectionOff {
+public:
+    using Disable = SystemFunction<decltype(&::Wow64DisableWow64FsRedirection)>;
+    using Revert = SystemFunction<decltype(&::Wow64RevertWow64FsRedirection)>;
+
+    RedirectionOff(Disable& disable, Revert& revert) noexcept : mRevert(revert)
+    {
+        mOff = disable.Available() && revert.Available() && disable(&mOld) != FALSE;
+    }
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+    ~RedirectionOff()
+    {
+        if (mOff) {
+            mRevert(mOld);
+        }
+    }
+
+private:
+    Revert& mRevert;
+    PVOID mOld = nullptr;
+    bool mOff = false;
+};
+
+} // namespace
 
 std::optional<std::string> Win32Launch::GetEnvironmentVariableA(const std::string& name)
 {
@@ -40,7 +70,8 @@ std::string Win32Launch::ExpandEnvironmentStringsA(const std::string& text)
     return text;
 }
 
-Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine)
+Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine,
+                                 SystemFolder systemFolder)
 {
     std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
     mutableCommandLine.push_back('\0');
@@ -49,8 +80,13 @@ Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started{};
+    std::optional<RedirectionOff> native;
+    if (systemFolder == SystemFolder::Native) {
+        native.emplace(mWow64DisableWow64FsRedirection, mWow64RevertWow64FsRedirection);
+    }
     const BOOL ok = mCreateProcessA(applicationName.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
                                     nullptr, nullptr, &startup, &started);
+    native.reset();
     if (ok == FALSE) {
         return 0;
     }

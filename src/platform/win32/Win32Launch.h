@@ -10,7 +10,8 @@ public:
     explicit Win32Launch(SystemLibraries& libraries) noexcept : mKernel32(libraries.kernel32) {}
     std::optional<std::string> GetEnvironmentVariableA(const std::string& name) override;
     std::string ExpandEnvironmentStringsA(const std::string& text) override;
-    Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) override;
+    Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine,
+                        SystemFolder systemFolder) override;
 
 private:
     SystemLibrary& mKernel32;
@@ -18,6 +19,8 @@ private:
     SYSTEM_FUNCTION(mKernel32, ExpandEnvironmentStringsA);
     SYSTEM_FUNCTION(mKernel32, CreateProcessA);
     SYSTEM_FUNCTION(mKernel32, GetLastError);
+    SYSTEM_FUNCTION(mKernel32, Wow64DisableWow64FsRedirection);
+    SYSTEM_FUNCTION(mKernel32, Wow64RevertWow64FsRedirection);
 };
 
 } // namespace platform::win32

@@ -159,17 +159,17 @@ void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlL
 // up: until then the procedure has no owner to look anything up through.
 LRESULT CALLBACK Win32Windowing::FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static_assert(sizeof(LONG) == sizeof(Win32Windowing*), "the user data holds the owner on 32-bit Windows");
+    static_assert(sizeof(LONG_PTR) == sizeof(Win32Windowing*), "the user data holds the owner");
     if (message == WM_NCCREATE) {
         auto* owner = static_cast<Win32Windowing*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
         try {
-            owner->mSetWindowLongA(window, GWLP_USERDATA, reinterpret_cast<LONG>(owner));
+            owner->mSetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
         } catch (...) {
             // user32 itself is calling: the creation fails instead, and says so.
             return FALSE;
         }
     }
-    auto* owner = reinterpret_cast<Win32Windowing*>(::GetWindowLongA(window, GWLP_USERDATA));
+    auto* owner = reinterpret_cast<Win32Windowing*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     // The few messages before WM_NCCREATE find no owner; 0 is their default answer.
     return owner != nullptr ? owner->HandleMessage(window, message, wParam, lParam) : 0;
 }

@@ -79,7 +79,13 @@ private:
     SYSTEM_FUNCTION(mUser32, GetDC);
     SYSTEM_FUNCTION(mUser32, ReleaseDC);
     SYSTEM_FUNCTION(mUser32, SetFocus);
+#ifdef _WIN64
+    SYSTEM_FUNCTION(mUser32, SetWindowLongPtrA);
+#else
+    // 32-bit user32 exports the same call only as SetWindowLongA.
     SYSTEM_FUNCTION(mUser32, SetWindowLongA);
+    SystemFunction<decltype(&::SetWindowLongA)>& mSetWindowLongPtrA = mSetWindowLongA;
+#endif
     SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonCreate);
     SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonDestroy);
     SYSTEM_FUNCTION(mUser32, GetShellWindow);

@@ -6,6 +6,15 @@
 #include <cstring>
 
 namespace fakes {
+
+std::vector<std::uint8_t> PeImage(std::uint16_t machine, bool cut)
+{
+    std::vector<std::uint8_t> image(0x100, 0);
+    image[0] = 'M', image[1] = 'Z', image[0x3C] = 0x80, image[0x80] = 'P', image[0x81] = 'E';
+    image[0x84] = static_cast<std::uint8_t>(machine), image[0x85] = static_cast<std::uint8_t>(machine >> 8);
+    image.resize(cut ? 0x85 : image.size());
+    return image;
+}
 namespace {
 
 std::string Folded(std::string text)
@@ -230,12 +239,6 @@ void FakeKernel::FillFound(const FakeEntry& entry, platform::Win32FindDataA& dat
     std::memset(&data, 0, sizeof(data));
     data.dwFileAttributes = entry.attributes;
     std::memcpy(data.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof(data.cFileName)));
-}
-
-bool FakeKernel::IsWow64Process(platform::Handle process, bool& isWow64)
-{
-    isWow64 = wow64;
-    return process == platform::kCurrentProcess;
 }
 
 const FakeEntry* FakeKernel::EntryAt(const std::string& path) const

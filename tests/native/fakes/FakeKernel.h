@@ -37,6 +37,10 @@ struct FakeEntry {
     std::vector<std::uint8_t> contents = {};
 };
 
+// The first bytes of a PE image of the machine (0x014C, 0x8664), cut short
+// of the machine field when cut.
+std::vector<std::uint8_t> PeImage(std::uint16_t machine, bool cut = false);
+
 // kernel32 in memory: a version source, a process table with NT and 9x
 // behaviour, handle bookkeeping and a code page (Latin-1, '?' for the rest).
 class FakeKernel : public platform::KernelServices {
@@ -71,8 +75,7 @@ public:
     bool HasQueryFullProcessImageNameA() override { return hasQueryFullProcessImageName; }
     bool QueryFullProcessImageNameA(platform::Handle process, std::uint32_t flags, char* exeName,
                                     std::uint32_t& size) override;
-    bool HasIsWow64Process() override { return hasIsWow64Process; }
-    bool IsWow64Process(platform::Handle process, bool& wow64) override;
+    bool Is64BitWindows() override { return windows64; }
     std::uint32_t GetFileAttributesA(const std::string& path) override;
     platform::Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
                                  std::uint32_t creation) override;
@@ -85,6 +88,7 @@ public:
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override { return now; }
     std::string GetSystemDirectoryA() override { return systemDirectory; }
+    std::string GetSystemWow64DirectoryA() override { return windows64 ? "C:\\WINDOWS\\SysWOW64" : ""; }
     std::string WideToAnsi(std::u16string_view text) override;
     std::u16string AnsiToWide(std::string_view ansi) override;
 
@@ -96,9 +100,8 @@ public:
     std::optional<std::size_t> findFailsAfter;
     int OpenFindCount() const;
 
-    // A 32-bit program on 64-bit Windows; the question is missing before XP SP2.
-    bool hasIsWow64Process = true;
-    bool wow64 = false;
+    // A 32-bit program on 64-bit Windows, with its SysWOW64 folder.
+    bool windows64 = false;
 
     // Long forms of short paths, by the short path without case.
     std::map<std::string, std::string> longPaths;

@@ -23,6 +23,7 @@ public:
     struct Launched {
         std::string applicationName;
         std::string commandLine;
+        SystemFolder systemFolder;
     };
 
     // What the program started on one file does.
@@ -67,9 +68,10 @@ public:
         }
     }
 
-    platform::Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine) override
+    platform::Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine,
+                                  SystemFolder systemFolder) override
     {
-        launches.push_back({applicationName, commandLine});
+        launches.push_back({applicationName, commandLine, systemFolder});
         if (journal != nullptr) {
             journal->push_back("launch " + commandLine);
         }
@@ -80,8 +82,16 @@ public:
         if (outcome.starts && outcome.exitCode == 0 && lower.find(" /u ") == std::string::npos &&
             lower.size() > mainLibrary.size() && lower.ends_with(mainLibrary)) {
             const std::string path = commandLine.substr(commandLine.find('"') + 1);
-            mRegistry.SetText(0x80000000, "KestrinSoftware.Connect\\CLSID", "", kClsid);
-            mRegistry.SetText(0x80000000, std::string("CLSID\\") + kClsid + "\\InprocServer32", "",
+            // The 64-bit regsvr32 registers in the 64-bit view.
+            std::string program = applicationName;
+            std::transform(program.begin(), program.end(), program.begin(),
+                           [](unsigned char c) { return std::tolower(c); });
+            const platform::Handle classes =
+                program.find("\\sysnative\\") != std::string::npos || systemFolder == SystemFolder::Native
+                    ? FakeRegistry::kClassesRoot64
+                    : platform::kHkeyClassesRoot;
+            mRegistry.SetText(classes, "KestrinSoftware.Connect\\CLSID", "", kClsid);
+            mRegistry.SetText(classes, std::string("CLSID\\") + kClsid + "\\InprocServer32", "",
                               path.substr(0, path.size() - 1));
         }
         return outcome.starts ? mKernel.StartProcess(applicationName, outcome.runsFor, outcome.exitCode) : 0;

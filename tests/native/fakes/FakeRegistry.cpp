@@ -58,10 +58,21 @@ bool NoCaseLess::operator()(const std::string& a, const std::string& b) const
 
 FakeRegistry::FakeRegistry()
 {
-    for (const platform::Handle root : {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u, 0x80000005u}) {
+    for (const platform::Handle root :
+         {platform::kHkeyClassesRoot, platform::kHkeyCurrentUser, platform::kHkeyLocalMachine, platform::kHkeyUsers,
+          platform::kHkeyCurrentConfig, kLocalMachine64, kClassesRoot64}) {
         mRoots[root];
     }
-    mRoots[kLocalMachine64];
+}
+
+platform::Handle FakeRegistry::InView(platform::Handle root, std::uint32_t samDesired)
+{
+    if ((samDesired & platform::kKeyWow64_64Key) == 0) {
+        return root;
+    }
+    return root == platform::kHkeyLocalMachine  ? kLocalMachine64
+           : root == platform::kHkeyClassesRoot ? kClassesRoot64
+                                                : root;
 }
 
 FakeKey* FakeRegistry::Resolve(platform::Handle handle)
@@ -131,6 +142,7 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
                                            platform::Handle& result, std::uint32_t& disposition)
 {
     accesses.push_back(samDesired);
+    root = InView(root, samDesired);
     FakeKey* key = Resolve(root);
     if (key == nullptr) {
         return kInvalidHandle;
@@ -182,9 +194,7 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::strin
                                          std::uint32_t samDesired, platform::Handle& result)
 {
     opens.push_back(subKey);
-    if (root == platform::kHkeyLocalMachine && (samDesired & platform::kKeyWow64_64Key) != 0) {
-        root = kLocalMachine64;
-    }
+    root = InView(root, samDesired);
     if (const auto injected = openStatus.find(subKey); injected != openStatus.end()) {
         return injected->second;
     }

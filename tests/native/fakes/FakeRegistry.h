@@ -36,9 +36,11 @@ class FakeRegistry : public platform::RegistryServices {
 public:
     FakeRegistry();
 
-    // HKEY_LOCAL_MACHINE as a 32-bit program sees it through KEY_WOW64_64KEY:
-    // the 64-bit view, a tree of its own; the plain root is the 32-bit view.
+    // HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT as KEY_WOW64_64KEY shows them:
+    // the 64-bit view, a tree of its own. The plain roots are the 32-bit
+    // view, which KEY_WOW64_32KEY and no flag show.
     static constexpr platform::Handle kLocalMachine64 = 0x80000102;
+    static constexpr platform::Handle kClassesRoot64 = 0x80000100;
 
     // Failures to inject.
     std::set<platform::Handle> deniedRoots; // creating or opening for writing under them: ERROR_ACCESS_DENIED
@@ -91,6 +93,7 @@ private:
     };
 
     FakeKey* Resolve(platform::Handle handle);
+    static platform::Handle InView(platform::Handle root, std::uint32_t samDesired);
     platform::Handle NewHandle(FakeKey* key, std::uint32_t access);
     // The open key of a handle that has the access asked for; otherwise the registry's status.
     std::int32_t Opened(platform::Handle handle, std::uint32_t access, OpenKey*& open);

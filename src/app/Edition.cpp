@@ -1,0 +1,96 @@
+#include "app/Edition.h"
+
+#include "app/OutlookBitness.h"
+#include "platform/AnsiText.h"
+#include "platform/Platform.h"
+#include "platform/SystemCodes.h"
+#include "registry/CRegistry.h"
+
+namespace {
+
+const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
+
+using SystemFolder = platform::LaunchServices::SystemFolder;
+
+bool FileExists(const Text& path)
+{
+    const std::uint32_t attributes = platform::Kernel().GetFileAttributesA(ToAnsi(path));
+    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) == 0;
+}
+
+// The common files folder the variable names, or, where it is unset (the 9x
+// line and NT 4 have none), the registry's CommonFilesDir in the view.
+Text CommonFiles(const char* variable, std::uint32_t view)
+{
+    Text common = FromAnsi(platform::Launch().GetEnvironmentVariableA(variable).value_or(""));
+    if (common.empty()) {
+        CRegistry windows;
+        if (windows.OpenExistingKey(kWindowsKey, platform::kHkeyLocalMachine, platform::kKeyRead | view) ==
+            platform::kErrorSuccess) {
+            common = windows.GetExpandedString(u"CommonFilesDir", Text());
+        }
+    }
+    // A folder given with its closing separator must not double it.
+    while (!common.empty() && (common.back() == u'\\' || common.back() == u'/')) {
+        common.pop_back();
+    }
+    return common + u"\\Kestrin Software";
+}
+
+std::string Regsvr32In(const std::string& folder)
+{
+    return folder.empty() ? std::string() : folder + "\\regsvr32.exe";
+}
+
+Edition X86OnWindows32()
+{
+    Edition edition;
+    edition.folder = CommonFiles("CommonProgramFiles", 0);
+    edition.regsvr32 = Regsvr32In(platform::Kernel().GetSystemDirectoryA());
+    return edition;
+}
+
+Edition X86OnWindows64()
+{
+    Edition edition;
+    edition.registryView = platform::kKeyWow64_32Key;
+    edition.folder = CommonFiles("CommonProgramFiles(x86)", edition.registryView);
+    edition.regsvr32 = Regsvr32In(platform::Kernel().GetSystemWow64DirectoryA());
+    return edition;
+}
+
+// A 32-bit program reaches the 64-bit system folder through Sysnative, from
+// Vista on; before, and in a 64-bit program, which has no Sysnative, through
+// the system folder's own name with the redirection switched off.
+Edition X64()
+{
+    Edition edition;
+    edition.bitness = Bitness::X64;
+    edition.registryView = platform::kKeyWow64_64Key;
+    edition.folder = CommonFiles("CommonProgramW6432", edition.registryView);
+    const std::string system = platform::Kernel().GetSystemDirectoryA();
+    const auto windows = system.rfind('\\');
+    const std::string sysnative =
+        windows == std::string::npos ? std::string() : system.substr(0, windows) + "\\Sysnative\\regsvr32.exe";
+    if (!sysnative.empty() && FileExists(FromAnsi(sysnative))) {
+        edition.regsvr32 = sysnative;
+    } else {
+        edition.regsvr32 = Regsvr32In(system);
+        edition.regsvr32Folder = SystemFolder::Native;
+    }
+    edition.installed = FileExists(edition.folder + u"\\KROutlook.dll");
+    return edition;
+}
+
+} // namespace
+
+Edition Edition::OfThisComputer()
+{
+    if (!platform::Kernel().Is64BitWindows()) {
+        return X86OnWindows32();
+    }
+    const auto outlook = OutlookBitness();
+    Edition edition = outlook == Bitness::X64 ? X64() : X86OnWindows64();
+    edition.outlook = outlook;
+    return edition;
+}
