@@ -1,6 +1,7 @@
 #include "app/Edition.h"
 
 #include "app/OutlookBitness.h"
+#include "app/PlainFile.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
@@ -11,12 +12,6 @@ namespace {
 const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
 
 using SystemFolder = platform::LaunchServices::SystemFolder;
-
-bool FileExists(const Text& path)
-{
-    const std::uint32_t attributes = platform::Kernel().GetFileAttributesA(ToAnsi(path));
-    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) == 0;
-}
 
 // The common files folder the variable names, or, where it is unset (the 9x
 // line and NT 4 have none), the registry's CommonFilesDir in the view.
@@ -72,13 +67,13 @@ Edition X64()
     const auto windows = system.rfind('\\');
     const std::string sysnative =
         windows == std::string::npos ? std::string() : system.substr(0, windows) + "\\Sysnative\\regsvr32.exe";
-    if (!sysnative.empty() && FileExists(FromAnsi(sysnative))) {
+    if (!sysnative.empty() && IsPlainFile(FromAnsi(sysnative))) {
         edition.regsvr32 = sysnative;
     } else {
         edition.regsvr32 = Regsvr32In(system);
         edition.regsvr32Folder = SystemFolder::Native;
     }
-    edition.installed = FileExists(edition.folder + u"\\KROutlook.dll");
+    edition.installed = IsPlainFile(edition.folder + u"\\KROutlook.dll");
     return edition;
 }
 

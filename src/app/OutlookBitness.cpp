@@ -5,6 +5,8 @@
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
 
+#include <vector>
+
 namespace {
 
 const Text kAppPathsKey = u"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE";
@@ -66,7 +68,9 @@ std::optional<InstalledOutlook> NewestInstalledOutlook()
             platform::kErrorSuccess) {
             continue;
         }
-        for (const Text& version : office.SubkeyNames()) {
+        std::vector<Text> versions;
+        office.SubkeyNames(versions);
+        for (const Text& version : versions) {
             CRegistry installRoot;
             const bool installed = installRoot.OpenExistingKey(kOfficeKey + version + u"\\Outlook\\InstallRoot",
                                                                platform::kHkeyLocalMachine,

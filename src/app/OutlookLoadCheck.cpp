@@ -1,6 +1,8 @@
 #include "app/OutlookLoadCheck.h"
 
 #include "app/OfficeKeys.h"
+#include "app/PlainFile.h"
+#include "common/LittleEndian.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
@@ -26,15 +28,7 @@ const Text kNewOutlook =
 const Text kOutlook64 = u"- Outlook is 64-bit and cannot load this 32-bit add-in";
 const Text kOutlook32 = u"- Outlook is 32-bit and cannot load this 64-bit add-in";
 const Text kNo64BitEdition = u"- Outlook is 64-bit, and the add-in's 64-bit edition is not installed";
-
-std::uint32_t LittleEndianAt(std::span<const std::uint8_t> data, std::size_t offset, int bytes)
-{
-    std::uint32_t number = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        number = (number << 8) | data[offset + static_cast<std::size_t>(i)];
-    }
-    return number;
-}
+const Text kClassNotRegistered = u"- the add-in's component KestrinSoftware.Connect is not registered";
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": anything else, a path included,
 // must not become part of a key name.
@@ -54,15 +48,9 @@ bool IsGuidText(const Text& text)
     return true;
 }
 
-std::string TextBeforeNul(const std::vector<std::uint8_t>& data)
-{
-    const std::string_view stored(reinterpret_cast<const char*>(data.data()), data.size());
-    return std::string(stored.substr(0, stored.find('\0')));
-}
-
 bool IsDwordOne(const CRegistry::RawValue& value)
 {
-    return value.type == platform::kRegDword && value.data.size() == 4 && LittleEndianAt(value.data, 0, 4) == 1;
+    return value.type == platform::kRegDword && value.data.size() == 4 && LittleEndian32(value.data, 0) == 1;
 }
 
 // A REG_DWORD of 1 under that name, in a key that exists.
@@ -74,62 +62,72 @@ bool IsSetToOne(platform::Handle root, const Text& keyName, const std::string& v
            key.ReadNamedValue(valueName, value) == platform::kErrorSuccess && IsDwordOne(value);
 }
 
-bool FileExists(const Text& path)
-{
-    const std::uint32_t attributes = platform::Kernel().GetFileAttributesA(ToAnsi(path));
-    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) == 0;
-}
-
 } // namespace
 
-OutlookLoadCheck::OutlookLoadCheck(platform::Handle userRoot, Edition edition)
-    : mUserRoot(userRoot), mEdition(std::move(edition))
+OutlookLoadCheck::OutlookLoadCheck(platform::Handle userRoot, const Edition& edition, const AddinFolder& folder)
+    : mUserRoot(userRoot), mEdition(edition), mFolder(folder)
 {
 }
 
-bool OutlookLoadCheck::IsClassRegistered() const
+Boolean OutlookLoadCheck::Check(const RunView& view, RunReport& report) const
 {
+    view.ShowProgress(u"Checking whether Outlook can load the add-in...");
+    bool loads = true;
+    if (auto problem = ClassProblem()) {
+        report.AddProblem(std::move(*problem));
+        loads = false;
+    }
+    if (IsBlockedByPolicy()) {
+        report.AddBlocker(kBlockedByPolicy);
+        loads = false;
+    }
+    if (UsesNewOutlook()) {
+        report.AddBlocker(kNewOutlook);
+        loads = false;
+    }
+    if (auto line = BitnessLine()) {
+        report.AddBlocker(std::move(*line));
+        loads = false;
+    }
+    return Boolean(loads);
+}
+
+// The class KestrinSoftware.Connect, in the edition's view, must lead through
+// its CLSID to the edition's own KROutlook.dll, which must exist: a class left
+// leading to a backup copy or an old folder loads that instead. An edition
+// that is not installed has its own line.
+std::optional<Text> OutlookLoadCheck::ClassProblem() const
+{
+    if (!mEdition.installed) {
+        return std::nullopt;
+    }
     const std::uint32_t read = platform::kKeyRead | mEdition.registryView;
     CRegistry progId;
     if (progId.OpenExistingKey(kProgIdClsidKey, platform::kHkeyClassesRoot, read) != platform::kErrorSuccess) {
-        return false;
+        return kClassNotRegistered;
     }
     const Text clsid = progId.GetExpandedString(Text(), Text());
-    if (!IsGuidText(clsid)) {
-        return false;
-    }
     CRegistry server;
-    if (server.OpenExistingKey(u"CLSID\\" + clsid + u"\\InprocServer32", platform::kHkeyClassesRoot, read) !=
-        platform::kErrorSuccess) {
-        return false;
+    if (!IsGuidText(clsid) || server.OpenExistingKey(u"CLSID\\" + clsid + u"\\InprocServer32",
+                                                     platform::kHkeyClassesRoot, read) != platform::kErrorSuccess) {
+        return kClassNotRegistered;
     }
     Text path = server.GetExpandedString(Text(), Text());
     if (path.size() >= 2 && path.front() == u'"' && path.back() == u'"') {
         path = path.substr(1, path.size() - 2);
     }
     if (path.empty()) {
-        return false;
+        return kClassNotRegistered;
     }
     // A bare name is one of the system's own libraries, as COM finds them.
     if (path.find_first_of(u"\\/") == Text::npos) {
         path = FromAnsi(platform::Kernel().GetSystemDirectoryA()) + u"\\" + path;
     }
-    return FileExists(path);
-}
-
-std::vector<Text> OutlookLoadCheck::Blockers() const
-{
-    std::vector<Text> lines;
-    if (IsBlockedByPolicy()) {
-        lines.push_back(kBlockedByPolicy);
+    if (!mFolder.IsMainLibrary(path)) {
+        return u"- the add-in's component KestrinSoftware.Connect leads to " + path +
+               u", not to the add-in's own library";
     }
-    if (UsesNewOutlook()) {
-        lines.push_back(kNewOutlook);
-    }
-    if (auto line = BitnessLine()) {
-        lines.push_back(std::move(*line));
-    }
-    return lines;
+    return IsPlainFile(path) ? std::nullopt : std::optional<Text>(kClassNotRegistered);
 }
 
 bool OutlookLoadCheck::IsBlockedByPolicy() const
@@ -139,7 +137,8 @@ bool OutlookLoadCheck::IsBlockedByPolicy() const
         if (office.OpenExistingKey(policies, mUserRoot, platform::kKeyRead) != platform::kErrorSuccess) {
             continue;
         }
-        const std::vector<Text> versions = office.SubkeyNames();
+        std::vector<Text> versions;
+        office.SubkeyNames(versions);
         if (std::any_of(versions.begin(), versions.end(), [&](const Text& version) {
                 return IsBlockedByPolicyIn(policies + version + u"\\Outlook\\Resiliency");
             })) {
@@ -163,7 +162,8 @@ bool OutlookLoadCheck::IsBlockedByPolicyIn(const Text& resiliencyKey) const
             if (value.ansiName != kProgId || value.type != platform::kRegSz) {
                 continue;
             }
-            const std::string setting = TextBeforeNul(value.data);
+            const std::string setting(
+                BeforeFirstNul(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size())));
             disabled = disabled || setting == "0";
             listed = listed || setting == "1" || setting == "2";
         }

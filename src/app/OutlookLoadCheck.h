@@ -1,31 +1,35 @@
 #pragma once
 
+#include "app/AddinFolder.h"
 #include "app/Edition.h"
+#include "app/RunReport.h"
+#include "app/RunView.h"
+#include "common/Boolean.h"
 #include "common/Text.h"
 #include "platform/Handle.h"
 
-#include <vector>
+#include <optional>
 
 // What decides, beyond the reset, whether Outlook loads the add-in: that its
-// class leads to a library, and that nothing the reset must not change keeps
-// it out. It only reads, and opens only keys that exist.
+// class leads to the edition's own library, and that nothing the reset must
+// not change keeps it out. It only reads, and opens only keys that exist.
 class OutlookLoadCheck {
 public:
-    OutlookLoadCheck(platform::Handle userRoot, Edition edition);
+    OutlookLoadCheck(platform::Handle userRoot, const Edition& edition, const AddinFolder& folder);
 
-    // True when KestrinSoftware.Connect's CLSID, in the edition's view,
-    // leads to an in-process server file that exists.
-    bool IsClassRegistered() const;
-    // One line for each thing that keeps Outlook from loading the add-in and
-    // that only the user or an administrator can change.
-    std::vector<Text> Blockers() const;
+    // A problem when the class does not lead to the library, and a blocker
+    // for each thing that only the user or an administrator can change.
+    // False when the report got either.
+    Boolean Check(const RunView& view, RunReport& report) const;
 
 private:
+    std::optional<Text> ClassProblem() const;
     bool IsBlockedByPolicy() const;
     bool IsBlockedByPolicyIn(const Text& resiliencyKey) const;
     bool UsesNewOutlook() const;
     std::optional<Text> BitnessLine() const;
 
     platform::Handle mUserRoot;
-    Edition mEdition;
+    const Edition& mEdition;
+    const AddinFolder& mFolder;
 };

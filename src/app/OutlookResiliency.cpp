@@ -1,7 +1,7 @@
 #include "app/OutlookResiliency.h"
 
-#include "platform/AnsiText.h"
-#include "platform/Platform.h"
+#include "app/OfficeKeys.h"
+#include "common/LittleEndian.h"
 #include "platform/SystemCodes.h"
 
 #include <utility>
@@ -9,15 +9,14 @@
 
 namespace {
 
-const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
 const Text kResiliencyKey = u"\\Outlook\\Resiliency\\";
+const Text kRecordNotRemoved = u"- Outlook's record of the disabled add-in could not be removed";
 constexpr std::uint32_t kAddinKind = 1;
 constexpr std::size_t kHeaderBytes = 12;
 
-std::uint32_t NumberAt(std::span<const std::uint8_t> data, std::size_t offset)
+char16_t CharacterAt(std::span<const std::uint8_t> data, std::size_t offset)
 {
-    return static_cast<std::uint32_t>(data[offset]) | (static_cast<std::uint32_t>(data[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(data[offset + 2]) << 16) | (static_cast<std::uint32_t>(data[offset + 3]) << 24);
+    return static_cast<char16_t>(LittleEndian16(data, offset));
 }
 
 // The text before the NUL of a UTF-16LE field; none when the field holds no NUL.
@@ -25,29 +24,13 @@ std::optional<Text> TextOfField(std::span<const std::uint8_t> field)
 {
     Text text;
     for (std::size_t i = 0; i + 1 < field.size(); i += 2) {
-        const auto c = static_cast<char16_t>(field[i] | (field[i + 1] << 8));
+        const char16_t c = CharacterAt(field, i);
         if (c == u'\0') {
             return text;
         }
         text.push_back(c);
     }
     return std::nullopt;
-}
-
-// Lower case, "\" for "/", one separator for a run of them and none at the end.
-Text NormalPath(std::u16string_view path)
-{
-    Text normal;
-    for (const char16_t c : LowerCase(path)) {
-        const char16_t mapped = c == u'/' ? u'\\' : c;
-        if (mapped != u'\\' || normal.empty() || normal.back() != u'\\') {
-            normal.push_back(mapped);
-        }
-    }
-    if (!normal.empty() && normal.back() == u'\\') {
-        normal.pop_back();
-    }
-    return normal;
 }
 
 Text WithoutTrailingBlanks(std::u16string_view text)
@@ -61,33 +44,16 @@ bool IsAddinName(std::u16string_view name, std::u16string_view friendlyName)
     return LowerCase(WithoutTrailingBlanks(name)) == LowerCase(WithoutTrailingBlanks(friendlyName));
 }
 
-// A path Windows shortened to 8.3 form carries a "~" in a shortened component.
-bool MayBeShortForm(std::u16string_view path)
-{
-    return path.find(u'~') != std::u16string_view::npos;
-}
-
-// The long form of a path, where the system can give it.
-std::optional<Text> LongPathOf(const Text& path)
-{
-    auto& kernel = platform::Kernel();
-    if (!kernel.HasGetLongPathNameA()) {
-        return std::nullopt;
-    }
-    const std::string longPath = kernel.GetLongPathNameA(ToAnsi(path));
-    return longPath.empty() ? std::nullopt : std::optional<Text>(FromAnsi(longPath));
-}
-
 } // namespace
 
 std::optional<DisabledItem> ParseDisabledItem(std::uint32_t type, std::span<const std::uint8_t> data)
 {
-    if (type != platform::kRegBinary || data.size() < kHeaderBytes || NumberAt(data, 0) != kAddinKind) {
+    if (type != platform::kRegBinary || data.size() < kHeaderBytes || LittleEndian32(data, 0) != kAddinKind) {
         return std::nullopt;
     }
     // 64-bit sums: two lengths near 2^32 must not wrap round to a small total.
-    const std::uint64_t pathBytes = NumberAt(data, 4);
-    const std::uint64_t nameBytes = NumberAt(data, 8);
+    const std::uint64_t pathBytes = LittleEndian32(data, 4);
+    const std::uint64_t nameBytes = LittleEndian32(data, 8);
     if (pathBytes == 0 || nameBytes == 0 || pathBytes % 2 != 0 || nameBytes % 2 != 0 ||
         kHeaderBytes + pathBytes + nameBytes > data.size()) {
         return std::nullopt;
@@ -101,123 +67,112 @@ std::optional<DisabledItem> ParseDisabledItem(std::uint32_t type, std::span<cons
     return DisabledItem{std::move(*path), std::move(*name)};
 }
 
-bool IsFileDirectlyIn(std::u16string_view path, std::u16string_view folder)
-{
-    const Text prefix = NormalPath(folder) + u'\\';
-    const Text file = NormalPath(path);
-    return file.size() > prefix.size() && file.compare(0, prefix.size(), prefix) == 0 &&
-           file.find(u'\\', prefix.size()) == Text::npos;
-}
-
-bool IsAddinDisabledRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder,
+bool IsAddinDisabledRecord(std::uint32_t type, std::span<const std::uint8_t> data, const AddinFolder& folder,
                            std::u16string_view friendlyName)
 {
     const auto item = ParseDisabledItem(type, data);
-    return item && (IsAddinName(item->name, friendlyName) || IsFileDirectlyIn(item->path, addinFolder));
+    return item && (IsAddinName(item->name, friendlyName) || folder.HoldsFile(item->path));
 }
 
-bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder)
+bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, const AddinFolder& folder)
 {
     if (type != platform::kRegBinary) {
         return false;
     }
-    const Text folder = NormalPath(addinFolder);
-    // A path may start at any even offset of a run of characters up to a NUL
-    // or the end. Normalising works character by character, so every such
-    // start gives a tail of the run's normal form: the run holds a match
-    // when its normal form's folder part ends with the add-in's folder.
-    Text run;
+    Text path;
     for (std::size_t i = 0; i <= data.size() / 2; ++i) {
-        const char16_t c = i < data.size() / 2 ? static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8)) : u'\0';
-        if (c != u'\0') {
-            run.push_back(c);
+        const char16_t c = i < data.size() / 2 ? CharacterAt(data, 2 * i) : u'\0';
+        if (c >= u' ') {
+            path.push_back(c);
             continue;
         }
-        const Text normal = NormalPath(run);
-        const auto separator = normal.rfind(u'\\');
-        if (separator != Text::npos && separator >= folder.size() &&
-            normal.compare(separator - folder.size(), folder.size(), folder) == 0) {
+        if (folder.HoldsFile(path)) {
             return true;
         }
-        run.clear();
+        path.clear();
     }
     return false;
 }
 
-OutlookResiliency::OutlookResiliency(platform::Handle userRoot, Text addinFolder, Text friendlyName)
-    : mUserRoot(userRoot), mAddinFolder(std::move(addinFolder)), mFriendlyName(std::move(friendlyName))
+OutlookResiliency::OutlookResiliency(platform::Handle userRoot, const AddinFolder& folder, Text friendlyName)
+    : mUserRoot(userRoot), mFolder(folder), mFriendlyName(std::move(friendlyName))
 {
 }
 
-Boolean OutlookResiliency::RemoveAddinRecords()
+Boolean OutlookResiliency::RemoveAddinRecords(const RunView& view, RunReport& report)
+{
+    view.ShowProgress(u"Checking Outlook's disabled add-ins...");
+    const bool removed = RemoveAll();
+    if (!removed) {
+        report.AddProblem(kRecordNotRemoved);
+    }
+    return Boolean(removed);
+}
+
+bool OutlookResiliency::RemoveAll()
 {
     CRegistry office;
     const Long status = office.OpenExistingKey(kOfficeKey, mUserRoot, platform::kKeyRead);
     if (status != platform::kErrorSuccess) {
         // Only a key that is not there holds nothing; any other answer hides what it holds.
-        return Boolean(status == platform::kErrorFileNotFound);
+        return status == platform::kErrorFileNotFound;
     }
-    bool removed = true;
-    for (const Text& version : office.SubkeyNames()) {
+    std::vector<Text> versions;
+    // A listing cut short may have hidden the version that holds a record.
+    bool removed = office.SubkeyNames(versions) == platform::kErrorNoMoreItems;
+    for (const Text& version : versions) {
         removed = RemoveRecords(version, List::DisabledItems) && removed;
         removed = RemoveRecords(version, List::CrashingAddinList) && removed;
     }
-    return Boolean(removed);
+    return removed;
 }
 
-Boolean OutlookResiliency::RemoveRecords(const Text& officeVersion, List list)
+bool OutlookResiliency::RemoveRecords(const Text& officeVersion, List list)
 {
     const Text path = kOfficeKey + officeVersion + kResiliencyKey +
                       (list == List::DisabledItems ? u"DisabledItems" : u"CrashingAddinList");
     CRegistry items;
     const Long opened = items.OpenExistingKey(path, mUserRoot, platform::kKeyRead);
     if (opened != platform::kErrorSuccess) {
-        return Boolean(opened == platform::kErrorFileNotFound);
+        return opened == platform::kErrorFileNotFound;
     }
     // Collected first: deleting a value renumbers the ones after it.
     std::vector<CRegistry::RawValue> records;
     CRegistry::RawValue value;
-    Long index = 0;
     Long status = 0;
-    while ((status = items.ReadValue(index, value)) == platform::kErrorSuccess) {
+    for (Long index = 0;; ++index) {
+        status = items.ReadValue(index, value);
+        // A value past the read cap is no record of this add-in, which are small: the listing goes on.
+        if (status == platform::kErrorMoreData) {
+            continue;
+        }
+        if (status != platform::kErrorSuccess) {
+            break;
+        }
         if (IsAddinRecord(list, value)) {
             records.push_back(std::move(value));
         }
-        ++index;
     }
     // A listing cut short may have hidden a record.
     bool removed = status == platform::kErrorNoMoreItems;
     if (records.empty()) {
-        return Boolean(removed);
+        return removed;
     }
     CRegistry writer;
     if (writer.OpenExistingKey(path, mUserRoot, platform::kKeyQueryValue | platform::kKeySetValue) !=
         platform::kErrorSuccess) {
-        return False;
+        return false;
     }
     for (const CRegistry::RawValue& record : records) {
         removed = DeleteIfUnchanged(writer, record) && removed;
     }
-    return Boolean(removed);
+    return removed;
 }
 
 bool OutlookResiliency::IsAddinRecord(List list, const CRegistry::RawValue& value) const
 {
-    if (list == List::CrashingAddinList) {
-        return IsAddinCrashRecord(value.type, value.data, mAddinFolder);
-    }
-    const auto item = ParseDisabledItem(value.type, value.data);
-    if (!item) {
-        return false;
-    }
-    if (IsAddinName(item->name, mFriendlyName) || IsFileDirectlyIn(item->path, mAddinFolder)) {
-        return true;
-    }
-    if (!MayBeShortForm(item->path)) {
-        return false;
-    }
-    const auto longPath = LongPathOf(item->path);
-    return longPath && IsFileDirectlyIn(*longPath, mAddinFolder);
+    return list == List::CrashingAddinList ? IsAddinCrashRecord(value.type, value.data, mFolder)
+                                           : IsAddinDisabledRecord(value.type, value.data, mFolder, mFriendlyName);
 }
 
 // The listing gives names in the code page, best fit: a name that does not

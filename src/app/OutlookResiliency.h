@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/AddinFolder.h"
+#include "app/RunReport.h"
+#include "app/RunView.h"
 #include "common/Boolean.h"
 #include "common/Text.h"
 #include "platform/Handle.h"
@@ -21,18 +24,16 @@ struct DisabledItem {
 
 // The record's two texts; none when the value is not an add-in's well-formed record.
 std::optional<DisabledItem> ParseDisabledItem(std::uint32_t type, std::span<const std::uint8_t> data);
-// True when path names a file directly in folder: compared without case,
-// with "/" taken for "\" and runs of separators for one.
-bool IsFileDirectlyIn(std::u16string_view path, std::u16string_view folder);
 // True when the record is the add-in's by its friendly name (without case and
-// trailing blanks) or by a library directly in addinFolder.
-bool IsAddinDisabledRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder,
+// trailing blanks) or by a library directly in the add-in's folder.
+bool IsAddinDisabledRecord(std::uint32_t type, std::span<const std::uint8_t> data, const AddinFolder& folder,
                            std::u16string_view friendlyName);
 // A value of Outlook's Resiliency\CrashingAddinList, whose layout is not
-// published: the add-in's when it is REG_BINARY and holds, at an even offset,
-// a UTF-16LE path to a file directly in addinFolder, followed by a NUL or the
-// end of the data.
-bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, std::u16string_view addinFolder);
+// published: the add-in's when it is REG_BINARY and holds, at an even
+// offset, a UTF-16LE path to a file directly in the add-in's folder. A path
+// runs from the data's start or a control character (a NUL, a length) to
+// the next one or the end.
+bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, const AddinFolder& folder);
 
 // Outlook's records of the add-in in every Office version of one user's
 // hive: DisabledItems, of having disabled it after a crash, which outweighs
@@ -41,20 +42,22 @@ bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, 
 // to disable it again at its next start.
 class OutlookResiliency {
 public:
-    OutlookResiliency(platform::Handle userRoot, Text addinFolder, Text friendlyName);
+    OutlookResiliency(platform::Handle userRoot, const AddinFolder& folder, Text friendlyName);
 
     // Deletes every record of the add-in and leaves every other value as it
-    // is. False when a record stayed or a key could not be looked into.
-    Boolean RemoveAddinRecords();
+    // is. False, with its line in the report, when a record stayed or a key
+    // could not be looked into.
+    Boolean RemoveAddinRecords(const RunView& view, RunReport& report);
 
 private:
     enum class List { DisabledItems, CrashingAddinList };
 
-    Boolean RemoveRecords(const Text& officeVersion, List list);
+    bool RemoveAll();
+    bool RemoveRecords(const Text& officeVersion, List list);
     bool IsAddinRecord(List list, const CRegistry::RawValue& value) const;
     static bool DeleteIfUnchanged(CRegistry& writer, const CRegistry::RawValue& record);
 
     platform::Handle mUserRoot;
-    Text mAddinFolder;
+    const AddinFolder& mFolder;
     Text mFriendlyName;
 };

@@ -1,5 +1,6 @@
 #include "app/PeImage.h"
 
+#include "common/LittleEndian.h"
 #include "platform/AnsiText.h"
 #include "platform/Handles.h"
 
@@ -12,15 +13,6 @@ constexpr std::size_t kHeadBytes = 4096;
 constexpr std::size_t kDosHeaderBytes = 64;
 constexpr std::size_t kPeOffsetAt = 0x3C;
 
-std::uint32_t LittleEndianAt(std::span<const std::uint8_t> data, std::size_t offset, int bytes)
-{
-    std::uint32_t number = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        number = (number << 8) | data[offset + static_cast<std::size_t>(i)];
-    }
-    return number;
-}
-
 } // namespace
 
 std::optional<std::uint16_t> MachineOfImage(std::span<const std::uint8_t> head)
@@ -29,7 +21,7 @@ std::optional<std::uint16_t> MachineOfImage(std::span<const std::uint8_t> head)
         return std::nullopt;
     }
     // In 64 bits: an offset near 2^32 must not wrap round to a small one.
-    const std::uint64_t pe = LittleEndianAt(head, kPeOffsetAt, 4);
+    const std::uint64_t pe = LittleEndian32(head, kPeOffsetAt);
     if (pe + 6 > head.size()) {
         return std::nullopt;
     }
@@ -37,7 +29,7 @@ std::optional<std::uint16_t> MachineOfImage(std::span<const std::uint8_t> head)
     if (head[at] != 'P' || head[at + 1] != 'E' || head[at + 2] != 0 || head[at + 3] != 0) {
         return std::nullopt;
     }
-    return static_cast<std::uint16_t>(LittleEndianAt(head, at + 4, 2));
+    return LittleEndian16(head, at + 4);
 }
 
 std::vector<std::uint8_t> ReadImageHead(const Text& path)

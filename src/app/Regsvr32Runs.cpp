@@ -1,21 +1,99 @@
 #include "app/Regsvr32Runs.h"
 
+#include "app/AppTexts.h"
+#include "files/CFileList.h"
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
 
 #include <string>
-#include <utility>
 
 namespace {
 
-// How long the runs of one step still going after their pauses may take in all.
-constexpr std::uint32_t kWaitMilliseconds = 30000;
+const Text kMainLibrary = u"kroutlook.dll";
+const Text kMissingLibraryWarning = u"Warning: File KROutlook.dll has not been found.  Please contact " +
+                                    kSupportAddress + u" about this problem.\r\nContinuing anyway...";
+
+// The search also matches 8.3 names: "*.dll" lists "KROutlook.dll_old",
+// whose short name ends in ".DLL". Only a long name of the mask's kind is a
+// component; a backup copy registered after the library would take its class.
+bool IsOfKind(const Text& name, const Text& mask)
+{
+    const Text extension = LowerCase(mask.substr(1));
+    const Text lower = LowerCase(name);
+    return lower.size() > extension.size() && lower.ends_with(extension);
+}
 
 } // namespace
 
-Regsvr32Runs::Regsvr32Runs(std::string regsvr32, platform::LaunchServices::SystemFolder systemFolder)
-    : mRegsvr32(std::move(regsvr32)), mSystemFolder(systemFolder)
+Regsvr32Runs::Regsvr32Runs(const Edition& edition)
+    : mInstalled(edition.installed), mFolder(edition.folder), mRegsvr32(edition.regsvr32),
+      mSystemFolder(edition.regsvr32Folder)
 {
+}
+
+Boolean Regsvr32Runs::UnregisterFiles(const RunView& view, RunReport& report)
+{
+    if (!mInstalled) {
+        return True;
+    }
+    view.ShowProgress(u"Unregistering files...");
+    const bool found = Pass(u"*.dll", Action::Unregister, view);
+    if (!found) {
+        view.ShowMessage(kMissingLibraryWarning, kTitle);
+        report.AddProblem(u"- KROutlook.dll was not found in " + mFolder);
+    }
+    Pass(u"*.ocx", Action::Unregister, view);
+    AwaitAll(Action::Unregister);
+    return Boolean(found);
+}
+
+Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)
+{
+    if (!mInstalled) {
+        return True;
+    }
+    view.ShowProgress(u"Registering files...");
+    Pass(u"*.dll", Action::Register, view);
+    Pass(u"*.ocx", Action::Register, view);
+    AwaitAll(Action::Register);
+    const std::vector<Text> problems = Problems();
+    for (const Text& line : problems) {
+        report.AddProblem(line);
+    }
+    // Lets go of every process still held.
+    mRuns.clear();
+    return Boolean(problems.empty());
+}
+
+// One pass over the folder: launches regsvr32 on every file of the mask's
+// kind, names it and pauses. True when the engine's main library was among them.
+bool Regsvr32Runs::Pass(const Text& mask, Action action, const RunView& view)
+{
+    CFileList files;
+    files.FileNameMask(mask);
+    files.FolderName(mFolder);
+
+    bool found = false;
+    const Long count = files.FileCount();
+    for (Long i = 1; i <= count; ++i) {
+        const Text name = files.FileName(i);
+        if (!IsOfKind(name, mask)) {
+            continue;
+        }
+        found = found || LowerCase(name) == kMainLibrary;
+        if (action == Action::Register && !MayRegister(name)) {
+            continue;
+        }
+        Text commandLine = action == Action::Register ? u"regsvr32 /s \"" : u"regsvr32 /u /s \"";
+        commandLine += files.FolderName();
+        commandLine += name;
+        commandLine += u'"';
+        Start(action, name, commandLine);
+        view.ShowProgress((action == Action::Register ? u"Registering " : u"Unregistering ") + name);
+        platform::Kernel().Sleep(kPauseMilliseconds);
+        CollectEnded();
+    }
+    return found;
 }
 
 void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& commandLine)
@@ -62,8 +140,11 @@ void Regsvr32Runs::AwaitAll(Action action)
             Ended(*awaited.at(woken));
         } else if (woken == awaited.size()) {
             windowing.ProcessPendingEvents();
-        } else {
-            break;
+        } else if (woken != platform::kWaitTimeout) {
+            // The wait itself failed: the runs are looked at in short steps instead, as long as a wait would last.
+            kernel.Sleep(kPollMilliseconds);
+            windowing.ProcessPendingEvents();
+            CollectEnded();
         }
     }
     // A modal loop of the window (a drag, its system menu) may have outlasted
@@ -75,6 +156,8 @@ void Regsvr32Runs::AwaitAll(Action action)
     }
 }
 
+// False while the file's unregistration still runs, which would undo a
+// registration started now: the file is then named instead of registered.
 bool Regsvr32Runs::MayRegister(const Text& fileName)
 {
     bool unregistering = false;
@@ -93,6 +176,7 @@ bool Regsvr32Runs::MayRegister(const Text& fileName)
     return !unregistering;
 }
 
+// One line for each file that was not registered as it should be, in the order of the files.
 std::vector<Text> Regsvr32Runs::Problems() const
 {
     std::vector<Text> lines;

@@ -1,39 +1,47 @@
 #pragma once
 
+#include "app/Edition.h"
+#include "app/RunReport.h"
+#include "app/RunView.h"
+#include "common/Boolean.h"
 #include "common/Text.h"
 #include "platform/Handles.h"
 #include "platform/LaunchServices.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
-// The regsvr32 runs of one reset. Each is started by the full path of the
-// system's own regsvr32.exe and its process kept until its exit code is read;
-// the waits for the runs still going are bounded and keep the window
-// answering. What did not end as it should becomes lines of the final box.
+// The regsvr32 runs of one reset: every library ("*.dll") and then every
+// control ("*.ocx") of the edition's folder, unregistered in one step and
+// registered again in the next. Each run is started by the full path of the
+// edition's regsvr32, given a pause of its own, and its process kept until
+// its exit code is read; the waits for the runs still going are bounded and
+// keep the window answering. What did not end as it should becomes lines of
+// the report.
 class Regsvr32Runs {
 public:
-    enum class Action { Unregister, Register };
+    // Each file gets a second to itself.
+    static constexpr std::uint32_t kPauseMilliseconds = 1000;
+    // How long the runs of one step still going after their pauses may take in all.
+    static constexpr std::uint32_t kWaitMilliseconds = 30000;
+    // The step of the look at each run where the system cannot wait for them.
+    static constexpr std::uint32_t kPollMilliseconds = 100;
 
-    Regsvr32Runs() = default;
-    // regsvr32: its full path, empty when there is none to start.
-    Regsvr32Runs(std::string regsvr32, platform::LaunchServices::SystemFolder systemFolder);
+    explicit Regsvr32Runs(const Edition& edition);
 
-    // Starts the command line on one file, window hidden, and keeps its process.
-    void Start(Action action, const Text& fileName, const Text& commandLine);
-    // Reads the exit code of every run that has ended by now and lets its process go.
-    void CollectEnded();
-    // Waits for the runs of the action still going, 30 seconds at most in all.
-    void AwaitAll(Action action);
-    // False while the file's unregistration still runs, which would undo a
-    // registration started now: the file is then named instead of registered.
-    bool MayRegister(const Text& fileName);
-    // One line for each file that was not registered as it should be, in the order of the files.
-    std::vector<Text> Problems() const;
+    // Ends by waiting for the unregistrations still running: one still
+    // running when the same file is registered again would undo that
+    // registration. False, with its line, when KROutlook.dll is missing,
+    // which the user is also warned of in a box.
+    Boolean UnregisterFiles(const RunView& view, RunReport& report);
+    // A component that could not be registered leaves the add-in broken:
+    // each such file gets its line. False when any did.
+    Boolean RegisterFiles(const RunView& view, RunReport& report);
 
 private:
+    enum class Action { Unregister, Register };
+
     struct Run {
         Action action;
         Text fileName;
@@ -44,10 +52,18 @@ private:
         std::uint32_t exitCode = 0;
     };
 
+    bool Pass(const Text& mask, Action action, const RunView& view);
+    void Start(Action action, const Text& fileName, const Text& commandLine);
+    void CollectEnded();
+    void AwaitAll(Action action);
+    bool MayRegister(const Text& fileName);
+    std::vector<Text> Problems() const;
     static void ReadExitCodeIfEnded(Run& run);
     static void Ended(Run& run);
 
+    bool mInstalled;
+    Text mFolder;
     std::string mRegsvr32;
-    platform::LaunchServices::SystemFolder mSystemFolder = platform::LaunchServices::SystemFolder::AsRedirected;
+    platform::LaunchServices::SystemFolder mSystemFolder;
     std::vector<Run> mRuns;
 };

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr std::uint32_t kPlatformNT = 2;
 constexpr std::uint32_t kVista = 6;
 
 struct Version {
@@ -67,7 +66,7 @@ UserHive::UserHive()
 void UserHive::OpenSignedInUsersHive()
 {
     const Version version = WindowsVersion();
-    if (version.platformId != kPlatformNT) {
+    if (version.platformId != platform::kVerPlatformWin32Nt) {
         return;
     }
     const std::uint32_t access =

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "app/AddinFolder.h"
+#include "app/AddinRegistration.h"
 #include "app/Edition.h"
 #include "app/Regsvr32Runs.h"
+#include "app/RunReport.h"
+#include "app/RunView.h"
+#include "app/SessionEndBlock.h"
 #include "app/UserHive.h"
 #include "common/Boolean.h"
 #include "common/RuntimeError.h"
@@ -9,9 +14,9 @@
 #include "platform/WindowingServices.h"
 
 #include <optional>
-#include <vector>
 
-// The tool's one window and the reset driver behind its button.
+// The tool's one window and the reset driver behind its button. Each step
+// does its work in a unit of its own and adds its lines to the run's report.
 class frmMain final : private platform::FormEvents {
 public:
     static constexpr int kLabel1 = 101;
@@ -29,6 +34,20 @@ public:
     static const Text& Title();
 
 private:
+    // One click's run: whose settings and which edition it repairs, its
+    // regsvr32 processes and what it found.
+    struct Run {
+        explicit Run(platform::Handle form);
+
+        RunView view;
+        UserHive user;
+        Edition edition;
+        AddinFolder folder;
+        RunReport report;
+        AddinRegistration registration;
+        Regsvr32Runs regsvr32;
+    };
+
     static platform::FormLayout Layout();
 
     void OnClick(int controlId) noexcept override;
@@ -37,7 +56,7 @@ private:
 
     void cmdReset_Click();
 
-    Boolean VerifyOutlookClosed();
+    Boolean VerifyOutlookClosed() const;
     Boolean CheckHKLMKeys();
     Boolean CheckHKCUKeys();
     Boolean EnableUserRegistration();
@@ -45,29 +64,14 @@ private:
     Boolean UnregisterFiles();
     Boolean RegisterFiles();
     Boolean CheckOutlookCanLoad();
+    int ShowOutcome();
 
-    Boolean WriteRegistration(platform::Handle root, std::uint32_t view);
-    platform::Handle UserRoot() const noexcept;
-    Boolean RunRegsvr32(const Text& mask, const Text& commandPrefix, const Text& progressPrefix,
-                        Regsvr32Runs::Action action);
-    void ShowOutcome() const;
-    static Text Block(const Text& heading, const std::vector<Text>& lines);
-
-    void ShowProgress(const Text& text) const;
-    void ShowMessage(const Text& text, const Text& title) const;
     void ReportUnhandledError(const RuntimeError& error) noexcept;
     void Unload(int exitCode);
 
     platform::Handle mForm = 0;
     bool mRunning = false;
-    // What the current run could not do, one line each, for its final box.
-    std::vector<Text> mProblems;
-    // What keeps Outlook from loading the add-in that no reset can change, one line each.
-    std::vector<Text> mBlockers;
-    // Whose per-user settings the current run repairs.
-    std::optional<UserHive> mUser;
-    // Which of the add-in's builds the current run resets.
-    std::optional<Edition> mEdition;
-    // The current run's regsvr32 processes, from the first unregistration to the last registration.
-    Regsvr32Runs mRegsvr32;
+    std::optional<Run> mRun;
+    // From the reset's first write to the end of its last step.
+    std::optional<SessionEndBlock> mSessionEndBlock;
 };

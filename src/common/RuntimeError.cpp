@@ -53,3 +53,8 @@ RuntimeError RuntimeError::OfCaughtException()
         return OutOfMemory();
     }
 }
+
+void RuntimeError::IgnoreCaughtException()
+{
+    static_cast<void>(OfCaughtException());
+}

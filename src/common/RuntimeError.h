@@ -32,6 +32,10 @@ public:
     // handled stands for, a failed allocation being "Out of memory". Any other
     // exception is no run-time error and is thrown on.
     static RuntimeError OfCaughtException();
+    // Only inside a catch block, where the caller answers with what it has
+    // so far: the run-time error is dropped on purpose; any other exception
+    // is thrown on.
+    static void IgnoreCaughtException();
 
 private:
     std::int32_t mNumber;

@@ -13,3 +13,11 @@ Text TextOfAscii(std::string_view ascii);
 std::string AsciiOf(std::u16string_view text);
 
 Text LowerCase(std::u16string_view text);
+
+// The text before the first NUL, all of it when it holds none: how the
+// system's fixed fields and stored values end their texts.
+template <typename Char>
+std::basic_string_view<Char> BeforeFirstNul(std::basic_string_view<Char> text)
+{
+    return text.substr(0, text.find(Char{}));
+}

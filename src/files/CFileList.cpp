@@ -79,6 +79,5 @@ void CFileList::ProcessFolder(const Text& folder)
 
 Text CFileList::TrimNull(const Text& text)
 {
-    const auto nul = text.find(u'\0');
-    return nul == Text::npos ? text : text.substr(0, nul);
+    return Text(BeforeFirstNul(std::u16string_view(text)));
 }

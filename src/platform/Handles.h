@@ -5,10 +5,11 @@
 
 // Every operating-system handle that crosses the boundary, each owned by one
 // type that knows the value by which the system reports "no handle" and the
-// one call that closes a valid one.
+// one call that closes a valid one. The tag keeps handles that close alike
+// apart: a thread is not held as a process, nor a token as either.
 namespace platform {
 
-template <Handle kNone, void (*kClose)(Handle) noexcept>
+template <typename Tag, Handle kNone, void (*kClose)(Handle) noexcept>
 struct HandleTraits {
     using Value = Handle;
     static constexpr Value Invalid() noexcept { return kNone; }
@@ -32,11 +33,12 @@ inline void CloseRegistryKey(Handle key) noexcept
 }
 
 // OpenProcess, a launch and a token report failure as 0; a snapshot and a file as INVALID_HANDLE_VALUE.
-using UniqueProcessHandle = UniqueHandle<HandleTraits<0, &CloseKernelHandle>>;
-using UniqueTokenHandle = UniqueHandle<HandleTraits<0, &CloseKernelHandle>>;
-using UniqueSnapshotHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseKernelHandle>>;
-using UniqueFileHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseKernelHandle>>;
-using UniqueFindHandle = UniqueHandle<HandleTraits<kInvalidHandleValue, &CloseFind>>;
-using UniqueRegistryKey = UniqueHandle<HandleTraits<0, &CloseRegistryKey>>;
+using UniqueProcessHandle = UniqueHandle<HandleTraits<struct ProcessTag, 0, &CloseKernelHandle>>;
+using UniqueThreadHandle = UniqueHandle<HandleTraits<struct ThreadTag, 0, &CloseKernelHandle>>;
+using UniqueTokenHandle = UniqueHandle<HandleTraits<struct TokenTag, 0, &CloseKernelHandle>>;
+using UniqueSnapshotHandle = UniqueHandle<HandleTraits<struct SnapshotTag, kInvalidHandleValue, &CloseKernelHandle>>;
+using UniqueFileHandle = UniqueHandle<HandleTraits<struct FileTag, kInvalidHandleValue, &CloseKernelHandle>>;
+using UniqueFindHandle = UniqueHandle<HandleTraits<struct FindTag, kInvalidHandleValue, &CloseFind>>;
+using UniqueRegistryKey = UniqueHandle<HandleTraits<struct RegistryKeyTag, 0, &CloseRegistryKey>>;
 
 } // namespace platform

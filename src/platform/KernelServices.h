@@ -103,10 +103,8 @@ public:
     virtual bool FindNextFileA(Handle find, Win32FindDataA& data) = 0;
     virtual bool FindClose(Handle find) = 0;
 
-    // Absent before Windows 98 and 2000; callers ask before they call.
-    virtual bool HasGetLongPathNameA() = 0;
-    // The long form of an existing path; empty when the call fails.
-    virtual std::string GetLongPathNameA(const std::string& path) = 0;
+    // The 8.3 form of an existing path; empty when the call fails.
+    virtual std::string GetShortPathNameA(const std::string& path) = 0;
 
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // Milliseconds since start-up; wraps after 49.7 days.

@@ -14,6 +14,10 @@ inline constexpr std::int32_t kErrorBadPathName = 161;
 inline constexpr std::int32_t kErrorMoreData = 234;
 inline constexpr std::int32_t kErrorNoMoreItems = 259;
 
+// GetVersionExA's platforms: the 9x line and the NT line.
+inline constexpr std::uint32_t kVerPlatformWin32Windows = 1;
+inline constexpr std::uint32_t kVerPlatformWin32Nt = 2;
+
 // GetExitCodeProcess's code of a process that still runs.
 inline constexpr std::uint32_t kStillActive = 259;
 

@@ -3,6 +3,7 @@
 #include "platform/AnsiText.h"
 #include "platform/Handles.h"
 #include "platform/Platform.h"
+#include "platform/SystemCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -12,8 +13,8 @@
 
 namespace {
 
-constexpr std::int32_t kPlatform9x = 1;
-constexpr std::int32_t kPlatformNT = 2;
+constexpr auto kPlatform9x = static_cast<std::int32_t>(platform::kVerPlatformWin32Windows);
+constexpr auto kPlatformNT = static_cast<std::int32_t>(platform::kVerPlatformWin32Nt);
 constexpr std::uint32_t kModuleBufferBytes = 200;
 constexpr std::uint32_t kModuleFileNameChars = 260;
 // Long enough for any path the NT line can give back.
@@ -74,7 +75,7 @@ Boolean CProcessList::ForceProcessTermination(const Text& processExeName)
         }
     } catch (...) {
         // Termination is best effort: whatever run-time error came, the answer is the result so far.
-        RuntimeError::OfCaughtException();
+        RuntimeError::IgnoreCaughtException();
     }
     mCollectIds = False;
     return result;
@@ -175,8 +176,7 @@ Long CProcessList::ListProcessesNT(Collection<Text>& names)
 
 std::string_view CProcessList::TrimNull(std::string_view text)
 {
-    const auto position = text.find('\0');
-    return position == std::string_view::npos ? text : text.substr(0, position);
+    return BeforeFirstNul(text);
 }
 
 Long CProcessList::ListProcesses9x(Collection<Text>& names)

@@ -1,5 +1,6 @@
 #include "registry/CRegistry.h"
 
+#include "common/LittleEndian.h"
 #include "common/RuntimeError.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,15 +31,6 @@ constexpr std::size_t kFirstValueBytes = 1024;
 // Values are read only up to this size: no value the program looks at is
 // near it, and a size claimed past it must not become an allocation.
 constexpr std::uint32_t kLargestValueBytes = 1024 * 1024;
-
-Text BeforeFirstNul(Text text)
-{
-    const auto nul = text.find(u'\0');
-    if (nul != Text::npos) {
-        text.resize(nul);
-    }
-    return text;
-}
 
 bool IsSpace(char16_t c)
 {
@@ -212,15 +203,15 @@ Text CRegistry::FindNext(Long index)
     return name;
 }
 
-std::vector<Text> CRegistry::SubkeyNames()
+Long CRegistry::SubkeyNames(std::vector<Text>& names)
 {
-    std::vector<Text> names;
-    Long next = 0;
-    for (Text name = FindFirst(); !name.empty(); name = FindNext(next)) {
+    names.clear();
+    Text name;
+    std::int32_t status = 0;
+    for (std::int32_t index = 0; (status = ReadSubkey(index, name)) == 0; ++index) {
         names.push_back(std::move(name));
-        ++next;
     }
-    return names;
+    return status;
 }
 
 Long CRegistry::SetValue(platform::Handle key, const Text& name, std::uint32_t type, const Value& value)
@@ -268,7 +259,8 @@ Long CRegistry::QueryValue(platform::Handle key, const Text& name, Value& value)
             if (status != 0) {
                 value = std::monostate();
             } else {
-                value = BeforeFirstNul(FromAnsi(std::string_view(buffer.data(), std::min(read, bytes))));
+                value = Text(BeforeFirstNul(
+                    std::u16string_view(FromAnsi(std::string_view(buffer.data(), std::min(read, bytes))))));
             }
         } else if (type == kRegDword) {
             // Never more than the four bytes of the number: a longer value reads as "more data".
@@ -276,35 +268,42 @@ Long CRegistry::QueryValue(platform::Handle key, const Text& name, Value& value)
             std::uint32_t read = std::min<std::uint32_t>(bytes, 4);
             status = registry.RegQueryValueExA(key, ansiName, type, number.data(), read);
             if (status == 0) {
-                std::uint32_t bits = 0;
-                std::memcpy(&bits, number.data(), number.size());
-                value = static_cast<std::int32_t>(bits);
+                value = static_cast<std::int32_t>(LittleEndian32(number, 0));
             }
         } else {
             status = kReadFailed;
         }
     } catch (...) {
-        RuntimeError::OfCaughtException();
+        RuntimeError::IgnoreCaughtException();
     }
     return status;
 }
 
 Text CRegistry::ReadSubkey(std::int32_t index)
 {
+    Text name;
+    ReadSubkey(index, name);
+    return name;
+}
+
+std::int32_t CRegistry::ReadSubkey(std::int32_t index, Text& name)
+{
+    name.clear();
     if (!mKeyOpen) {
-        return Text();
+        return kErrorInvalidHandle;
     }
-    std::array<char, kSubkeyNameChars> name{};
+    std::array<char, kSubkeyNameChars> buffer{};
     std::uint32_t nameChars = kSubkeyNameChars;
     std::uint64_t lastWriteTime = 0;
     // No class buffer: a class count of 0 makes the registry refuse the whole
     // entry, name included, with "more data".
     const std::int32_t status = platform::Registry().RegEnumKeyExA(
-        mKey.Get(), static_cast<std::uint32_t>(index), name.data(), nameChars, nullptr, nullptr, lastWriteTime);
-    if (status != 0 && status != kErrorMoreData) {
-        return Text();
+        mKey.Get(), static_cast<std::uint32_t>(index), buffer.data(), nameChars, nullptr, nullptr, lastWriteTime);
+    if (status == 0 || status == kErrorMoreData) {
+        const std::string_view stored(buffer.data(), std::min(nameChars, kSubkeyNameChars));
+        name = FromAnsi(BeforeFirstNul(stored));
     }
-    return BeforeFirstNul(FromAnsi(std::string_view(name.data(), std::min(nameChars, kSubkeyNameChars))));
+    return status;
 }
 
 Long CRegistry::ReadValue(Long index, RawValue& value)
@@ -371,8 +370,8 @@ Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
     if (ReadNamedValue(ToAnsi(name), value) != 0 || (value.type != kRegSz && value.type != kRegExpandSz)) {
         return defaultValue;
     }
-    const std::string_view stored(reinterpret_cast<const char*>(value.data.data()), value.data.size());
-    const std::string text(stored.substr(0, stored.find('\0')));
+    const std::string text(
+        BeforeFirstNul(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size())));
     return FromAnsi(value.type == kRegExpandSz ? platform::Launch().ExpandEnvironmentStringsA(text) : text);
 }
 

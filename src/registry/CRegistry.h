@@ -37,8 +37,10 @@ public:
     Text FindFirst();
     Text FindNext(Long index);
 
-    // Every subkey of the open key, in the registry's order, as FindFirst and FindNext give them.
-    std::vector<Text> SubkeyNames();
+    // Every subkey of the open key, in the registry's order: status 259 when
+    // the listing is whole, any other when it was cut short, the names read
+    // until then kept.
+    Long SubkeyNames(std::vector<Text>& names);
 
     // Like OpenKey, but a missing key stays missing.
     Long OpenExistingKey(const Text& keyName, platform::Handle hKey, std::uint32_t samDesired);
@@ -58,6 +60,7 @@ private:
     Long QueryValue(platform::Handle key, const Text& name, Value& value) noexcept;
 
     Text ReadSubkey(std::int32_t index);
+    std::int32_t ReadSubkey(std::int32_t index, Text& name);
     Long KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition);
 
     Text mDefaultKey = u"Software\\Microsoft\\Office\\";

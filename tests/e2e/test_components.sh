@@ -94,6 +94,20 @@ SlowEngine.dll" "$(registered)" "registered when the run is over"
     forget_addin
 }
 
+# A volume that keeps 8.3 names lists backup copies under "*.dll" and "*.ocx"
+# too. They are no components: registered after the library, the old copy
+# would take its class, and Outlook would load the old version.
+test_backup_copies_are_never_registered() {
+    forget_calls
+    seed_components KROutlook.dll Grid.ocx KROutlook.dll_old KROutlook.dllold Grid.ocx_bak
+    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$(reset_once)"
+    wait_for_calls 4
+    check_call_order "$(calls)" KROutlook.dll Grid.ocx
+    expect_line "    (Default)    REG_SZ    $ADDIN_WIN\\KROutlook.dll" \
+        "$(win_reg query "$CLASS_KEY\\InprocServer32" "$VIEW")" "the class"
+    forget_addin
+}
+
 test_missing_main_library_is_warned_once_and_ends_in_the_failure_box() {
     forget_calls
     seed_components Engine.dll Grid.ocx

@@ -110,7 +110,7 @@ test_what_keeps_outlook_from_loading_the_addin_is_told() {
     win_reg delete "$OFFICE_KEY\16.0\Outlook\Preferences" /f /reg:32 >/dev/null
     win_reg add 'HKCU\Software\KestrinTest' /v InprocServer32 /d 'C:\Kestrin Gone\KROutlook.dll' /f /reg:32 >/dev/null
     boxes=$(reset_once)
-    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- the add-in's component KestrinSoftware.Connect is not registered\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n$POLICY$RUN_AS_ADMIN buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- the add-in's component KestrinSoftware.Connect leads to C:\\Kestrin Gone\\KROutlook.dll, not to the add-in's own library\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n$POLICY$RUN_AS_ADMIN buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
     expect_eq absent "$(record_of "$crashes" ours)"
     expect_eq "$other" "$(record_of "$crashes" other)" "another add-in's crash record"
 

@@ -139,4 +139,30 @@ TEST(EditionTest, TheEditionIsThatOfTheOutlookWindowsStarts)
     }
 }
 
+// The 9x line and NT 4 have no "CommonProgramFiles": the registry names the
+// folder, expanded, and a closing separator is not doubled.
+TEST(EditionTest, TheFolderComesFromTheRegistryWhereTheVariableIsMissing)
+{
+    struct Case {
+        std::optional<std::string> variable;
+        std::uint32_t type; // of CommonFilesDir
+        std::string stored;
+    };
+    for (const Case& c : std::vector<Case>{{std::nullopt, 1, "C:\\Program Files\\Common Files"},
+                                           {"", 1, "C:\\Program Files\\Common Files"},
+                                           {std::nullopt, 2, "%ProgramFiles%\\Common Files\\"},
+                                           {"C:\\Program Files\\Common Files\\", 1, "D:\\Elsewhere"}}) {
+        fakes::FakePlatform os;
+        os.launch.environment["ProgramFiles"] = "C:\\Program Files";
+        if (c.variable) {
+            os.launch.environment["CommonProgramFiles"] = *c.variable;
+        }
+        std::vector<std::uint8_t> text(c.stored.begin(), c.stored.end());
+        text.push_back(0);
+        os.registry.SetValue(kHklm32, "Software\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir", c.type, text);
+        EXPECT_EQ(AsciiOf(Edition::OfThisComputer().folder), "C:\\Program Files\\Common Files\\Kestrin Software")
+            << c.stored;
+    }
+}
+
 } // namespace

@@ -51,12 +51,12 @@ public:
     SystemFunction(SystemLibrary& library, const char* name) noexcept : mLibrary(library), mName(name) {}
 
     template <typename... Args>
-    decltype(auto) operator()(Args&&... args)
+    decltype(auto) operator()(Args&&... args) const
     {
         return Resolve()(std::forward<Args>(args)...);
     }
 
-    bool Available() noexcept
+    bool Available() const noexcept
     {
         if (mFunction == nullptr) {
             mFunction = Cast(mLibrary.TryFind(mName));
@@ -65,7 +65,7 @@ public:
     }
 
 private:
-    Function Resolve()
+    Function Resolve() const
     {
         if (mFunction == nullptr) {
             mFunction = Cast(mLibrary.Find(mName));
@@ -80,8 +80,46 @@ private:
 
     SystemLibrary& mLibrary;
     const char* mName;
-    Function mFunction = nullptr;
+    // Found at the first call: calling does not change what the function is.
+    mutable Function mFunction = nullptr;
 };
+
+// A value that a function of a system library frees, owned with that
+// function: Close calls it only when it was found, so nothing is looked up,
+// and nothing thrown, where the value is let go.
+template <typename T, typename Function>
+struct FreedByTraits {
+    using Value = T;
+    const SystemFunction<Function>* free = nullptr;
+    static constexpr Value Invalid() noexcept { return nullptr; }
+    static bool IsValid(Value value) noexcept { return value != nullptr; }
+    void Close(Value value) const noexcept
+    {
+        if (free != nullptr && free->Available()) {
+            Free(*free, value);
+        }
+    }
+};
+
+// How each kind is freed: the screen's device context, a font, the text the system allocated.
+inline void Free(const SystemFunction<decltype(&::ReleaseDC)>& releaseDC, HDC screen)
+{
+    releaseDC(nullptr, screen);
+}
+
+inline void Free(const SystemFunction<decltype(&::DeleteObject)>& deleteObject, HFONT font)
+{
+    deleteObject(font);
+}
+
+inline void Free(const SystemFunction<decltype(&::LocalFree)>& localFree, LPSTR text)
+{
+    localFree(text);
+}
+
+using UniqueScreenContext = UniqueHandle<FreedByTraits<HDC, decltype(&::ReleaseDC)>>;
+using UniqueFont = UniqueHandle<FreedByTraits<HFONT, decltype(&::DeleteObject)>>;
+using UniqueLocalText = UniqueHandle<FreedByTraits<LPSTR, decltype(&::LocalFree)>>;
 
 // Every system library the tool calls, each loaded once, at its first use.
 struct SystemLibraries {

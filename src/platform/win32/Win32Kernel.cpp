@@ -111,24 +111,19 @@ bool Win32Kernel::FindClose(Handle find)
     return mFindClose(AsHandle(find)) != FALSE;
 }
 
-bool Win32Kernel::HasGetLongPathNameA()
+std::string Win32Kernel::GetShortPathNameA(const std::string& path)
 {
-    return mGetLongPathNameA.Available();
-}
-
-std::string Win32Kernel::GetLongPathNameA(const std::string& path)
-{
-    // The long form may need more room than a short one; retry once at the size asked for.
-    std::vector<char> longPath(MAX_PATH, '\0');
+    // A 8.3 form is never longer than the long one; retry once at the size asked for all the same.
+    std::vector<char> shortPath(MAX_PATH, '\0');
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const DWORD length = mGetLongPathNameA(path.c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+        const DWORD length = mGetShortPathNameA(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
         if (length == 0) {
             return {};
         }
-        if (length < longPath.size()) {
-            return std::string(longPath.data(), length);
+        if (length < shortPath.size()) {
+            return std::string(shortPath.data(), length);
         }
-        longPath.assign(length, '\0');
+        shortPath.assign(length, '\0');
     }
     return {};
 }

@@ -28,8 +28,7 @@ public:
     Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) override;
     bool FindNextFileA(Handle find, Win32FindDataA& data) override;
     bool FindClose(Handle find) override;
-    bool HasGetLongPathNameA() override;
-    std::string GetLongPathNameA(const std::string& path) override;
+    std::string GetShortPathNameA(const std::string& path) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override;
     std::string GetSystemDirectoryA() override;
@@ -55,7 +54,7 @@ private:
     SYSTEM_FUNCTION(mKernel32, FindFirstFileA);
     SYSTEM_FUNCTION(mKernel32, FindNextFileA);
     SYSTEM_FUNCTION(mKernel32, FindClose);
-    SYSTEM_FUNCTION(mKernel32, GetLongPathNameA);
+    SYSTEM_FUNCTION(mKernel32, GetShortPathNameA);
     SYSTEM_FUNCTION(mKernel32, Sleep);
     SYSTEM_FUNCTION(mKernel32, GetTickCount);
     SYSTEM_FUNCTION(mKernel32, GetSystemDirectoryA);

@@ -15,7 +15,7 @@ public:
     using Disable = SystemFunction<decltype(&::Wow64DisableWow64FsRedirection)>;
     using Revert = SystemFunction<decltype(&::Wow64RevertWow64FsRedirection)>;
 
-    RedirectionOff(Disable& disable, Revert& revert) noexcept : mRevert(revert)
+    RedirectionOff(const Disable& disable, const Revert& revert) noexcept : mRevert(revert)
     {
         mOff = disable.Available() && revert.Available() && disable(&mOld) != FALSE;
     }
@@ -29,7 +29,7 @@ public:
     }
 
 private:
-    Revert& mRevert;
+    const Revert& mRevert;
     PVOID mOld = nullptr;
     bool mOff = false;
 };
@@ -91,7 +91,7 @@ Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::
         return 0;
     }
     // Only the process is watched; its thread's handle goes at once.
-    const UniqueProcessHandle thread(FromHandle(started.hThread));
+    const UniqueThreadHandle thread(FromHandle(started.hThread));
     return FromHandle(started.hProcess);
 }
 

@@ -51,12 +51,8 @@ std::optional<std::string> Win32Security::ConvertSidToStringSidA(const Sid& sid)
         return std::nullopt;
     }
     // The system allocated the text; it is freed on every path, once.
-    struct LocalText {
-        Win32Security& owner;
-        LPSTR text;
-        ~LocalText() { owner.mLocalFree(text); }
-    } owned{*this, text};
-    return std::string(owned.text);
+    const UniqueLocalText owned(text, {&mLocalFree});
+    return std::string(owned.Get());
 }
 
 std::optional<std::pair<std::string, std::string>> Win32Security::LookupAccountSidA(const Sid& sid)

@@ -35,13 +35,6 @@ RECT PixelRect(int left, int top, int width, int height, int dpiX, int dpiY) noe
 
 } // namespace
 
-Win32Windowing::~Win32Windowing()
-{
-    if (mFont != nullptr) {
-        mDeleteObject(mFont);
-    }
-}
-
 Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
 {
     if (mInitCommonControlsEx.Available()) {
@@ -53,15 +46,10 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
     int dpiX = 96;
     int dpiY = 96;
     {
-        // Released on every path, also when a lookup below raises.
-        struct ScreenContext {
-            Win32Windowing& owner;
-            HDC dc;
-            ~ScreenContext() { owner.mReleaseDC(nullptr, dc); }
-        } screen{*this, mGetDC(nullptr)};
-        dpiX = mGetDeviceCaps(screen.dc, LOGPIXELSX);
-        dpiY = mGetDeviceCaps(screen.dc, LOGPIXELSY);
-        mFont = CreateFormFont(layout, screen.dc, dpiY);
+        const UniqueScreenContext screen(mGetDC(nullptr), {&mReleaseDC});
+        dpiX = mGetDeviceCaps(screen.Get(), LOGPIXELSX);
+        dpiY = mGetDeviceCaps(screen.Get(), LOGPIXELSY);
+        mFont = CreateFormFont(layout, screen.Get(), dpiY);
     }
 
     RegisterFormClass(instance, layout.iconResource);
@@ -76,7 +64,7 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
     if (mForm == nullptr) {
         throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create the main window");
     }
-    mSendMessageA(mForm, WM_SETFONT, reinterpret_cast<WPARAM>(mFont), FALSE);
+    mSendMessageA(mForm, WM_SETFONT, reinterpret_cast<WPARAM>(mFont.Get()), FALSE);
     for (const ControlLayout& control : layout.controls) {
         CreateControl(mForm, instance, control, dpiX, dpiY);
     }
@@ -87,21 +75,20 @@ Handle Win32Windowing::CreateForm(const FormLayout& layout, FormEvents& events)
 
 // GDI gives some other face when the one asked for is missing, often a wider
 // one that no longer fits the layout; the fallback face is used then.
-HFONT Win32Windowing::CreateFormFont(const FormLayout& layout, HDC screen, int dpiY)
+UniqueFont Win32Windowing::CreateFormFont(const FormLayout& layout, HDC screen, int dpiY)
 {
     LOGFONTA font{};
     font.lfHeight = -((layout.fontHundredthsOfPoint * dpiY + 3600) / 7200);
     font.lfWeight = layout.fontWeight;
     font.lfCharSet = static_cast<BYTE>(layout.fontCharset);
     std::strncpy(font.lfFaceName, layout.fontName.c_str(), LF_FACESIZE - 1);
-    const HFONT asked = mCreateFontIndirectA(&font);
-    if (asked == nullptr || SameFace(FaceOf(asked, screen), layout.fontName) || layout.fallbackFontName.empty()) {
+    UniqueFont asked(mCreateFontIndirectA(&font), {&mDeleteObject});
+    if (!asked || SameFace(FaceOf(asked.Get(), screen), layout.fontName) || layout.fallbackFontName.empty()) {
         return asked;
     }
-    mDeleteObject(asked);
     std::memset(font.lfFaceName, 0, sizeof(font.lfFaceName));
     std::strncpy(font.lfFaceName, layout.fallbackFontName.c_str(), LF_FACESIZE - 1);
-    return mCreateFontIndirectA(&font);
+    return UniqueFont(mCreateFontIndirectA(&font), {&mDeleteObject});
 }
 
 std::string Win32Windowing::FaceOf(HFONT font, HDC screen)
@@ -145,7 +132,7 @@ void Win32Windowing::CreateControl(HWND form, HINSTANCE instance, const ControlL
     if (child == nullptr) {
         throw RuntimeError(static_cast<std::int32_t>(0x80004005), u"Unable to create a control of the main window");
     }
-    mSendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(mFont), FALSE);
+    mSendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(mFont.Get()), FALSE);
     if (isDefault) {
         mDefaultControl = control.id;
     }
@@ -252,7 +239,22 @@ std::uint32_t Win32Windowing::MsgWaitForMultipleObjects(const std::vector<Handle
     std::vector<HANDLE> waited(handles.size());
     std::transform(handles.begin(), handles.end(), waited.begin(), AsHandle);
     return mMsgWaitForMultipleObjects(static_cast<DWORD>(waited.size()), waited.data(), FALSE, milliseconds,
-                                      QS_ALLINPUT);
+                                      WakeMask());
+}
+
+// The headers' QS_ALLINPUT carries QS_RAWINPUT, which user32 knows from XP
+// on; before, it refuses the whole mask and every wait fails at once.
+DWORD Win32Windowing::WakeMask()
+{
+    if (!mWakeMask) {
+        OSVERSIONINFOA version{};
+        version.dwOSVersionInfoSize = sizeof(version);
+        const bool rawInput =
+            mGetVersionExA(&version) != FALSE && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+            (version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1));
+        mWakeMask = rawInput ? QS_ALLINPUT : QS_ALLINPUT & ~QS_RAWINPUT;
+    }
+    return *mWakeMask;
 }
 
 std::int32_t Win32Windowing::MessageBoxA(Handle owner, const std::string& text, const std::string& caption,

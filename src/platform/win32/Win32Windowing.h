@@ -19,7 +19,7 @@ public:
     }
     Win32Windowing(const Win32Windowing&) = delete;
     Win32Windowing& operator=(const Win32Windowing&) = delete;
-    ~Win32Windowing() override;
+    ~Win32Windowing() override = default;
 
     Handle CreateForm(const FormLayout& layout, FormEvents& events) override;
     Handle GetDlgItem(Handle form, int controlId) override;
@@ -43,7 +43,8 @@ private:
     static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Dispatch(MSG& message);
-    HFONT CreateFormFont(const FormLayout& layout, HDC screen, int dpiY);
+    DWORD WakeMask();
+    UniqueFont CreateFormFont(const FormLayout& layout, HDC screen, int dpiY);
     std::string FaceOf(HFONT font, HDC screen);
     void RegisterFormClass(HINSTANCE instance, int iconResource);
     void CreateControl(HWND form, HINSTANCE instance, const ControlLayout& control, int dpiX, int dpiY);
@@ -54,6 +55,7 @@ private:
     SystemLibrary& mKernel32;
 
     SYSTEM_FUNCTION(mKernel32, GetModuleHandleA);
+    SYSTEM_FUNCTION(mKernel32, GetVersionExA);
     SYSTEM_FUNCTION(mComctl32, InitCommonControlsEx);
     SYSTEM_FUNCTION(mUser32, RegisterClassExA);
     SYSTEM_FUNCTION(mUser32, CreateWindowExA);
@@ -96,13 +98,14 @@ private:
     SYSTEM_FUNCTION(mGdi32, SelectObject);
     SYSTEM_FUNCTION(mGdi32, GetTextFaceA);
 
-    HFONT mFont = nullptr;
+    UniqueFont mFont;
     HWND mForm = nullptr;
     FormEvents* mEvents = nullptr;
     // The control Enter presses; 0 when the form has none.
     int mDefaultControl = 0;
     // A quit taken off the queue by ProcessPendingEvents, for RunEventLoop.
     std::optional<int> mKeptQuit;
+    std::optional<DWORD> mWakeMask;
 };
 
 } // namespace platform::win32

@@ -3,10 +3,11 @@
 // HKCU\Software\KestrinTest\Calls, and which files are registered now under
 // HKCU\Software\KestrinTest\Registered, where the end-to-end tests read them
 // back. Copies of this one DLL stand for every component of the add-in; a copy
-// whose name starts with "Slow" takes 3 seconds to unregister, and the copy
+// whose name starts with "Slow" takes 3 seconds to unregister, and a copy
 // named KROutlook.dll registers the add-in's class, KestrinSoftware.Connect,
 // as the real library does: with its own path, or the path a test put in
-// HKCU\Software\KestrinTest "InprocServer32".
+// HKCU\Software\KestrinTest "InprocServer32". So does a backup copy of it
+// ("KROutlook.dll_old"), as an old version of the library would.
 #include <windows.h>
 
 #include <cstdio>
@@ -67,7 +68,7 @@ const char kClassKey[] = "CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}";
 
 bool IsMainLibrary()
 {
-    return ::lstrcmpiA(FileName(), "KROutlook.dll") == 0;
+    return ::_strnicmp(FileName(), "KROutlook.dll", 13) == 0;
 }
 
 void RegisterAddinClass()

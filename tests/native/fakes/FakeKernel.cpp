@@ -266,12 +266,14 @@ const std::vector<FakeEntry>* FakeKernel::FolderAt(const std::string& folder) co
 
 std::uint32_t FakeKernel::GetFileAttributesA(const std::string& path)
 {
+    fileSystemPaths.push_back(path);
     const FakeEntry* entry = EntryAt(path);
     return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
 }
 
 platform::Handle FakeKernel::CreateFileA(const std::string& path, std::uint32_t, std::uint32_t, std::uint32_t)
 {
+    fileSystemPaths.push_back(path);
     const FakeEntry* entry = EntryAt(path);
     if (entry == nullptr || (entry->attributes & platform::kFileAttributeDirectory) != 0) {
         return platform::kInvalidHandleValue;
@@ -297,6 +299,7 @@ bool FakeKernel::ReadFile(platform::Handle file, std::uint8_t* data, std::uint32
 
 platform::Handle FakeKernel::FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data)
 {
+    fileSystemPaths.push_back(pattern);
     findPatterns.push_back(pattern);
     const std::size_t separator = pattern.find_last_of("\\/");
     std::string folder = separator == std::string::npos ? std::string() : pattern.substr(0, separator);
@@ -356,11 +359,12 @@ int FakeKernel::OpenFindCount() const
     }));
 }
 
-std::string FakeKernel::GetLongPathNameA(const std::string& path)
+std::string FakeKernel::GetShortPathNameA(const std::string& path)
 {
-    for (const auto& [shortPath, longPath] : longPaths) {
-        if (Folded(shortPath) == Folded(path)) {
-            return longPath;
+    fileSystemPaths.push_back(path);
+    for (const auto& [longPath, shortPath] : shortPaths) {
+        if (Folded(longPath) == Folded(path)) {
+            return shortPath;
         }
     }
     return {};

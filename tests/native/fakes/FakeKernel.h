@@ -83,8 +83,7 @@ public:
     platform::Handle FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data) override;
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
-    bool HasGetLongPathNameA() override { return hasGetLongPathName; }
-    std::string GetLongPathNameA(const std::string& path) override;
+    std::string GetShortPathNameA(const std::string& path) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override { return now; }
     std::string GetSystemDirectoryA() override { return systemDirectory; }
@@ -103,9 +102,10 @@ public:
     // A 32-bit program on 64-bit Windows, with its SysWOW64 folder.
     bool windows64 = false;
 
-    // Long forms of short paths, by the short path without case.
-    std::map<std::string, std::string> longPaths;
-    bool hasGetLongPathName = true;
+    // 8.3 forms of long paths, by the long path without case.
+    std::map<std::string, std::string> shortPaths;
+    // Every path a file-system call was given, in order.
+    std::vector<std::string> fileSystemPaths;
 
     // The clock: pauses and waits move it on.
     std::uint32_t now = 5000;

@@ -5,6 +5,11 @@
 #include <string>
 
 namespace fakes {
+namespace {
+
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+} // namespace
 
 platform::Handle FakeWindowing::CreateForm(const platform::FormLayout& formLayout, platform::FormEvents& events)
 {
@@ -51,6 +56,9 @@ std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platfor
                                                        std::uint32_t milliseconds)
 {
     log.push_back("wait " + std::to_string(handles.size()));
+    if (waitsFail) {
+        return kWaitFailed;
+    }
     if (eventsDuringWaits > 0 || queuedQuit) {
         eventsDuringWaits = std::max(eventsDuringWaits - 1, 0);
         return platform::kWaitObject0 + static_cast<std::uint32_t>(handles.size());
@@ -75,7 +83,7 @@ std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platfor
 std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
                                         std::uint32_t type)
 {
-    boxes.push_back({text, caption, type, owner});
+    boxes.push_back({text, caption, type, owner, mEvents == nullptr || mEvents->OnQueryEndSession()});
     log.push_back("box " + caption + ": " + text);
     return 1;
 }

@@ -21,6 +21,8 @@ public:
         std::string caption;
         std::uint32_t type;
         platform::Handle owner;
+        // What the form answered a log-off while the box showed.
+        bool sessionMayEnd;
     };
 
     std::vector<std::string> log;
@@ -32,6 +34,8 @@ public:
     platform::FormLayout layout;
     // Window events that arrive during waits, one per wait, before any process ends.
     int eventsDuringWaits = 0;
+    // Every wait fails at once, as a wake mask the system does not know makes it.
+    bool waitsFail = false;
     // Whose processes and clock the waits use.
     FakeKernel* kernel = nullptr;
 

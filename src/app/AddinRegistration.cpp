@@ -1,0 +1,66 @@
+#include "app/AddinRegistration.h"
+
+#include "app/AppTexts.h"
+#include "app/OfficeKeys.h"
+#include "platform/SystemCodes.h"
+#include "registry/CRegistry.h"
+
+namespace {
+
+// Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
+constexpr std::uint32_t kRegistrationAccess = 63;
+const Text kNotWritten = u"- the add-in's registration could not be written";
+const Text kCheckingHkcu = u"Checking HKCU registry keys...";
+
+} // namespace
+
+AddinRegistration::AddinRegistration(const Edition& edition, platform::Handle userRoot)
+    : mInstalled(edition.installed), mRegistryView(edition.registryView), mUserRoot(userRoot)
+{
+}
+
+Boolean AddinRegistration::WriteForMachine(const RunView& view) const
+{
+    if (!mInstalled) {
+        return True;
+    }
+    view.ShowProgress(u"Checking HKLM registry keys...");
+    return Boolean(Write(platform::kHkeyLocalMachine, mRegistryView));
+}
+
+Boolean AddinRegistration::WriteForUser(const RunView& view, RunReport& report) const
+{
+    view.ShowProgress(kCheckingHkcu);
+    const bool written = Write(mUserRoot, 0);
+    if (!written) {
+        report.AddProblem(kNotWritten);
+    }
+    return Boolean(written);
+}
+
+Boolean AddinRegistration::EnableUserOverride(const RunView& view, RunReport& report) const
+{
+    CRegistry user;
+    const Long opened = user.OpenExistingKey(kAddinRegistrationKey, mUserRoot, platform::kKeySetValue);
+    bool enabled = opened == platform::kErrorFileNotFound;
+    if (opened == platform::kErrorSuccess) {
+        view.ShowProgress(kCheckingHkcu);
+        enabled = user.PutLong(u"LoadBehavior", 3) == platform::kErrorSuccess;
+    }
+    if (!enabled) {
+        report.AddProblem(kNotWritten);
+    }
+    return Boolean(enabled);
+}
+
+bool AddinRegistration::Write(platform::Handle root, std::uint32_t view)
+{
+    CRegistry registry;
+    bool written = registry.OpenKey(kAddinRegistrationKey, root,
+                                    static_cast<std::int32_t>(kRegistrationAccess | view)) == platform::kErrorSuccess;
+    written = registry.PutLong(u"CommandLineSafe", 0) == platform::kErrorSuccess && written;
+    written = registry.PutLong(u"LoadBehavior", 3) == platform::kErrorSuccess && written;
+    written = registry.PutString(u"FriendlyName", kAddinName) == platform::kErrorSuccess && written;
+    written = registry.PutString(u"Description", kAddinName) == platform::kErrorSuccess && written;
+    return written;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/Edition.h"
+#include "app/RunReport.h"
+#include "app/RunView.h"
+#include "common/Boolean.h"
+#include "platform/Handle.h"
+
+#include <cstdint>
+
+// The add-in's registration with Outlook: the four values of
+// Outlook\Addins\KestrinSoftware.Connect that Outlook loads it by. Every
+// other value of the key is the add-in's own and stays; nothing is deleted.
+class AddinRegistration {
+public:
+    AddinRegistration(const Edition& edition, platform::Handle userRoot);
+
+    // The four values under HKEY_LOCAL_MACHINE, in the edition's view. False
+    // when the key or a value could not be written, so that the driver falls
+    // back to the user's own hive. Nothing is written for an edition that is
+    // not installed.
+    Boolean WriteForMachine(const RunView& view) const;
+    // The four values under the signed-in user's root, which both views share.
+    Boolean WriteForUser(const RunView& view, RunReport& report) const;
+    // Office writes a per-user registration to disable an add-in, and it
+    // outweighs the machine's. Ticking the add-in in Office's own COM Add-ins
+    // dialog sets only its LoadBehavior back, and so does this; it never
+    // creates one. False when an existing one could not be looked at or written.
+    Boolean EnableUserOverride(const RunView& view, RunReport& report) const;
+
+private:
+    static bool Write(platform::Handle root, std::uint32_t view);
+
+    bool mInstalled;
+    std::uint32_t mRegistryView;
+    platform::Handle mUserRoot;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/RunReport.h"
+#include "common/Text.h"
+
+// How a reset ends: the final box, the progress label's last text and the
+// program's exit code.
+struct Outcome {
+    Text box;
+    Text label;
+    int exitCode = 0;
+};
+
+// Made from what the run found alone. The reset's own problems come first
+// and ask for an administrator; what keeps Outlook from loading the add-in
+// follows, in a block of its own. Run under another account, the box says
+// whose settings were repaired.
+Outcome OutcomeOf(const RunReport& report);
