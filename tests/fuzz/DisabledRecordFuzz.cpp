@@ -62,7 +62,7 @@ bool Model(std::uint32_t type, const std::vector<std::uint8_t>& data)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
     const model::Value value(bytes, size);
-    if (IsAddinDisabledRecord(value.type, value.Exact(), model::kFolder, kName) != Model(value.type, value.data)) {
+    if (IsAddinDisabledRecord(value.type, value.Exact(), model::kAddinFolder, kName) != Model(value.type, value.data)) {
         std::abort();
     }
     return 0;

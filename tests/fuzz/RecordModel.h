@@ -3,6 +3,7 @@
 // What the fuzz targets of Outlook's records share: the value they are
 // given, and the add-in folder rule read the long way for their reference
 // models, with no views and no shortcuts.
+#include "app/AddinFolder.h"
 #include "common/Text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -17,6 +18,8 @@
 namespace model {
 
 inline const std::u16string kFolder = u"C:\\Program Files\\Common Files\\Kestrin Software";
+// The folder as the code under test is given it, with no 8.3 forms.
+inline const AddinFolder kAddinFolder(kFolder, std::u16string(), std::u16string());
 
 // Lower case, "/" as "\", one separator for a run, none at the end.
 inline std::u16string Normal(const std::u16string& text)
