@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
 # Bounded fuzzing of the registry reader, the folder scan, the process
-# listings, the matchers of Outlook's disabled and crash records and the PE
-# machine-type reader: a fixed seed and about 30 seconds
-# each (FUZZ_SECONDS to change it).
+# listings, the matchers of Outlook's disabled and crash records, the PE
+# machine-type reader and the import-table reader: a fixed seed and about 30
+# seconds each (FUZZ_SECONDS to change it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-30}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target RegistryReaderFuzz FolderScanFuzz ProcessListFuzz DisabledRecordFuzz CrashRecordFuzz \
-    PeMachineFuzz
+    PeMachineFuzz ImportTableFuzz
 
 status=0
 for pair in RegistryReaderFuzz:registry FolderScanFuzz:folder ProcessListFuzz:process DisabledRecordFuzz:record \
-    CrashRecordFuzz:crash PeMachineFuzz:pe; do
+    CrashRecordFuzz:crash PeMachineFuzz:pe ImportTableFuzz:imports; do
     target=${pair%%:*} corpus=${pair##*:}
     work="build/fuzz/work/$corpus"
     rm -rf "$work" && mkdir -p "$work"

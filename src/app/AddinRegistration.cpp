@@ -19,23 +19,28 @@ AddinRegistration::AddinRegistration(const Edition& edition, platform::Handle us
 {
 }
 
-Boolean AddinRegistration::WriteForMachine(const RunView& view) const
+Boolean AddinRegistration::WriteForMachine(const RunView& view)
 {
     if (!mInstalled) {
         return True;
     }
     view.ShowProgress(u"Checking HKLM registry keys...");
-    return Boolean(Write(platform::kHkeyLocalMachine, mRegistryView));
+    if (!Write(platform::kHkeyLocalMachine, mRegistryView)) {
+        return False;
+    }
+    mWritten.emplace(platform::kHkeyLocalMachine, mRegistryView);
+    return True;
 }
 
-Boolean AddinRegistration::WriteForUser(const RunView& view, RunReport& report) const
+Boolean AddinRegistration::WriteForUser(const RunView& view, RunReport& report)
 {
     view.ShowProgress(kCheckingHkcu);
-    const bool written = Write(mUserRoot, 0);
-    if (!written) {
+    if (!Write(mUserRoot, 0)) {
         report.AddProblem(kNotWritten);
+        return False;
     }
-    return Boolean(written);
+    mWritten.emplace(mUserRoot, 0);
+    return True;
 }
 
 Boolean AddinRegistration::EnableUserOverride(const RunView& view, RunReport& report) const
@@ -51,6 +56,23 @@ Boolean AddinRegistration::EnableUserOverride(const RunView& view, RunReport& re
         report.AddProblem(kNotWritten);
     }
     return Boolean(enabled);
+}
+
+Boolean AddinRegistration::Restore(RunReport& report) const
+{
+    if (!mWritten) {
+        return True;
+    }
+    const auto [root, view] = *mWritten;
+    CRegistry registration;
+    const bool kept = registration.OpenExistingKey(kAddinRegistrationKey, root, platform::kKeyQueryValue | view) ==
+                          platform::kErrorSuccess &&
+                      registration.ReadDword("LoadBehavior") == 3U;
+    if (kept || Write(root, view)) {
+        return True;
+    }
+    report.AddProblem(kNotWritten);
+    return False;
 }
 
 bool AddinRegistration::Write(platform::Handle root, std::uint32_t view)

@@ -37,42 +37,52 @@ std::string Regsvr32In(const std::string& folder)
     return folder.empty() ? std::string() : folder + "\\regsvr32.exe";
 }
 
-Edition X86OnWindows32()
+// The folder above the system folder.
+std::string ParentOf(const std::string& folder)
+{
+    const auto separator = folder.rfind('\\');
+    return separator == std::string::npos ? std::string() : folder.substr(0, separator);
+}
+
+// What both editions of one Windows share, and a system folder of their own.
+Edition On(const std::string& system, const std::string& systemFolder)
 {
     Edition edition;
-    edition.folder = CommonFiles("CommonProgramFiles", 0);
-    edition.regsvr32 = Regsvr32In(platform::Kernel().GetSystemDirectoryA());
+    edition.systemFolder = FromAnsi(systemFolder);
+    edition.windowsFolder = FromAnsi(ParentOf(system));
+    edition.regsvr32 = Regsvr32In(systemFolder);
     return edition;
 }
 
-Edition X86OnWindows64()
+Edition X86OnWindows32(const std::string& system)
 {
-    Edition edition;
+    Edition edition = On(system, system);
+    edition.folder = CommonFiles("CommonProgramFiles", 0);
+    return edition;
+}
+
+Edition X86OnWindows64(const std::string& system)
+{
+    Edition edition = On(system, platform::Kernel().GetSystemWow64DirectoryA());
     edition.registryView = platform::kKeyWow64_32Key;
     edition.folder = CommonFiles("CommonProgramFiles(x86)", edition.registryView);
-    edition.regsvr32 = Regsvr32In(platform::Kernel().GetSystemWow64DirectoryA());
     return edition;
 }
 
 // A 32-bit program reaches the 64-bit system folder through Sysnative, from
 // Vista on; before, and in a 64-bit program, which has no Sysnative, through
 // the system folder's own name with the redirection switched off.
-Edition X64()
+Edition X64(const std::string& system)
 {
-    Edition edition;
+    const std::string sysnative = ParentOf(system).empty() ? std::string() : ParentOf(system) + "\\Sysnative";
+    const bool throughSysnative = !sysnative.empty() && IsPlainFile(FromAnsi(Regsvr32In(sysnative)));
+    Edition edition = On(system, throughSysnative ? sysnative : system);
+    if (!throughSysnative) {
+        edition.regsvr32Folder = SystemFolder::Native;
+    }
     edition.bitness = Bitness::X64;
     edition.registryView = platform::kKeyWow64_64Key;
     edition.folder = CommonFiles("CommonProgramW6432", edition.registryView);
-    const std::string system = platform::Kernel().GetSystemDirectoryA();
-    const auto windows = system.rfind('\\');
-    const std::string sysnative =
-        windows == std::string::npos ? std::string() : system.substr(0, windows) + "\\Sysnative\\regsvr32.exe";
-    if (!sysnative.empty() && IsPlainFile(FromAnsi(sysnative))) {
-        edition.regsvr32 = sysnative;
-    } else {
-        edition.regsvr32 = Regsvr32In(system);
-        edition.regsvr32Folder = SystemFolder::Native;
-    }
     edition.installed = IsPlainFile(edition.folder + u"\\KROutlook.dll");
     return edition;
 }
@@ -81,11 +91,12 @@ Edition X64()
 
 Edition Edition::OfThisComputer()
 {
+    const std::string system = platform::Kernel().GetSystemDirectoryA();
     if (!platform::Kernel().Is64BitWindows()) {
-        return X86OnWindows32();
+        return X86OnWindows32(system);
     }
     const auto outlook = OutlookBitness();
-    Edition edition = outlook == Bitness::X64 ? X64() : X86OnWindows64();
+    Edition edition = outlook == Bitness::X64 ? X64(system) : X86OnWindows64(system);
     edition.outlook = outlook;
     return edition;
 }

@@ -20,6 +20,10 @@ struct Edition {
     std::uint32_t registryView = 0;
     // "...\Kestrin Software", without a closing separator.
     Text folder;
+    // The system folder whose libraries the edition loads, as this program
+    // reaches it, and the Windows folder; empty where unknown.
+    Text systemFolder;
+    Text windowsFolder;
     // Empty where the system folder is unknown: nothing is started then.
     std::string regsvr32;
     platform::LaunchServices::SystemFolder regsvr32Folder = platform::LaunchServices::SystemFolder::AsRedirected;

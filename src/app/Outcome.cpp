@@ -39,12 +39,16 @@ Outcome OutcomeOf(const RunReport& report)
     const auto& problems = report.Problems();
     const auto& blockers = report.Blockers();
     if (problems.empty() && blockers.empty()) {
-        return {kSuccess + repairedFor, kSuccess, 0};
+        return {kSuccess + repairedFor, kSuccess, kExitSuccess};
     }
     Text box = Block(kNotFullyReset, problems);
     if (!blockers.empty()) {
         box += (box.empty() ? u"" : u"\r\n\r\n") + Block(kWillNotLoad, blockers);
     }
-    box += u"\r\n\r\n" + (problems.empty() ? kContactSupport : kRunAsAdministrator) + repairedFor;
-    return {box, problems.empty() ? kFinishedButNotLoaded : kFinishedWithErrors, 0};
+    const bool administratorMayHelp = !problems.empty() && !report.OnlyLibrariesLackingOthers();
+    box += u"\r\n\r\n" + (administratorMayHelp ? kRunAsAdministrator : kContactSupport) + repairedFor;
+    if (problems.empty()) {
+        return {box, kFinishedButNotLoaded, kExitNotLoaded};
+    }
+    return {box, kFinishedWithErrors, kExitNotFullyReset};
 }

@@ -3,6 +3,15 @@
 #include "app/RunReport.h"
 #include "common/Text.h"
 
+// The program's exit code for each way a click ends, so that a script or a
+// remote session can tell without reading the screen. A run-time error
+// ends it with the error's own number.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitOutlookRuns = 1;
+inline constexpr int kExitNotFullyReset = 2;
+inline constexpr int kExitNotLoaded = 3;
+inline constexpr int kExitAnotherCopy = 4;
+
 // How a reset ends: the final box, the progress label's last text and the
 // program's exit code.
 struct Outcome {

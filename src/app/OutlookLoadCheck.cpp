@@ -1,8 +1,10 @@
 #include "app/OutlookLoadCheck.h"
 
+#include "app/AddinClass.h"
+#include "app/DependencyWalk.h"
 #include "app/OfficeKeys.h"
+#include "app/PeImage.h"
 #include "app/PlainFile.h"
-#include "common/LittleEndian.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
@@ -10,13 +12,13 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 
 namespace {
 
-const Text kProgIdClsidKey = u"KestrinSoftware.Connect\\CLSID";
 const std::string kProgId = "KestrinSoftware.Connect";
 const Text kPreferencesKey = kOfficeKey + u"16.0\\Outlook\\Preferences";
 const std::array<Text, 2> kPolicyKeys = {u"Software\\Policies\\Microsoft\\Office\\",
@@ -29,37 +31,38 @@ const Text kOutlook64 = u"- Outlook is 64-bit and cannot load this 32-bit add-in
 const Text kOutlook32 = u"- Outlook is 32-bit and cannot load this 64-bit add-in";
 const Text kNo64BitEdition = u"- Outlook is 64-bit, and the add-in's 64-bit edition is not installed";
 const Text kClassNotRegistered = u"- the add-in's component KestrinSoftware.Connect is not registered";
+const Text kOldUserRegistration = u"- an old registration of the add-in for this user could not be removed";
+const Text kTrustCenter = u"- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; please "
+                          u"ask your administrator";
+// Where Outlook reads its Trust Center settings, the first found winning.
+const std::array<Text, 3> kSecurityKeys = {u"Software\\Policies\\Microsoft\\Office\\",
+                                           u"Software\\Policies\\Microsoft\\Cloud\\Office\\", kOfficeKey};
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": anything else, a path included,
-// must not become part of a key name.
-bool IsGuidText(const Text& text)
-{
-    if (text.size() != 38 || text.front() != u'{' || text.back() != u'}') {
-        return false;
-    }
-    for (std::size_t i = 1; i < 37; ++i) {
-        const char16_t c = text[i];
-        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-        if (dash ? c != u'-' : !hex) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool IsDwordOne(const CRegistry::RawValue& value)
-{
-    return value.type == platform::kRegDword && value.data.size() == 4 && LittleEndian32(value.data, 0) == 1;
-}
-
-// A REG_DWORD of 1 under that name, in a key that exists.
-bool IsSetToOne(platform::Handle root, const Text& keyName, const std::string& valueName)
+// A REG_DWORD under that name, in a key that exists.
+std::optional<std::uint32_t> DwordOf(platform::Handle root, const Text& keyName, const std::string& valueName)
 {
     CRegistry key;
-    CRegistry::RawValue value;
-    return key.OpenExistingKey(keyName, root, platform::kKeyRead) == platform::kErrorSuccess &&
-           key.ReadNamedValue(valueName, value) == platform::kErrorSuccess && IsDwordOne(value);
+    if (key.OpenExistingKey(keyName, root, platform::kKeyRead) != platform::kErrorSuccess) {
+        return std::nullopt;
+    }
+    return key.ReadDword(valueName);
+}
+
+bool IsSetToOne(platform::Handle root, const Text& keyName, const std::string& valueName)
+{
+    return DwordOf(root, keyName, valueName) == 1U;
+}
+
+// A path from a user's hive reaches the file system only as a path on a
+// local disk ("C:\..."): a network path, or a drive that is no local disk,
+// would have the file system connect to a host under the tool's account.
+bool IsMissingLocalFile(const Text& path)
+{
+    const bool local = path.size() > 3 &&
+                       ((path[0] >= u'a' && path[0] <= u'z') || (path[0] >= u'A' && path[0] <= u'Z')) &&
+                       path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
+    return local && platform::Kernel().GetDriveTypeA(ToAnsi(path.substr(0, 2)) + "\\") == platform::kDriveFixed &&
+           !IsPlainFile(path);
 }
 
 } // namespace
@@ -77,6 +80,18 @@ Boolean OutlookLoadCheck::Check(const RunView& view, RunReport& report) const
         report.AddProblem(std::move(*problem));
         loads = false;
     }
+    const std::vector<std::uint8_t> library =
+        mEdition.installed ? ReadImage(mFolder.Path() + u"\\KROutlook.dll") : std::vector<std::uint8_t>();
+    for (const std::string& name :
+         DependencyWalk(mEdition).MissingLibraries(library).value_or(std::vector<std::string>())) {
+        report.AddBlocker(u"- the add-in needs " + FromAnsi(name) + u", which is not on this computer",
+                          RunReport::Cause::LibraryMissing);
+        loads = false;
+    }
+    if (mEdition.installed && IsBlockedByTrustCenter(IsSigned(library))) {
+        report.AddBlocker(kTrustCenter);
+        loads = false;
+    }
     if (IsBlockedByPolicy()) {
         report.AddBlocker(kBlockedByPolicy);
         loads = false;
@@ -92,42 +107,65 @@ Boolean OutlookLoadCheck::Check(const RunView& view, RunReport& report) const
     return Boolean(loads);
 }
 
-// The class KestrinSoftware.Connect, in the edition's view, must lead through
-// its CLSID to the edition's own KROutlook.dll, which must exist: a class left
-// leading to a backup copy or an old folder loads that instead. An edition
-// that is not installed has its own line.
+// The class KestrinSoftware.Connect, as the user's Outlook sees it, must
+// lead to the edition's own KROutlook.dll, which must exist: a class left
+// leading to a backup copy or an old folder loads that instead. A user's own
+// registration that leads to a file no longer there outweighs the machine's,
+// and goes. An edition that is not installed has its own line.
 std::optional<Text> OutlookLoadCheck::ClassProblem() const
 {
     if (!mEdition.installed) {
         return std::nullopt;
     }
-    const std::uint32_t read = platform::kKeyRead | mEdition.registryView;
-    CRegistry progId;
-    if (progId.OpenExistingKey(kProgIdClsidKey, platform::kHkeyClassesRoot, read) != platform::kErrorSuccess) {
+    const AddinClass addinClass(mUserRoot, mEdition.registryView);
+    auto server = addinClass.Read();
+    if (server && server->serverOfUser && !mFolder.IsMainLibrary(server->path) && IsMissingLocalFile(server->path)) {
+        if (!addinClass.RemoveUserRegistration(*server)) {
+            return kOldUserRegistration;
+        }
+        server = addinClass.Read();
+    }
+    if (!server) {
         return kClassNotRegistered;
     }
-    const Text clsid = progId.GetExpandedString(Text(), Text());
-    CRegistry server;
-    if (!IsGuidText(clsid) || server.OpenExistingKey(u"CLSID\\" + clsid + u"\\InprocServer32",
-                                                     platform::kHkeyClassesRoot, read) != platform::kErrorSuccess) {
-        return kClassNotRegistered;
-    }
-    Text path = server.GetExpandedString(Text(), Text());
-    if (path.size() >= 2 && path.front() == u'"' && path.back() == u'"') {
-        path = path.substr(1, path.size() - 2);
-    }
-    if (path.empty()) {
-        return kClassNotRegistered;
-    }
-    // A bare name is one of the system's own libraries, as COM finds them.
-    if (path.find_first_of(u"\\/") == Text::npos) {
-        path = FromAnsi(platform::Kernel().GetSystemDirectoryA()) + u"\\" + path;
-    }
-    if (!mFolder.IsMainLibrary(path)) {
-        return u"- the add-in's component KestrinSoftware.Connect leads to " + path +
+    if (!mFolder.IsMainLibrary(server->path)) {
+        return u"- the add-in's component KestrinSoftware.Connect leads to " + server->path +
                u", not to the add-in's own library";
     }
-    return IsPlainFile(path) ? std::nullopt : std::optional<Text>(kClassNotRegistered);
+    // The tool's own path, not the one read: a path from a user's hive never reaches the file system.
+    return IsPlainFile(mFolder.Path() + u"\\KROutlook.dll") ? std::nullopt : std::optional<Text>(kClassNotRegistered);
+}
+
+// "apply macro security settings to installed add-ins" with a level that
+// disables what no trusted publisher signed: level 4, or level 3 for a
+// library without a signature. A signed library at level 4 passes here;
+// only Outlook knows whether it trusts the publisher. Each Office version is
+// judged on its own.
+bool OutlookLoadCheck::IsBlockedByTrustCenter(std::optional<bool> librarySigned) const
+{
+    if (librarySigned.value_or(true)) {
+        return false;
+    }
+    std::set<Text> versions;
+    for (const Text& base : kSecurityKeys) {
+        CRegistry office;
+        std::vector<Text> names;
+        if (office.OpenExistingKey(base, mUserRoot, platform::kKeyRead) == platform::kErrorSuccess) {
+            office.SubkeyNames(names);
+        }
+        versions.insert(names.begin(), names.end());
+    }
+    const auto firstFound = [&](const Text& version, const std::string& name) {
+        std::optional<std::uint32_t> value;
+        for (std::size_t place = 0; !value && place < kSecurityKeys.size(); ++place) {
+            value = DwordOf(mUserRoot, kSecurityKeys.at(place) + version + u"\\Outlook\\Security", name);
+        }
+        return value;
+    };
+    return std::any_of(versions.begin(), versions.end(), [&](const Text& version) {
+        const auto level = firstFound(version, "Level");
+        return firstFound(version, "DontTrustInstalledFiles") == 1U && (level == 3U || level == 4U);
+    });
 }
 
 bool OutlookLoadCheck::IsBlockedByPolicy() const

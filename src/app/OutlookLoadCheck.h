@@ -24,6 +24,7 @@ public:
 
 private:
     std::optional<Text> ClassProblem() const;
+    bool IsBlockedByTrustCenter(std::optional<bool> librarySigned) const;
     bool IsBlockedByPolicy() const;
     bool IsBlockedByPolicyIn(const Text& resiliencyKey) const;
     bool UsesNewOutlook() const;

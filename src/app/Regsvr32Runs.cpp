@@ -10,6 +10,11 @@
 namespace {
 
 const Text kMainLibrary = u"kroutlook.dll";
+// The system regsvr32's exit codes: the library did not load, it has no
+// DllRegisterServer, its DllRegisterServer failed.
+constexpr std::uint32_t kLoadLibraryFailed = 3;
+constexpr std::uint32_t kNoEntryPoint = 4;
+constexpr std::uint32_t kRegistrationFailed = 5;
 const Text kMissingLibraryWarning = u"Warning: File KROutlook.dll has not been found.  Please contact " +
                                     kSupportAddress + u" about this problem.\r\nContinuing anyway...";
 
@@ -56,13 +61,10 @@ Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)
     Pass(u"*.dll", Action::Register, view);
     Pass(u"*.ocx", Action::Register, view);
     AwaitAll(Action::Register);
-    const std::vector<Text> problems = Problems();
-    for (const Text& line : problems) {
-        report.AddProblem(line);
-    }
+    const bool registered = AddProblems(report);
     // Lets go of every process still held.
     mRuns.clear();
-    return Boolean(problems.empty());
+    return Boolean(registered);
 }
 
 // One pass over the folder: launches regsvr32 on every file of the mask's
@@ -176,26 +178,48 @@ bool Regsvr32Runs::MayRegister(const Text& fileName)
     return !unregistering;
 }
 
-// One line for each file that was not registered as it should be, in the order of the files.
-std::vector<Text> Regsvr32Runs::Problems() const
+// One line for each file that was not registered as it should be, in the
+// order of the files; false when there was any. The system regsvr32's own
+// codes are told in words, their number kept.
+bool Regsvr32Runs::AddProblems(RunReport& report) const
 {
-    std::vector<Text> lines;
+    bool registered = true;
     for (const Run& run : mRuns) {
         if (run.action != Action::Register) {
             continue;
         }
+        Text what;
+        auto cause = RunReport::Cause::Other;
         if (run.stillUnregistering) {
-            lines.push_back(u"- " + run.fileName + u" did not finish unregistering");
+            what = u" did not finish unregistering";
         } else if (!run.started) {
-            lines.push_back(u"- " + run.fileName + u" could not be started");
+            what = u" could not be started";
         } else if (!run.finished) {
-            lines.push_back(u"- " + run.fileName + u" did not finish registering");
+            what = u" did not finish registering";
         } else if (run.exitCode != 0) {
-            lines.push_back(u"- " + run.fileName + u" could not be registered (error " +
-                            TextOfAscii(std::to_string(run.exitCode)) + u")");
+            const Text number = u" (error " + TextOfAscii(std::to_string(run.exitCode)) + u")";
+            switch (run.exitCode) {
+            case kLoadLibraryFailed:
+                what = u" could not be loaded" + number;
+                cause = RunReport::Cause::LibraryNotLoaded;
+                break;
+            case kNoEntryPoint:
+                what = u" has no registration entry point" + number;
+                break;
+            case kRegistrationFailed:
+                what = u" refused to register" + number;
+                break;
+            default:
+                what = u" could not be registered" + number;
+                break;
+            }
+        }
+        if (!what.empty()) {
+            report.AddProblem(u"- " + run.fileName + what, cause);
+            registered = false;
         }
     }
-    return lines;
+    return registered;
 }
 
 // The exit code of a run that has ended by now; one still running keeps its process.

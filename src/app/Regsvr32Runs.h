@@ -57,7 +57,7 @@ private:
     void CollectEnded();
     void AwaitAll(Action action);
     bool MayRegister(const Text& fileName);
-    std::vector<Text> Problems() const;
+    bool AddProblems(RunReport& report) const;
     static void ReadExitCodeIfEnded(Run& run);
     static void Ended(Run& run);
 

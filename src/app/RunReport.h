@@ -11,19 +11,38 @@
 // is made from it alone.
 class RunReport {
 public:
+    // What a line stands for, where the final box's advice depends on it.
+    enum class Cause { Other, LibraryNotLoaded, LibraryMissing };
+
     // signedInUser: "DOMAIN\NAME" of the user whose settings the run
     // repairs, where that is not the tool's own; empty otherwise.
     explicit RunReport(Text signedInUser = Text()) : mSignedInUser(std::move(signedInUser)) {}
 
-    void AddProblem(Text line) { mProblems.push_back(std::move(line)); }
-    void AddBlocker(Text line) { mBlockers.push_back(std::move(line)); }
+    void AddProblem(Text line, Cause cause = Cause::Other)
+    {
+        mLibrariesNotLoaded += cause == Cause::LibraryNotLoaded ? 1 : 0;
+        mProblems.push_back(std::move(line));
+    }
+    void AddBlocker(Text line, Cause cause = Cause::Other)
+    {
+        mLibrariesMissing += cause == Cause::LibraryMissing ? 1 : 0;
+        mBlockers.push_back(std::move(line));
+    }
 
     const std::vector<Text>& Problems() const noexcept { return mProblems; }
     const std::vector<Text>& Blockers() const noexcept { return mBlockers; }
     const Text& SignedInUser() const noexcept { return mSignedInUser; }
+    // True when the reset's only problems are libraries that could not be
+    // loaded and the report names what they lack: no administrator can help.
+    bool OnlyLibrariesLackingOthers() const noexcept
+    {
+        return !mProblems.empty() && mLibrariesNotLoaded == mProblems.size() && mLibrariesMissing > 0;
+    }
 
 private:
     Text mSignedInUser;
     std::vector<Text> mProblems;
     std::vector<Text> mBlockers;
+    std::size_t mLibrariesNotLoaded = 0;
+    std::size_t mLibrariesMissing = 0;
 };

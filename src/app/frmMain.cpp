@@ -15,6 +15,9 @@ namespace {
 const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
 const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
 const Text kOutlookExe = u"outlook.exe";
+const Text kAnotherCopy =
+    u"Another copy of this program is resetting Kestrin Software add-ins. Please wait until it has finished.";
+const Text kOutlookStarted = u"- Outlook was started during the reset; close Outlook and run this program again";
 
 const Text kExplanation =
     u"This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not "
@@ -96,22 +99,28 @@ bool frmMain::OnQueryEndSession() noexcept
 
 void frmMain::cmdReset_Click()
 {
-    int exitCode = 0;
+    int exitCode = kExitOutlookRuns;
     if (VerifyOutlookClosed()) {
-        mRun.emplace(mForm);
-        mSessionEndBlock.emplace(mForm);
-        if (CheckHKLMKeys()) {
-            EnableUserRegistration();
-        } else {
-            CheckHKCUKeys();
+        exitCode = kExitAnotherCopy;
+        if (VerifyNoOtherCopyResets()) {
+            mRun.emplace(mForm);
+            mSessionEndBlock.emplace(mForm);
+            if (CheckHKLMKeys()) {
+                EnableUserRegistration();
+            } else {
+                CheckHKCUKeys();
+            }
+            CheckDisabledItems();
+            UnregisterFiles();
+            RegisterFiles();
+            RestoreRegistration();
+            CheckOutlookCanLoad();
+            VerifyOutlookStayedClosed();
+            mSessionEndBlock.reset();
+            mLock.reset();
+            exitCode = ShowOutcome();
+            mRun.reset();
         }
-        CheckDisabledItems();
-        UnregisterFiles();
-        RegisterFiles();
-        CheckOutlookCanLoad();
-        mSessionEndBlock.reset();
-        exitCode = ShowOutcome();
-        mRun.reset();
     }
     Unload(exitCode);
 }
@@ -121,6 +130,17 @@ Boolean frmMain::VerifyOutlookClosed() const
     CProcessList processes;
     if (processes.IsProcessRunning(kOutlookExe)) {
         RunView(mForm).ShowMessage(kOutlookWarning, kOutlookWarningTitle);
+        return False;
+    }
+    return True;
+}
+
+// Changes nothing when another copy is resetting, as the Outlook check does.
+Boolean frmMain::VerifyNoOtherCopyResets()
+{
+    mLock = ResetLock::Take();
+    if (!mLock) {
+        RunView(mForm).ShowMessage(kAnotherCopy, kTitle);
         return False;
     }
     return True;
@@ -156,9 +176,25 @@ Boolean frmMain::RegisterFiles()
     return mRun->regsvr32.RegisterFiles(mRun->view, mRun->report);
 }
 
+Boolean frmMain::RestoreRegistration()
+{
+    return mRun->registration.Restore(mRun->report);
+}
+
 Boolean frmMain::CheckOutlookCanLoad()
 {
     return OutlookLoadCheck(mRun->user.Root(), mRun->edition, mRun->folder).Check(mRun->view, mRun->report);
+}
+
+// An Outlook started while the components were unregistered may have disabled the add-in again.
+Boolean frmMain::VerifyOutlookStayedClosed()
+{
+    CProcessList processes;
+    if (processes.IsProcessRunning(kOutlookExe)) {
+        mRun->report.AddProblem(kOutlookStarted);
+        return False;
+    }
+    return True;
 }
 
 int frmMain::ShowOutcome()
@@ -193,6 +229,7 @@ void frmMain::Unload(int exitCode)
     mForm = 0;
     // A run that a run-time error ended lets go of the session with the window.
     mSessionEndBlock.reset();
+    mLock.reset();
     mRun.reset();
     windowing.DestroyWindow(form);
     windowing.PostQuitMessage(exitCode);

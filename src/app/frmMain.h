@@ -4,6 +4,7 @@
 #include "app/AddinRegistration.h"
 #include "app/Edition.h"
 #include "app/Regsvr32Runs.h"
+#include "app/ResetLock.h"
 #include "app/RunReport.h"
 #include "app/RunView.h"
 #include "app/SessionEndBlock.h"
@@ -57,13 +58,16 @@ private:
     void cmdReset_Click();
 
     Boolean VerifyOutlookClosed() const;
+    Boolean VerifyNoOtherCopyResets();
     Boolean CheckHKLMKeys();
     Boolean CheckHKCUKeys();
     Boolean EnableUserRegistration();
     Boolean CheckDisabledItems();
     Boolean UnregisterFiles();
     Boolean RegisterFiles();
+    Boolean RestoreRegistration();
     Boolean CheckOutlookCanLoad();
+    Boolean VerifyOutlookStayedClosed();
     int ShowOutcome();
 
     void ReportUnhandledError(const RuntimeError& error) noexcept;
@@ -71,6 +75,7 @@ private:
 
     platform::Handle mForm = 0;
     bool mRunning = false;
+    std::optional<ResetLock> mLock;
     std::optional<Run> mRun;
     // From the reset's first write to the end of its last step.
     std::optional<SessionEndBlock> mSessionEndBlock;

@@ -40,5 +40,6 @@ using UniqueSnapshotHandle = UniqueHandle<HandleTraits<struct SnapshotTag, kInva
 using UniqueFileHandle = UniqueHandle<HandleTraits<struct FileTag, kInvalidHandleValue, &CloseKernelHandle>>;
 using UniqueFindHandle = UniqueHandle<HandleTraits<struct FindTag, kInvalidHandleValue, &CloseFind>>;
 using UniqueRegistryKey = UniqueHandle<HandleTraits<struct RegistryKeyTag, 0, &CloseRegistryKey>>;
+using UniqueMutexHandle = UniqueHandle<HandleTraits<struct MutexTag, 0, &CloseKernelHandle>>;
 
 } // namespace platform

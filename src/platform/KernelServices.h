@@ -66,6 +66,7 @@ inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
 // Enough to read a process's token: the limited right from Vista on, the full one before.
 inline constexpr std::uint32_t kProcessQueryLimitedInformation = 0x1000;
 inline constexpr std::uint32_t kProcessQueryInformation = 0x400;
+inline constexpr std::uint32_t kDriveFixed = 3;
 
 // kernel32: version, processes, folder search, pauses and the code page.
 class KernelServices {
@@ -105,6 +106,14 @@ public:
 
     // The 8.3 form of an existing path; empty when the call fails.
     virtual std::string GetShortPathNameA(const std::string& path) = 0;
+
+    // A named mutex, created unowned or opened when it exists: its handle
+    // (0 on failure) and the system's last error (183 when it existed).
+    virtual Handle CreateMutexA(const std::string& name, std::int32_t& lastError) = 0;
+    // An existing named mutex, opened only to wait on: 0 on failure, with the last error.
+    virtual Handle OpenMutexA(const std::string& name, std::int32_t& lastError) = 0;
+    // The kind of drive of a root such as "C:\"; kDriveFixed for a local disk.
+    virtual std::uint32_t GetDriveTypeA(const std::string& root) = 0;
 
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // Milliseconds since start-up; wraps after 49.7 days.

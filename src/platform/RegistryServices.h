@@ -52,6 +52,8 @@ public:
     virtual std::int32_t RegEnumValueA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
                                        std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) = 0;
     virtual std::int32_t RegDeleteValueA(Handle key, const std::string& valueName) = 0;
+    // A subkey of the key that has no subkeys of its own.
+    virtual std::int32_t RegDeleteKeyA(Handle key, const std::string& subKey) = 0;
     virtual std::int32_t RegCloseKey(Handle key) = 0;
 };
 

@@ -13,6 +13,7 @@ inline constexpr std::int32_t kErrorInvalidHandle = 6;
 inline constexpr std::int32_t kErrorBadPathName = 161;
 inline constexpr std::int32_t kErrorMoreData = 234;
 inline constexpr std::int32_t kErrorNoMoreItems = 259;
+inline constexpr std::int32_t kErrorAlreadyExists = 183;
 
 // GetVersionExA's platforms: the 9x line and the NT line.
 inline constexpr std::uint32_t kVerPlatformWin32Windows = 1;

@@ -364,6 +364,15 @@ Long CRegistry::ReadNamedValue(const std::string& ansiName, RawValue& value)
     return status;
 }
 
+std::optional<std::uint32_t> CRegistry::ReadDword(const std::string& ansiName)
+{
+    RawValue value;
+    if (ReadNamedValue(ansiName, value) != 0 || value.type != kRegDword || value.data.size() != 4) {
+        return std::nullopt;
+    }
+    return LittleEndian32(value.data, 0);
+}
+
 Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
 {
     RawValue value;
@@ -373,6 +382,14 @@ Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
     const std::string text(
         BeforeFirstNul(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size())));
     return FromAnsi(value.type == kRegExpandSz ? platform::Launch().ExpandEnvironmentStringsA(text) : text);
+}
+
+Long CRegistry::DeleteSubkey(const Text& name)
+{
+    if (!mKeyOpen) {
+        return kErrorInvalidHandle;
+    }
+    return platform::Registry().RegDeleteKeyA(mKey.Get(), ToAnsi(name));
 }
 
 Long CRegistry::DeleteValue(const RawValue& value)

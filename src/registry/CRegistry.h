@@ -7,6 +7,7 @@
 #include "platform/Handles.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -48,7 +49,11 @@ public:
     Long ReadValue(Long index, RawValue& value);
     // The value of that name, as ReadValue gives it.
     Long ReadNamedValue(const std::string& ansiName, RawValue& value);
+    // A REG_DWORD of that name; none for a value that is missing or of another type or size.
+    std::optional<std::uint32_t> ReadDword(const std::string& ansiName);
     Long DeleteValue(const RawValue& value);
+    // A subkey of the open key that has no subkeys of its own.
+    Long DeleteSubkey(const Text& name);
     // A REG_SZ text, or a REG_EXPAND_SZ one with its environment variables
     // expanded; defaultValue for a value that is missing or of another type.
     Text GetExpandedString(const Text& name, const Text& defaultValue);

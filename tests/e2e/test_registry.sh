@@ -64,3 +64,18 @@ test_nothing_is_written_while_outlook_runs() {
     stop_outlook
     if addin_key_exists HKLM || addin_key_exists HKCU; then log "the registry was written under Outlook"; return 1; fi
 }
+
+# A library whose DllUnregisterServer deletes the add-in's registration, and
+# whose DllRegisterServer does not write it back: the four values are
+# written again once it is registered.
+test_a_registration_the_unregistering_removed_is_written_again() {
+    forget_addin
+    forget_calls
+    seed_components KROutlook.dll
+    win_reg add 'HKCU\Software\KestrinTest' /v DropRegistration /t REG_DWORD /d 1 /f >/dev/null
+    reset_once >/dev/null
+    wait_for_calls 2
+    expect_eq "$REGISTRATION" "$(addin_values HKLM)"
+    win_reg delete 'HKCU\Software\KestrinTest' /v DropRegistration /f >/dev/null
+    forget_addin
+}

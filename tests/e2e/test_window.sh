@@ -41,7 +41,7 @@ refuses_while_outlook_runs() {
         "$(probe describe "$TITLE")"
     probe dismiss-box "$OUTLOOK_TITLE" >/dev/null
     probe wait-gone "$TITLE" 10000 >/dev/null
-    expect_eq 0 "$(tool_exit_code)" "exit code after the refusal"
+    expect_eq 1 "$(tool_exit_code)" "exit code after the refusal"
     outlook_alive
     stop_outlook
     set_tool_version ""

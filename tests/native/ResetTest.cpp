@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -149,19 +150,70 @@ TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0) << "every regsvr32 handle is closed";
 }
 
-TEST_F(FormTest, ResetWhileOutlookRunsWarnsAndChangesNothing)
+// While Outlook runs, or another copy of the tool resets, a click changes
+// nothing: one box, and an exit code that says which. A copy of another
+// account is seen through the global name; where this account may not
+// create global objects and none exists, the tool keeps to its session.
+TEST_F(FormTest, ResetWhileOutlookOrAnotherCopyRunsChangesNothing)
 {
-    StartOutlook();
+    const std::string global = "Global\\KestrinSoftwareAddinsReset";
+    const std::string anotherCopy = "box " + kTitle +
+                                    ": Another copy of this program is resetting Kestrin Software "
+                                    "add-ins. Please wait until it has finished.";
+    struct Case {
+        const char* what;
+        std::function<void(fakes::FakePlatform&)> arrange;
+        std::string box;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {"Outlook runs", [](auto& p) { p.kernel.AddProcess(40, "C:\\Office\\OUTLOOK.EXE"); },
+         "box Reset Outlook AddIns: " + kWarning, 1},
+        {"another copy", [&](auto& p) { p.kernel.othersMutexes = {global}; }, anotherCopy, 4},
+        {"another account's copy", [&](auto& p) { p.kernel.othersMutexes = p.kernel.deniedMutexes = {global}; },
+         anotherCopy, 4},
+        {"another copy on Windows 98",
+         [](auto& p) {
+             p.kernel.platformId = 1, p.kernel.majorVersion = 4, p.kernel.minorVersion = 10;
+             p.kernel.othersMutexes = {"KestrinSoftwareAddinsReset"};
+         },
+         anotherCopy, 4},
+        {"no right to a global name", [&](auto& p) { p.kernel.deniedMutexes = {global}; },
+         "box " + kTitle + ": " + kSuccess, 0},
+    };
+    for (const Case& c : cases) {
+        Computer pc;
+        c.arrange(pc.os);
+        pc.ClickReset();
+        EXPECT_EQ(pc.os.windowing.log.back(), "quit " + std::to_string(c.exitCode)) << c.what;
+        EXPECT_EQ(pc.Count(c.box), 1) << c.what;
+        EXPECT_EQ(pc.os.kernel.OpenHandleCount(), 0) << c.what;
+        if (c.exitCode == 0) {
+            continue;
+        }
+        EXPECT_EQ(pc.os.windowing.log.size(), 3u) << c.what << ": the box, destroy, quit";
+        EXPECT_TRUE(pc.os.windowing.boxes.at(0).sessionMayEnd) << c.what << ": a log-off is not held up";
+        EXPECT_EQ(pc.os.windowing.texts[frmMain::kLblProgress], "Progress") << c.what;
+        EXPECT_TRUE(pc.os.registry.accesses.empty() && pc.os.launch.launches.empty()) << c.what;
+        EXPECT_TRUE(pc.os.kernel.findPatterns.empty()) << c.what;
+    }
+}
+
+// An Outlook started while the components were unregistered may have
+// disabled the add-in again.
+TEST_F(FormTest, OutlookStartedDuringTheResetIsReported)
+{
+    os.windowing.onPump = [&] {
+        if (os.windowing.texts[frmMain::kLblProgress] == "Registering files...") {
+            StartOutlook();
+        }
+    };
     ClickReset();
-    const std::vector<std::string> expected = {"box Reset Outlook AddIns: " + kWarning, "destroy", "quit 0"};
-    EXPECT_EQ(os.windowing.log, expected) << "nothing was changed: a log-off is not held up";
-    EXPECT_TRUE(os.windowing.boxes.at(0).sessionMayEnd);
-    EXPECT_EQ(os.windowing.texts[frmMain::kLblProgress], "Progress");
-    EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
-    EXPECT_TRUE(os.registry.writes.empty());
-    EXPECT_TRUE(os.registry.accesses.empty());
-    EXPECT_TRUE(os.launch.launches.empty());
-    EXPECT_TRUE(os.kernel.findPatterns.empty());
+    ASSERT_EQ(os.windowing.boxes.size(), 1u);
+    EXPECT_EQ(os.windowing.boxes[0].text,
+              kNotFullyReset + "\r\n- Outlook was started during the reset; close Outlook and run this program again" +
+                  kRunAsAdministrator);
+    EXPECT_EQ(os.windowing.exitCode, 2);
 }
 
 TEST_F(Regsvr32RunsTest, MissingMainLibraryIsWarnedOnceBetweenLibrariesAndControls)
@@ -515,22 +567,44 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
     };
     struct Case {
         const char* what;
-        std::vector<Setting> before; // the reset
-        std::vector<Setting> after;  // the registration, before the check
-        int library;                 // the machine of KROutlook.dll's header: 32, 64, or 0 for a cut one
-        std::string box;             // empty for success
+        std::vector<Setting> before = {}; // the reset
+        std::vector<Setting> after = {};  // the registration, before the check
+        int library;                      // the machine of KROutlook.dll's header: 32, 64, or 0 for a cut one
+        std::string box;                  // empty for success
+        // A whole image with an import table and a manifest, where it names libraries.
+        std::vector<std::string> imports = {};
+        bool isSigned = false;
+        std::uint32_t registration = 0; // regsvr32's exit code for KROutlook.dll
+        bool undeletable = false;       // the user's own class keys cannot be deleted
+        bool userClassStays = false;
     };
-    const std::string policy = "Software\\Policies\\Microsoft\\Office\\16.0\\Outlook\\Resiliency";
-    const std::string cloud = "Software\\Policies\\Microsoft\\Cloud\\Office\\16.0\\Outlook\\Resiliency";
+    const std::string policies = "Software\\Policies\\Microsoft\\Office";
+    const std::string cloudPolicies = "Software\\Policies\\Microsoft\\Cloud\\Office";
+    const std::string policy = policies + "\\16.0\\Outlook\\Resiliency";
+    const std::string cloud = cloudPolicies + "\\16.0\\Outlook\\Resiliency";
     const platform::Handle hkcu = platform::kHkeyCurrentUser;
     const platform::Handle hklm64 = fakes::FakeRegistry::kLocalMachine64;
     const platform::Handle hklm32 = platform::kHkeyLocalMachine;
-    const platform::Handle hkcr = platform::kHkeyClassesRoot;
+    const platform::Handle machine = platform::kHkeyLocalMachine;
+    const std::string classes = "Software\\Classes\\";
     const Setting newOutlook = {hkcu, kOffice + "16.0\\Outlook\\Preferences", "UseNewOutlook", 4, {1, 0, 0, 0}};
     const std::string willNot = "Kestrin Software add-ins were reset, but Outlook will not load them:\r\n";
     const std::string newOutlookLine = "- Outlook is set to use the new Outlook, which cannot load this add-in; switch "
                                        "the new Outlook off to use it";
     const std::string contact = "\r\n\r\nPlease contact support@kestrinsoftware.com about this problem.";
+    const auto needs = [](const std::string& name) {
+        return "- the add-in needs " + name + ", which is not on this computer";
+    };
+    const std::string security = "\\16.0\\Outlook\\Security";
+    const std::string trustCenter =
+        "- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; "
+        "please ask your administrator";
+    const std::string userClasses = "Software\\Classes\\";
+    const auto userClass = [&](const std::string& server) {
+        return std::vector<Setting>{
+            {hkcu, userClasses + "KestrinSoftware.Connect\\CLSID", "", 1, fakes::FakeLaunch::kClsid},
+            {hkcu, userClasses + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1, server}};
+    };
     const std::vector<Case> cases = {
         {"the name's case differs", {{hkcu, policy + "\\AddinList", "kestrinsoftware.connect", 1, "0"}}, {}, 32, ""},
         {"restricted by a text", {{hkcu, policy, "restricttolist", 1, "1"}}, {}, 32, ""},
@@ -558,22 +632,78 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          ""},
         {"server path to expand",
          {},
-         {{hkcr, std::string("CLSID\\") + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 2,
+         {{machine, classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 2,
            "%CommonProgramFiles%\\Kestrin Software\\KROutlook.dll"}},
          32,
          ""},
         {"a class left leading to a backup copy",
          {},
-         {{hkcr, std::string("CLSID\\") + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1,
+         {{machine, classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1,
            kAddinFolder + "\\KROutlook.dll_old"}},
          32,
          kNotFullyReset + "\r\n- the add-in's component KestrinSoftware.Connect leads to " + kAddinFolder +
              "\\KROutlook.dll_old, not to the add-in's own library" + kRunAsAdministrator},
         {"a CLSID that is no GUID, and the new Outlook",
          {newOutlook},
-         {{hkcr, "KestrinSoftware.Connect\\CLSID", "", 1, "..\\..\\x"}},
+         {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, "..\\..\\x"}},
          32,
          kNotFullyReset + kNoClass + "\r\n\r\n" + willNot + newOutlookLine + kRunAsAdministrator},
+        {.what = "run-times missing, one of them in a library of the folder, beside what Windows supplies",
+         .library = 32,
+         .box = willNot + needs("VCRUNTIME140.dll") + "\r\n" + needs("MSVCP140.dll") + contact,
+         .imports = {"KERNEL32.dll", "api-ms-win-crt-runtime-l1-1-0.dll", "KnownLib.dll", "InPath.dll", "InWindows.dll",
+                     "VCRUNTIME140.dll", "Helper.dll", "msvcr90.dll"}},
+        {.what = "a library that does not load for lack of a run-time: no administrator can help",
+         .before = {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, fakes::FakeLaunch::kClsid},
+                    {machine, classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1,
+                     kAddinFolder + "\\KROutlook.dll"}},
+         .library = 32,
+         .box = kNotFullyReset + "\r\n- KROutlook.dll could not be loaded (error 3)\r\n\r\n" + willNot +
+                needs("VCRUNTIME140.dll") + contact,
+         .imports = {"VCRUNTIME140.dll"},
+         .registration = 3},
+        {.what = "the Trust Center at level 4, an unsigned library",
+         .before = {{hkcu, policies + security, "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
+                    {hkcu, policies + security, "Level", 4, {4, 0, 0, 0}}},
+         .library = 32,
+         .box = willNot + trustCenter + contact,
+         .imports = {"KERNEL32.dll"}},
+        {.what = "level 4 and a signed library: only Outlook knows the publisher",
+         .before = {{hkcu, policies + security, "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
+                    {hkcu, policies + security, "Level", 4, {4, 0, 0, 0}}},
+         .library = 32,
+         .box = "",
+         .imports = {"KERNEL32.dll"},
+         .isSigned = true},
+        {.what = "level 3 unsigned, where a policy's 0 outweighs Office's own 1",
+         .before = {{hkcu, policies + security, "DontTrustInstalledFiles", 4, {0, 0, 0, 0}},
+                    {hkcu, kOffice + "16.0\\Outlook\\Security", "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
+                    {hkcu, kOffice + "16.0\\Outlook\\Security", "Level", 4, {3, 0, 0, 0}}},
+         .library = 32,
+         .box = "",
+         .imports = {"KERNEL32.dll"}},
+        {.what = "level 3 unsigned, in the Cloud policy",
+         .before = {{hkcu, cloudPolicies + security, "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
+                    {hkcu, cloudPolicies + security, "Level", 4, {3, 0, 0, 0}}},
+         .library = 32,
+         .box = willNot + trustCenter + contact,
+         .imports = {"KERNEL32.dll"}},
+        {"the user's own class, leading to a file gone, goes", userClass("C:\\Old\\KROutlook.dll"), {}, 32, ""},
+        {.what = "the user's own class on a network path is not looked at",
+         .before = userClass("\\\\host\\share\\KROutlook.dll"),
+         .library = 32,
+         .box = kNotFullyReset +
+                "\r\n- the add-in's component KestrinSoftware.Connect leads to \\\\host\\share\\KROutlook.dll, not "
+                "to the add-in's own library" +
+                kRunAsAdministrator,
+         .userClassStays = true},
+        {.what = "the user's own class cannot be removed",
+         .before = userClass("C:\\Old\\KROutlook.dll"),
+         .library = 32,
+         .box = kNotFullyReset + "\r\n- an old registration of the add-in for this user could not be removed" +
+                kRunAsAdministrator,
+         .undeletable = true,
+         .userClassStays = true},
     };
     const auto apply = [](fakes::FakePlatform& p, const std::vector<Setting>& settings) {
         for (const Setting& setting : settings) {
@@ -589,8 +719,28 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         // A 32-bit program's environment on 64-bit Windows.
         pc.os.launch.environment["CommonProgramFiles(x86)"] = kCommonFiles;
         pc.os.kernel.windows64 = true;
+        const std::uint16_t machineType = c.library == 64 ? 0x8664 : 0x014C;
         pc.os.kernel.folders[kAddinFolder] = {
-            {"KROutlook.dll", 0x20, fakes::PeImage(c.library == 64 ? 0x8664 : 0x014C, c.library == 0)}};
+            {"KROutlook.dll", 0x20,
+             c.imports.empty() && !c.isSigned && c.registration == 0
+                 ? fakes::PeImage(machineType, c.library == 0)
+                 : fakes::PeImageImporting(machineType, c.imports, c.isSigned, {"Microsoft.VC90.CRT"})},
+            {"Helper.dll", 0x20, fakes::PeImageImporting(machineType, {"MSVCP140.dll", "VCRUNTIME140.dll"})}};
+        // Where Windows finds libraries: the system and Windows folders, PATH,
+        // the known DLLs, the folder of an assembly the manifest names.
+        const std::string vc90 = "x86_microsoft.vc90.crt_1fc8b3b9a1e18e3b_9.0.30729.9635_none_508ff41ecbe6ab7f";
+        pc.os.kernel.folders["C:\\WINDOWS\\SysWOW64"] = {{"kernel32.dll"}};
+        pc.os.kernel.folders["C:\\WINDOWS"] = {{"InWindows.dll"}};
+        pc.os.kernel.folders["C:\\WINDOWS\\WinSxS"] = {{vc90, 0x10}};
+        pc.os.kernel.folders["C:\\WINDOWS\\WinSxS\\" + vc90] = {{"msvcr90.dll"}};
+        pc.os.kernel.folders["C:\\Tools"] = {{"InPath.dll"}};
+        pc.os.launch.environment["PATH"] = "D:\\Gone;C:\\Tools\\";
+        pc.os.registry.SetText(machine, "System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", "known",
+                               "KnownLib.dll");
+        pc.os.launch.outcomes["KROutlook.dll"] = {true, 50, c.registration};
+        if (c.undeletable) {
+            pc.os.registry.deniedKeyDeletes.insert("InprocServer32");
+        }
         apply(pc.os, c.before);
         pc.os.windowing.onPump = [&] {
             if (pc.os.windowing.texts[frmMain::kLblProgress] == "Checking whether Outlook can load the add-in...") {
@@ -605,8 +755,15 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
                                       ? "Reset finished with errors."
                                       : "Reset finished, but Outlook will not load the add-in.";
         EXPECT_EQ(pc.os.windowing.texts[frmMain::kLblProgress], label) << c.what;
-        EXPECT_EQ(pc.os.registry.writes.size(), 4u) << c.what << ": the check only reads";
+        EXPECT_EQ(pc.os.registry.writes.size(), 4u) << c.what << ": the check writes nothing";
         EXPECT_EQ(pc.os.registry.accesses.size(), 1u) << c.what << ": and creates no key";
+        for (const std::string& path : pc.os.kernel.fileSystemPaths) {
+            EXPECT_EQ(path.find("host"), std::string::npos) << c.what << ": " << path;
+        }
+        const bool userClassGone =
+            pc.os.registry.Key(hkcu, userClasses + "KestrinSoftware.Connect") == nullptr &&
+            pc.os.registry.Key(hkcu, userClasses + "CLSID\\" + fakes::FakeLaunch::kClsid) == nullptr;
+        EXPECT_EQ(userClassGone, !c.userClassStays) << c.what;
     }
 }
 
@@ -722,12 +879,13 @@ TEST_F(OutlookResiliencyTest, AFolderWithoutADriveMatchesOnlyItself)
 
 TEST_F(Regsvr32RunsTest, EachRegistrationFailureHasItsLineInOneBox)
 {
-    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Broken.dll"}, {"Slow.dll"}, {"Hung.dll"},
-                                       {"Gone.dll"},      {"Stuck.dll"},  {"Late.dll"}, {"Grid.ocx"}};
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Broken.dll"}, {"Slow.dll"}, {"Hung.dll"}, {"Gone.dll"},
+                                       {"Odd.dll"},       {"Stuck.dll"},  {"Late.dll"}, {"Grid.ocx"}};
     os.launch.outcomes["Broken.dll"] = {true, 50, 3};
     os.launch.outcomes["Slow.dll"] = {true, 20000, 0};
     os.launch.outcomes["Hung.dll"] = {true, std::nullopt, 0};
     os.launch.outcomes["Gone.dll"] = {false, 0, 0};
+    os.launch.outcomes["Odd.dll"] = {true, 50, 7};
     os.launch.outcomes["Grid.ocx"] = {true, 5000, 5};
     // Unregistrations still running when the registering would begin: one ends in the wait, one never does.
     os.launch.unregisterOutcomes["Late.dll"] = {true, 2500, 0};
@@ -735,17 +893,18 @@ TEST_F(Regsvr32RunsTest, EachRegistrationFailureHasItsLineInOneBox)
     os.windowing.eventsDuringWaits = 1;
     ClickReset();
 
-    const std::string text = kNotFullyReset + "\r\n- Broken.dll could not be registered (error 3)" +
-                             "\r\n- Hung.dll did not finish registering\r\n- Gone.dll could not be started" +
-                             "\r\n- Stuck.dll did not finish unregistering" +
-                             "\r\n- Grid.ocx could not be registered (error 5)" + kRunAsAdministrator;
+    const std::string text =
+        kNotFullyReset + "\r\n- Broken.dll could not be loaded (error 3)" +
+        "\r\n- Hung.dll did not finish registering\r\n- Gone.dll could not be started" +
+        "\r\n- Odd.dll could not be registered (error 7)\r\n- Stuck.dll did not finish unregistering" +
+        "\r\n- Grid.ocx refused to register (error 5)" + kRunAsAdministrator;
     const std::vector<std::string> ending = {"unblock shutdown",
                                              "caption 103 Reset finished with errors.",
                                              "repaint 103",
                                              "pump",
                                              "box " + kTitle + ": " + text,
                                              "destroy",
-                                             "quit 0"};
+                                             "quit 2"};
     ASSERT_GE(os.windowing.log.size(), ending.size());
     EXPECT_EQ(std::vector<std::string>(os.windowing.log.end() - 7, os.windowing.log.end()), ending);
     EXPECT_EQ(os.windowing.boxes.size(), 1u);
@@ -760,8 +919,8 @@ TEST_F(Regsvr32RunsTest, EachRegistrationFailureHasItsLineInOneBox)
     ASSERT_GE(firstWait, 0);
     EXPECT_EQ(os.windowing.log[static_cast<std::size_t>(firstWait) + 1], "pump");
     EXPECT_LT(firstWait, Position("launch regsvr32 /s \"" + kAddinFolder + "\\KROutlook.dll\""));
-    EXPECT_EQ(os.kernel.now - 5000u, 15 * Regsvr32Runs::kPauseMilliseconds + 2 * Regsvr32Runs::kWaitMilliseconds)
-        << "eight pauses, the wait for the unregistrations, seven pauses, the wait for the registrations";
+    EXPECT_EQ(os.kernel.now - 5000u, 17 * Regsvr32Runs::kPauseMilliseconds + 2 * Regsvr32Runs::kWaitMilliseconds)
+        << "nine pauses, the wait for the unregistrations, eight pauses, the wait for the registrations";
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0) << "the hung processes' handles too";
 }
 
@@ -857,28 +1016,28 @@ TEST(OutcomeTest, TheFinalBoxIsMadeFromTheReportAlone)
         Text signedInUser;
         std::string box;
         std::string label;
+        int exitCode;
     };
     const std::string willNot = "Kestrin Software add-ins were reset, but Outlook will not load them:";
     const std::string contact = "\r\n\r\nPlease contact support@kestrinsoftware.com about this problem.";
     const std::string alice = "\r\n\r\nOutlook's settings were repaired for the signed-in user CORP\\alice.";
+    const std::string errors = "Reset finished with errors.";
     const std::vector<Case> cases = {
-        {{}, {}, u"", kSuccess, kSuccess},
-        {{}, {}, u"CORP\\alice", kSuccess + alice, kSuccess},
-        {{u"- a", u"- b"},
-         {},
-         u"",
-         kNotFullyReset + "\r\n- a\r\n- b" + kRunAsAdministrator,
-         "Reset finished with errors."},
+        {{}, {}, u"", kSuccess, kSuccess, 0},
+        {{}, {}, u"CORP\\alice", kSuccess + alice, kSuccess, 0},
+        {{u"- a", u"- b"}, {}, u"", kNotFullyReset + "\r\n- a\r\n- b" + kRunAsAdministrator, errors, 2},
         {{},
          {u"- c"},
          u"CORP\\alice",
          willNot + "\r\n- c" + contact + alice,
-         "Reset finished, but Outlook will not load the add-in."},
+         "Reset finished, but Outlook will not load the add-in.",
+         3},
         {{u"- a"},
          {u"- c"},
          u"",
          kNotFullyReset + "\r\n- a\r\n\r\n" + willNot + "\r\n- c" + kRunAsAdministrator,
-         "Reset finished with errors."},
+         errors,
+         2},
     };
     for (const Case& c : cases) {
         RunReport report(c.signedInUser);
@@ -891,7 +1050,7 @@ TEST(OutcomeTest, TheFinalBoxIsMadeFromTheReportAlone)
         const Outcome outcome = OutcomeOf(report);
         EXPECT_EQ(AsciiOf(outcome.box), c.box);
         EXPECT_EQ(AsciiOf(outcome.label), c.label);
-        EXPECT_EQ(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
     }
 }
 

@@ -128,6 +128,25 @@ std::string Win32Kernel::GetShortPathNameA(const std::string& path)
     return {};
 }
 
+Handle Win32Kernel::CreateMutexA(const std::string& name, std::int32_t& lastError)
+{
+    const HANDLE mutex = mCreateMutexA(nullptr, FALSE, name.c_str());
+    lastError = static_cast<std::int32_t>(mGetLastError());
+    return FromHandle(mutex);
+}
+
+Handle Win32Kernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
+{
+    const HANDLE mutex = mOpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+    lastError = static_cast<std::int32_t>(mGetLastError());
+    return FromHandle(mutex);
+}
+
+std::uint32_t Win32Kernel::GetDriveTypeA(const std::string& root)
+{
+    return mGetDriveTypeA(root.c_str());
+}
+
 void Win32Kernel::Sleep(std::uint32_t milliseconds)
 {
     mSleep(milliseconds);

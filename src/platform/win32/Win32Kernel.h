@@ -29,6 +29,9 @@ public:
     bool FindNextFileA(Handle find, Win32FindDataA& data) override;
     bool FindClose(Handle find) override;
     std::string GetShortPathNameA(const std::string& path) override;
+    Handle CreateMutexA(const std::string& name, std::int32_t& lastError) override;
+    Handle OpenMutexA(const std::string& name, std::int32_t& lastError) override;
+    std::uint32_t GetDriveTypeA(const std::string& root) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override;
     std::string GetSystemDirectoryA() override;
@@ -55,6 +58,10 @@ private:
     SYSTEM_FUNCTION(mKernel32, FindNextFileA);
     SYSTEM_FUNCTION(mKernel32, FindClose);
     SYSTEM_FUNCTION(mKernel32, GetShortPathNameA);
+    SYSTEM_FUNCTION(mKernel32, CreateMutexA);
+    SYSTEM_FUNCTION(mKernel32, OpenMutexA);
+    SYSTEM_FUNCTION(mKernel32, GetLastError);
+    SYSTEM_FUNCTION(mKernel32, GetDriveTypeA);
     SYSTEM_FUNCTION(mKernel32, Sleep);
     SYSTEM_FUNCTION(mKernel32, GetTickCount);
     SYSTEM_FUNCTION(mKernel32, GetSystemDirectoryA);

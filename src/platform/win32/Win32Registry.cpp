@@ -91,6 +91,11 @@ std::int32_t Win32Registry::RegDeleteValueA(Handle key, const std::string& value
     return mRegDeleteValueA(AsKey(key), valueName.c_str());
 }
 
+std::int32_t Win32Registry::RegDeleteKeyA(Handle key, const std::string& subKey)
+{
+    return mRegDeleteKeyA(AsKey(key), subKey.c_str());
+}
+
 std::int32_t Win32Registry::RegCloseKey(Handle key)
 {
     return mRegCloseKey(AsKey(key));

@@ -22,6 +22,7 @@ public:
     std::int32_t RegEnumValueA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
                                std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
     std::int32_t RegDeleteValueA(Handle key, const std::string& valueName) override;
+    std::int32_t RegDeleteKeyA(Handle key, const std::string& subKey) override;
     std::int32_t RegCloseKey(Handle key) override;
 
 private:
@@ -34,6 +35,7 @@ private:
     SYSTEM_FUNCTION(mAdvapi32, RegOpenKeyExA);
     SYSTEM_FUNCTION(mAdvapi32, RegEnumValueA);
     SYSTEM_FUNCTION(mAdvapi32, RegDeleteValueA);
+    SYSTEM_FUNCTION(mAdvapi32, RegDeleteKeyA);
 };
 
 } // namespace platform::win32

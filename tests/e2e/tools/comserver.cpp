@@ -7,7 +7,10 @@
 // named KROutlook.dll registers the add-in's class, KestrinSoftware.Connect,
 // as the real library does: with its own path, or the path a test put in
 // HKCU\Software\KestrinTest "InprocServer32". So does a backup copy of it
-// ("KROutlook.dll_old"), as an old version of the library would.
+// ("KROutlook.dll_old"), as an old version of the library would. Where a test
+// sets HKCU\Software\KestrinTest "DropRegistration", its DllUnregisterServer
+// deletes the add-in's Outlook registration, as many add-in libraries do. The
+// build that needs the Kestrin run-time does not load without kestrinrt.dll.
 #include <windows.h>
 
 #include <cstdio>
@@ -63,6 +66,10 @@ void Record(const char* action)
     ::CloseHandle(mutex);
 }
 
+#ifdef KESTRIN_NEEDS_RUNTIME
+extern "C" __declspec(dllimport) int KestrinRuntimeVersion();
+#endif
+
 const char kClsid[] = "{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}";
 const char kClassKey[] = "CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}";
 
@@ -90,6 +97,22 @@ void UnregisterAddinClass()
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "KestrinSoftware.Connect");
 }
 
+bool TestAsks(const char* setting)
+{
+    DWORD asked = 0;
+    DWORD size = sizeof(asked);
+    return ::RegGetValueA(HKEY_CURRENT_USER, "Software\\KestrinTest", setting, RRF_RT_REG_DWORD, nullptr, &asked,
+                          &size) == ERROR_SUCCESS &&
+           asked != 0;
+}
+
+void DropRegistration()
+{
+    const char key[] = "Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, key);
+}
+
 } // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
@@ -102,6 +125,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 {
+#ifdef KESTRIN_NEEDS_RUNTIME
+    KestrinRuntimeVersion();
+#endif
     if (IsMainLibrary()) {
         RegisterAddinClass();
     }
@@ -116,6 +142,9 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer()
     }
     if (IsMainLibrary()) {
         UnregisterAddinClass();
+        if (TestAsks("DropRegistration")) {
+            DropRegistration();
+        }
     }
     Record("unregister");
     return S_OK;

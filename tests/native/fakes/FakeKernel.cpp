@@ -1,5 +1,7 @@
 #include "fakes/FakeKernel.h"
 
+#include <cctype>
+
 #include "common/RuntimeError.h"
 
 #include <algorithm>
@@ -13,6 +15,49 @@ std::vector<std::uint8_t> PeImage(std::uint16_t machine, bool cut)
     image[0] = 'M', image[1] = 'Z', image[0x3C] = 0x80, image[0x80] = 'P', image[0x81] = 'E';
     image[0x84] = static_cast<std::uint8_t>(machine), image[0x85] = static_cast<std::uint8_t>(machine >> 8);
     image.resize(cut ? 0x85 : image.size());
+    return image;
+}
+
+std::vector<std::uint8_t> PeImageImporting(std::uint16_t machine, const std::vector<std::string>& libraries,
+                                           bool isSigned, const std::vector<std::string>& assemblies)
+{
+    const auto put = [](std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t number, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(number >> (8 * i));
+        }
+    };
+    constexpr std::size_t kSectionData = 0x200;
+    constexpr std::uint32_t kSectionRva = 0x1000;
+    std::vector<std::uint8_t> image = PeImage(machine);
+    image.resize(kSectionData + 20 * (libraries.size() + 1));
+    const bool plus = machine == 0x8664;
+    const std::size_t optional = 0x98;
+    const std::size_t optionalSize = plus ? 240 : 224;
+    const std::size_t directories = optional + (plus ? 112 : 96);
+    put(image, 0x86, 1, 2); // one section
+    put(image, 0x94, static_cast<std::uint32_t>(optionalSize), 2);
+    put(image, optional, plus ? 0x20B : 0x10B, 2);
+    put(image, directories - 4, 16, 4);          // every data directory
+    put(image, directories + 8, kSectionRva, 4); // the import table
+    for (const std::string& name : libraries) {
+        const std::size_t entry = kSectionData + 20 * static_cast<std::size_t>(&name - libraries.data());
+        put(image, entry + 12, static_cast<std::uint32_t>(kSectionRva + image.size() - kSectionData), 4);
+        image.insert(image.end(), name.begin(), name.end());
+        image.push_back(0);
+    }
+    for (const std::string& assembly : assemblies) {
+        const std::string text = "<dependentAssembly><assemblyIdentity type=\"win32\" name=\"" + assembly + "\"/>";
+        image.insert(image.end(), text.begin(), text.end());
+    }
+    const std::size_t section = optional + optionalSize;
+    put(image, section + 12, kSectionRva, 4);
+    put(image, section + 16, static_cast<std::uint32_t>(image.size() - kSectionData), 4);
+    put(image, section + 20, kSectionData, 4);
+    if (isSigned) {
+        put(image, directories + 32, static_cast<std::uint32_t>(image.size()), 4);
+        put(image, directories + 36, 8, 4);
+        image.resize(image.size() + 8, 0);
+    }
     return image;
 }
 namespace {
@@ -157,6 +202,33 @@ FakeProcess* FakeKernel::ProcessOf(platform::Handle handle)
 platform::Handle FakeKernel::OpenToken(std::uint32_t processId)
 {
     return NewHandle(OpenHandle{OpenHandle::Kind::Token, processId, 0, {}, 0, {}});
+}
+
+platform::Handle FakeKernel::CreateMutexA(const std::string& name, std::int32_t& lastError)
+{
+    if (deniedMutexes.count(name) != 0) {
+        lastError = platform::kErrorAccessDenied;
+        return 0;
+    }
+    lastError = othersMutexes.count(name) != 0 ? platform::kErrorAlreadyExists : platform::kErrorSuccess;
+    return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}});
+}
+
+platform::Handle FakeKernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
+{
+    if (othersMutexes.count(name) == 0 || deniedMutexes.count(name) != 0) {
+        lastError = othersMutexes.count(name) == 0 ? platform::kErrorFileNotFound : platform::kErrorAccessDenied;
+        return 0;
+    }
+    lastError = platform::kErrorSuccess;
+    return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}});
+}
+
+std::uint32_t FakeKernel::GetDriveTypeA(const std::string& root)
+{
+    fileSystemPaths.push_back(root);
+    const auto found = driveTypes.find(root.empty() ? '\0' : static_cast<char>(std::toupper(root[0])));
+    return root.size() == 3 && found != driveTypes.end() ? found->second : 1;
 }
 
 std::optional<std::uint32_t> FakeKernel::ProcessOfToken(platform::Handle token) const

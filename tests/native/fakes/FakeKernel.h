@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,11 @@ struct FakeEntry {
 // The first bytes of a PE image of the machine (0x014C, 0x8664), cut short
 // of the machine field when cut.
 std::vector<std::uint8_t> PeImage(std::uint16_t machine, bool cut = false);
+// A whole PE image of the machine, PE32 or PE32+ as it needs, with one
+// section that holds an import table naming the libraries, a security
+// directory when it is signed, and a manifest naming the assemblies.
+std::vector<std::uint8_t> PeImageImporting(std::uint16_t machine, const std::vector<std::string>& libraries,
+                                           bool isSigned = false, const std::vector<std::string>& assemblies = {});
 
 // kernel32 in memory: a version source, a process table with NT and 9x
 // behaviour, handle bookkeeping and a code page (Latin-1, '?' for the rest).
@@ -84,6 +90,9 @@ public:
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
     std::string GetShortPathNameA(const std::string& path) override;
+    platform::Handle CreateMutexA(const std::string& name, std::int32_t& lastError) override;
+    platform::Handle OpenMutexA(const std::string& name, std::int32_t& lastError) override;
+    std::uint32_t GetDriveTypeA(const std::string& root) override;
     void Sleep(std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override { return now; }
     std::string GetSystemDirectoryA() override { return systemDirectory; }
@@ -101,6 +110,12 @@ public:
 
     // A 32-bit program on 64-bit Windows, with its SysWOW64 folder.
     bool windows64 = false;
+
+    // Named mutexes another copy holds; those the tool may not create or open.
+    std::set<std::string> othersMutexes;
+    std::set<std::string> deniedMutexes;
+    // Drive types by letter; a drive not listed is none.
+    std::map<char, std::uint32_t> driveTypes = {{'C', platform::kDriveFixed}};
 
     // 8.3 forms of long paths, by the long path without case.
     std::map<std::string, std::string> shortPaths;
@@ -129,7 +144,7 @@ public:
 
 private:
     struct OpenHandle {
-        enum class Kind { Process, Snapshot, Find, File, Token } kind;
+        enum class Kind { Process, Snapshot, Find, File, Token, Mutex } kind;
         std::uint32_t processId = 0;
         std::uint32_t access = 0;
         std::vector<FakeProcess> snapshot;

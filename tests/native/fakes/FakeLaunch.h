@@ -16,8 +16,8 @@ namespace fakes {
 // The environment and program launches, in memory. Each launch starts a
 // process in the kernel's table, which ends as its file's outcome says;
 // launches are written to the journal beside the other fakes' events. A
-// registration of KROutlook.dll that succeeds registers the add-in's class,
-// as the real library does.
+// registration of KROutlook.dll that succeeds registers the add-in's class
+// for the machine, as the real library does.
 class FakeLaunch : public platform::LaunchServices {
 public:
     struct Launched {
@@ -86,12 +86,13 @@ public:
             std::string program = applicationName;
             std::transform(program.begin(), program.end(), program.begin(),
                            [](unsigned char c) { return std::tolower(c); });
-            const platform::Handle classes =
+            const platform::Handle machine =
                 program.find("\\sysnative\\") != std::string::npos || systemFolder == SystemFolder::Native
-                    ? FakeRegistry::kClassesRoot64
-                    : platform::kHkeyClassesRoot;
-            mRegistry.SetText(classes, "KestrinSoftware.Connect\\CLSID", "", kClsid);
-            mRegistry.SetText(classes, std::string("CLSID\\") + kClsid + "\\InprocServer32", "",
+                    ? FakeRegistry::kLocalMachine64
+                    : platform::kHkeyLocalMachine;
+            const std::string classes = "Software\\Classes\\";
+            mRegistry.SetText(machine, classes + "KestrinSoftware.Connect\\CLSID", "", kClsid);
+            mRegistry.SetText(machine, classes + "CLSID\\" + kClsid + "\\InprocServer32", "",
                               path.substr(0, path.size() - 1));
         }
         return outcome.starts ? mKernel.StartProcess(applicationName, outcome.runsFor, outcome.exitCode) : 0;

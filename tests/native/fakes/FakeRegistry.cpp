@@ -264,6 +264,25 @@ std::int32_t FakeRegistry::RegDeleteValueA(platform::Handle key, const std::stri
     return kSuccess;
 }
 
+std::int32_t FakeRegistry::RegDeleteKeyA(platform::Handle key, const std::string& subKey)
+{
+    FakeKey* parent = Resolve(key);
+    if (parent == nullptr) {
+        return kInvalidHandle;
+    }
+    const auto found = parent->subkeys.find(subKey);
+    if (found == parent->subkeys.end()) {
+        return kFileNotFound;
+    }
+    // As on the NT line: a key that still has subkeys is refused.
+    if (deniedKeyDeletes.count(subKey) != 0 || !found->second->subkeys.empty()) {
+        return kAccessDenied;
+    }
+    parent->subkeys.erase(found);
+    keyDeletes.push_back(subKey);
+    return kSuccess;
+}
+
 std::int32_t FakeRegistry::RegSetValueExA(platform::Handle key, const std::string& valueName, std::uint32_t,
                                           std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes)
 {

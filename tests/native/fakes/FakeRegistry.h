@@ -45,8 +45,9 @@ public:
     // Failures to inject.
     std::set<platform::Handle> deniedRoots; // creating or opening for writing under them: ERROR_ACCESS_DENIED
     std::set<std::string, NoCaseLess>
-        deniedWrites;                           // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
-    std::optional<std::int32_t> dataReadStatus; // the status of every read that asks for data
+        deniedWrites; // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
+    std::set<std::string, NoCaseLess> deniedKeyDeletes;         // subkey names whose deletion fails so
+    std::optional<std::int32_t> dataReadStatus;                 // the status of every read that asks for data
     std::map<std::string, std::int32_t, NoCaseLess> openStatus; // the status of every RegOpenKeyExA of these paths
     // Names RegEnumValueA gives best fit, by the value's own name: a wide name
     // that does not survive the code page.
@@ -60,6 +61,7 @@ public:
     std::vector<std::string> writes;     // value names, in the order they were written
     std::vector<std::uint32_t> accesses; // samDesired of each RegCreateKeyExA
     std::vector<std::string> deletes;    // value names, in the order they were deleted
+    std::vector<std::string> keyDeletes; // subkey names, in the order they were deleted
     std::vector<std::string> opens;      // subkey paths of each RegOpenKeyExA
 
     // The key at a path under a root (no creation), or null.
@@ -84,6 +86,7 @@ public:
     std::int32_t RegEnumValueA(platform::Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
                                std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
     std::int32_t RegDeleteValueA(platform::Handle key, const std::string& valueName) override;
+    std::int32_t RegDeleteKeyA(platform::Handle key, const std::string& subKey) override;
     std::int32_t RegCloseKey(platform::Handle key) override;
 
 private:

@@ -1,0 +1,131 @@
+#include "app/DependencyWalk.h"
+
+#include "app/PeImage.h"
+#include "app/PlainFile.h"
+#include "platform/AnsiText.h"
+#include "platform/Handles.h"
+#include "platform/SystemCodes.h"
+#include "registry/CRegistry.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+const Text kKnownDllsKey = u"System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
+DependencyWalk::DependencyWalk(const Edition& edition) : mEdition(edition)
+{
+}
+
+std::optional<std::vector<std::string>> DependencyWalk::MissingLibraries(std::span<const std::uint8_t> mainLibrary)
+{
+    const auto imports = ImportedLibraries(mainLibrary);
+    if (!imports) {
+        return std::nullopt;
+    }
+    mSeen.clear();
+    mMissing.clear();
+    Walk(mainLibrary, *imports, true);
+    return mMissing;
+}
+
+void DependencyWalk::Walk(std::span<const std::uint8_t> image, const std::vector<std::string>& imports,
+                          bool inAddinFolder)
+{
+    const std::vector<std::string> assemblies = DependentAssemblies(image);
+    for (const std::string& name : imports) {
+        const std::string lower = Lower(name);
+        if (!mSeen.insert(lower).second || IsSuppliedBySystem(lower)) {
+            continue;
+        }
+        if (IsInFolder(mEdition.folder, name)) {
+            // One level down: what the add-in's own libraries need, not what those need in turn.
+            const std::vector<std::uint8_t> library = ReadImage(mEdition.folder + u"\\" + FromAnsi(name));
+            const auto libraryImports = inAddinFolder ? ImportedLibraries(library) : std::nullopt;
+            if (libraryImports) {
+                Walk(library, *libraryImports, false);
+            }
+            continue;
+        }
+        if (!IsInFolder(mEdition.systemFolder, name) && !IsInFolder(mEdition.windowsFolder, name) &&
+            !IsOnSearchPath(name) && !IsInAssembly(assemblies, name)) {
+            mMissing.push_back(name);
+        }
+    }
+}
+
+bool DependencyWalk::IsSuppliedBySystem(const std::string& lowerName)
+{
+    if (lowerName.starts_with("api-ms-win-") || lowerName.starts_with("ext-ms-")) {
+        return true;
+    }
+    if (!mKnownDlls) {
+        mKnownDlls.emplace();
+        CRegistry known;
+        if (known.OpenExistingKey(kKnownDllsKey, platform::kHkeyLocalMachine, platform::kKeyRead) ==
+            platform::kErrorSuccess) {
+            CRegistry::RawValue value;
+            for (Long index = 0; known.ReadValue(index, value) == platform::kErrorSuccess; ++index) {
+                const std::string_view data(reinterpret_cast<const char*>(value.data.data()), value.data.size());
+                mKnownDlls->insert(Lower(std::string(BeforeFirstNul(data))));
+            }
+        }
+    }
+    return mKnownDlls->count(lowerName) != 0;
+}
+
+bool DependencyWalk::IsInFolder(const Text& folder, const std::string& name) const
+{
+    return !folder.empty() && IsPlainFile(folder + u"\\" + FromAnsi(name));
+}
+
+bool DependencyWalk::IsOnSearchPath(const std::string& name) const
+{
+    const std::string path = platform::Launch().GetEnvironmentVariableA("PATH").value_or("");
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(';', start), path.size());
+        std::string folder = path.substr(start, end - start);
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+            folder.pop_back();
+        }
+        if (!folder.empty() && IsInFolder(FromAnsi(folder), name)) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Windows names an assembly's folder under WinSxS by processor, name, key and
+// version: "x86_microsoft.vc90.crt_1fc8b3b9a1e18e3b_9.0.30729.9635_...".
+bool DependencyWalk::IsInAssembly(const std::vector<std::string>& assemblies, const std::string& name) const
+{
+    if (mEdition.windowsFolder.empty()) {
+        return false;
+    }
+    auto& kernel = platform::Kernel();
+    const Text winSxS = mEdition.windowsFolder + u"\\WinSxS\\";
+    for (const std::string& assembly : assemblies) {
+        platform::Win32FindDataA entry{};
+        const platform::UniqueFindHandle found(
+            kernel.FindFirstFileA(ToAnsi(winSxS) + "*_" + Lower(assembly) + "_*", entry));
+        for (bool more = static_cast<bool>(found); more; more = kernel.FindNextFileA(found.Get(), entry)) {
+            const std::string folder(BeforeFirstNul(std::string_view(entry.cFileName, sizeof(entry.cFileName))));
+            if ((entry.dwFileAttributes & platform::kFileAttributeDirectory) != 0 &&
+                IsInFolder(winSxS + FromAnsi(folder), name)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
