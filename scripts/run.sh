@@ -25,7 +25,7 @@ if [ -z "${DISPLAY:-}" ] || [ -n "${CI:-}" ]; then
     echo "run: no display, running headless on $DISPLAY"
 fi
 
-if [ ! -d "$WINEPREFIX/drive_c" ]; then
+if ! prefix_fits; then
     echo "run: creating the demo Wine prefix in $WINEPREFIX"
     make_prefix
 else

@@ -87,7 +87,12 @@ make_prefix() {
     install_wine_fonts
     mkdir -p "$TOOL_DIR"
     cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+    echo "$WINE" >"$WINEPREFIX/made-by"
 }
+
+# Whether the prefix is there, made by the launcher this machine uses: one
+# made where no 32-bit program ran lacks what 32-bit programs need.
+prefix_fits() { [ -d "$WINEPREFIX/drive_c" ] && [ "$(cat "$WINEPREFIX/made-by" 2>/dev/null)" = "$WINE" ]; }
 
 # Wine's own Tahoma, MS Sans Serif and Marlett, as Windows has them: this Wine
 # does not load them from its data folder, only from the prefix's Fonts.
