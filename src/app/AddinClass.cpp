@@ -100,10 +100,7 @@ std::optional<AddinClass::Server> AddinClass::Read() const
         return std::nullopt;
     }
     server.stored = *stored;
-    Text path = *stored;
-    if (path.size() >= 2 && path.front() == u'"' && path.back() == u'"') {
-        path = path.substr(1, path.size() - 2);
-    }
+    Text path(Unquoted(*stored));
     // A bare name is one of the system's own libraries, as COM finds them.
     if (path.find_first_of(u"\\/") == Text::npos) {
         path = FromAnsi(platform::Kernel().GetSystemDirectoryA()) + u"\\" + path;

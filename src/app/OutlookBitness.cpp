@@ -50,10 +50,7 @@ std::optional<Bitness> OfStartedOutlook()
     if (appPaths.OpenExistingKey(kAppPathsKey, platform::kHkeyLocalMachine, kRead64) != platform::kErrorSuccess) {
         return std::nullopt;
     }
-    Text path = appPaths.GetExpandedString(Text(), Text());
-    if (path.size() >= 2 && path.front() == u'"' && path.back() == u'"') {
-        path = path.substr(1, path.size() - 2);
-    }
+    const Text path(Unquoted(appPaths.GetExpandedString(Text(), Text())));
     return path.empty() ? std::nullopt : BitnessOfImage(path);
 }
 

@@ -1,6 +1,6 @@
 #include "app/ResetLock.h"
 
-#include "platform/Platform.h"
+#include "app/WindowsVersion.h"
 #include "platform/SystemCodes.h"
 
 #include <string>
@@ -11,10 +11,8 @@ const std::string kName = "KestrinSoftwareAddinsReset";
 
 bool HasGlobalNamespace()
 {
-    platform::OsVersionInfoA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    platform::Kernel().GetVersionExA(info);
-    return info.dwPlatformId == platform::kVerPlatformWin32Nt && info.dwMajorVersion >= 5;
+    const WindowsVersion version = WindowsVersion::OfThisComputer();
+    return version.platformId == platform::kVerPlatformWin32Nt && version.major >= 5;
 }
 
 } // namespace

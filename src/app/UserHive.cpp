@@ -1,5 +1,6 @@
 #include "app/UserHive.h"
 
+#include "app/WindowsVersion.h"
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
 
@@ -8,19 +9,6 @@
 namespace {
 
 constexpr std::uint32_t kVista = 6;
-
-struct Version {
-    std::uint32_t platformId;
-    std::uint32_t major;
-};
-
-Version WindowsVersion()
-{
-    platform::OsVersionInfoA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    platform::Kernel().GetVersionExA(info);
-    return {info.dwPlatformId, info.dwMajorVersion};
-}
 
 // The user a process runs as; none when its token cannot be read.
 std::optional<platform::Sid> UserOf(platform::Handle process)
@@ -65,7 +53,7 @@ UserHive::UserHive()
 // no tokens, a service or scheduled task no shell, and a hive is never loaded here.
 void UserHive::OpenSignedInUsersHive()
 {
-    const Version version = WindowsVersion();
+    const WindowsVersion version = WindowsVersion::OfThisComputer();
     if (version.platformId != platform::kVerPlatformWin32Nt) {
         return;
     }

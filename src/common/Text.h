@@ -14,6 +14,12 @@ std::string AsciiOf(std::u16string_view text);
 
 Text LowerCase(std::u16string_view text);
 
+// A text without the double quotes around all of it, as paths are often stored.
+inline std::u16string_view Unquoted(std::u16string_view text)
+{
+    return text.size() >= 2 && text.front() == u'"' && text.back() == u'"' ? text.substr(1, text.size() - 2) : text;
+}
+
 // The text before the first NUL, all of it when it holds none: how the
 // system's fixed fields and stored values end their texts.
 template <typename Char>
