@@ -126,7 +126,17 @@ run_windows() {
 
 probe() { run_windows "$TOOL_BUILD/tests/probe.exe" "$@"; }
 
-win_reg() { run_windows reg "$@"; }
+# An "add" is tried once more where it fails: once in a full run on a
+# machine without 32-bit programs, one failed at once, before any tool ran,
+# and never again. Its failure is said, so that it can be looked into.
+win_reg() {
+    run_windows reg "$@" && return 0
+    local rc=$?
+    [ "$1" = add ] || return $rc
+    log "reg $* exited $rc; trying once more"
+    sleep 0.5
+    run_windows reg "$@"
+}
 
 # Reports the Windows version Wine gives the tool: win98, winxp, or the default when empty.
 set_tool_version() {

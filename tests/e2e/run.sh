@@ -32,7 +32,9 @@ for t in "${tests[@]}"; do
     # A test that switched the edition leaves the prefix arranged for it.
     use_edition "$DEFAULT_EDITION"
     rm -f "$E2E_WORK/skip-reason"
-    ( set -e; [ -z "${E2E_TRACE:-}" ] || set -x; "$t" )
+    # A test ends at its first failing step; that step is named.
+    ( set -e; trap 'rc=$?; [ $rc -eq 0 ] || [ $rc -eq 77 ] || log "$t: ended at: $BASH_COMMAND (exit $rc)"' EXIT
+      [ -z "${E2E_TRACE:-}" ] || set -x; "$t" )
     rc=$? why=
     if [ $rc -eq 0 ]; then
         passed=$((passed + 1)); verdict=PASS
