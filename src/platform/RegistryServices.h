@@ -52,8 +52,14 @@ public:
     virtual std::int32_t RegEnumValueA(Handle key, std::uint32_t index, char* name, std::uint32_t& nameChars,
                                        std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) = 0;
     virtual std::int32_t RegDeleteValueA(Handle key, const std::string& valueName) = 0;
-    // A subkey of the key that has no subkeys of its own.
+    // A subkey of the key that has no subkeys of its own. A 32-bit program
+    // on 64-bit Windows reaches the subkey in its own view, whatever view the
+    // key was opened in.
     virtual std::int32_t RegDeleteKeyA(Handle key, const std::string& subKey) = 0;
+    // The same in the view samDesired names; absent before 64-bit Windows
+    // had it, so callers ask before they call.
+    virtual bool HasRegDeleteKeyExA() = 0;
+    virtual std::int32_t RegDeleteKeyExA(Handle key, const std::string& subKey, std::uint32_t samDesired) = 0;
     virtual std::int32_t RegCloseKey(Handle key) = 0;
 };
 

@@ -57,6 +57,18 @@ protected:
     ~FormEvents() = default;
 };
 
+// MsgWaitForMultipleObjects' wake mask on a system of that platform and
+// version: every kind of event, raw input among them only where user32 knows
+// it, from XP on; an older user32 refuses the whole mask and every wait fails.
+inline constexpr std::uint32_t kQsRawInput = 0x400;
+inline constexpr std::uint32_t kQsAllInput = 0x4FF;
+inline constexpr std::uint32_t WakeMaskFor(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor)
+{
+    constexpr std::uint32_t kNtLine = 2;
+    const bool rawInput = platformId == kNtLine && (major > 5 || (major == 5 && minor >= 1));
+    return rawInput ? kQsAllInput : kQsAllInput & ~kQsRawInput;
+}
+
 inline constexpr std::uint32_t kWaitObject0 = 0;
 inline constexpr std::uint32_t kWaitTimeout = 258;
 // At most this many handles in one wait that also wakes for window events.

@@ -98,9 +98,10 @@ Long CRegistry::OpenKey(const Text& keyName, platform::Handle hKey, Long samDesi
     CloseKey();
     platform::Handle opened = 0;
     std::uint32_t disposition = 0;
-    const std::int32_t status = platform::Registry().RegCreateKeyExA(
-        hKey, ToAnsi(path), 0, "0", 0, static_cast<std::uint32_t>(samDesired.Value()), opened, disposition);
-    return KeepOpened(status, opened, disposition);
+    const auto access = static_cast<std::uint32_t>(samDesired.Value());
+    const std::int32_t status =
+        platform::Registry().RegCreateKeyExA(hKey, ToAnsi(path), 0, "0", 0, access, opened, disposition);
+    return KeepOpened(status, opened, disposition, access);
 }
 
 Long CRegistry::OpenExistingKey(const Text& keyName, platform::Handle hKey, std::uint32_t samDesired)
@@ -109,13 +110,15 @@ Long CRegistry::OpenExistingKey(const Text& keyName, platform::Handle hKey, std:
     CloseKey();
     platform::Handle opened = 0;
     const std::int32_t status = platform::Registry().RegOpenKeyExA(hKey, ToAnsi(path), 0, samDesired, opened);
-    return KeepOpened(status, opened, 0);
+    return KeepOpened(status, opened, 0, samDesired);
 }
 
-Long CRegistry::KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition)
+Long CRegistry::KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition,
+                           std::uint32_t access)
 {
     if (status == 0) {
         mKey.Reset(opened);
+        mView = access & (platform::kKeyWow64_64Key | platform::kKeyWow64_32Key);
         if (disposition == kRegCreatedNewKey) {
             mIsNewKey = True;
         }
@@ -373,15 +376,24 @@ std::optional<std::uint32_t> CRegistry::ReadDword(const std::string& ansiName)
     return LittleEndian32(value.data, 0);
 }
 
-Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
+std::optional<std::pair<Text, bool>> CRegistry::GetStoredString(const Text& name)
 {
     RawValue value;
     if (ReadNamedValue(ToAnsi(name), value) != 0 || (value.type != kRegSz && value.type != kRegExpandSz)) {
+        return std::nullopt;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(value.data.data()), value.data.size());
+    return std::pair(FromAnsi(BeforeFirstNul(text)), value.type == kRegExpandSz);
+}
+
+Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
+{
+    const auto stored = GetStoredString(name);
+    if (!stored) {
         return defaultValue;
     }
-    const std::string text(
-        BeforeFirstNul(std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size())));
-    return FromAnsi(value.type == kRegExpandSz ? platform::Launch().ExpandEnvironmentStringsA(text) : text);
+    return stored->second ? FromAnsi(platform::Launch().ExpandEnvironmentStringsA(ToAnsi(stored->first)))
+                          : stored->first;
 }
 
 Long CRegistry::DeleteSubkey(const Text& name)
@@ -389,7 +401,12 @@ Long CRegistry::DeleteSubkey(const Text& name)
     if (!mKeyOpen) {
         return kErrorInvalidHandle;
     }
-    return platform::Registry().RegDeleteKeyA(mKey.Get(), ToAnsi(name));
+    // A 32-bit program's RegDeleteKeyA reaches its own view's key of that name, not the view the key was opened in.
+    auto& registry = platform::Registry();
+    if (mView != 0 && registry.HasRegDeleteKeyExA()) {
+        return registry.RegDeleteKeyExA(mKey.Get(), ToAnsi(name), mView);
+    }
+    return registry.RegDeleteKeyA(mKey.Get(), ToAnsi(name));
 }
 
 Long CRegistry::DeleteValue(const RawValue& value)

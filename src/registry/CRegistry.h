@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -54,6 +55,9 @@ public:
     Long DeleteValue(const RawValue& value);
     // A subkey of the open key that has no subkeys of its own.
     Long DeleteSubkey(const Text& name);
+    // The text of a REG_SZ or REG_EXPAND_SZ value as stored, and whether it
+    // is one to expand; none for a value that is missing or of another type.
+    std::optional<std::pair<Text, bool>> GetStoredString(const Text& name);
     // A REG_SZ text, or a REG_EXPAND_SZ one with its environment variables
     // expanded; defaultValue for a value that is missing or of another type.
     Text GetExpandedString(const Text& name, const Text& defaultValue);
@@ -66,11 +70,13 @@ private:
 
     Text ReadSubkey(std::int32_t index);
     std::int32_t ReadSubkey(std::int32_t index, Text& name);
-    Long KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition);
+    Long KeepOpened(std::int32_t status, platform::Handle opened, std::uint32_t disposition, std::uint32_t access);
 
     Text mDefaultKey = u"Software\\Microsoft\\Office\\";
     Boolean mIsNewKey = False;
     Boolean mKeyOpen = False;
     platform::UniqueRegistryKey mKey;
     Long mEnumIndex = 0;
+    // The registry view the key was opened in, for deleting its subkeys in the same one.
+    std::uint32_t mView = 0;
 };

@@ -13,6 +13,7 @@ struct VersionCase {
     std::uint32_t minor;
     bool win98;
     bool win2000;
+    bool rawInputWakes; // a wait that also wakes for window events names raw input
 };
 
 class VersionFlags : public ::testing::TestWithParam<VersionCase> {};
@@ -28,20 +29,24 @@ TEST_P(VersionFlags, FollowThePlatformAndVersionNumbers)
     EXPECT_EQ(processes.GetVersion(), static_cast<std::int32_t>(c.platformId));
     EXPECT_EQ(processes.IsWin98(), Boolean(c.win98));
     EXPECT_EQ(processes.IsWin2000(), Boolean(c.win2000));
+    EXPECT_EQ((platform::WakeMaskFor(c.platformId, c.major, c.minor) & platform::kQsRawInput) != 0, c.rawInputWakes);
+    EXPECT_EQ(platform::WakeMaskFor(c.platformId, c.major, c.minor) | platform::kQsRawInput, platform::kQsAllInput);
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, VersionFlags,
-                         ::testing::Values(VersionCase{1, 4, 0, false, false}, // 95
-                                           VersionCase{1, 4, 10, true, false}, // 98
-                                           VersionCase{1, 4, 90, true, false}, // Me
-                                           VersionCase{1, 3, 10, false, false},
-                                           VersionCase{2, 5, 0, false, false},  // 2000
-                                           VersionCase{2, 5, 1, false, true},   // XP
-                                           VersionCase{2, 5, 2, false, true},   // 2003
-                                           VersionCase{2, 6, 0, false, false},  // Vista
-                                           VersionCase{2, 4, 0, false, false},  // NT 4
-                                           VersionCase{2, 10, 0, false, false}, // 10 and 11
-                                           VersionCase{1, 5, 1, true, false}, VersionCase{3, 5, 1, false, false}));
+                         ::testing::Values(VersionCase{1, 4, 0, false, false, false}, // 95
+                                           VersionCase{1, 4, 10, true, false, false}, // 98
+                                           VersionCase{1, 4, 90, true, false, false}, // Me
+                                           VersionCase{1, 3, 10, false, false, false},
+                                           VersionCase{2, 5, 0, false, false, false},  // 2000
+                                           VersionCase{2, 5, 1, false, true, true},    // XP
+                                           VersionCase{2, 5, 2, false, true, true},    // 2003
+                                           VersionCase{2, 6, 0, false, false, true},   // Vista
+                                           VersionCase{2, 4, 0, false, false, false},  // NT 4
+                                           VersionCase{2, 4, 90, false, false, false}, // no such NT 4
+                                           VersionCase{2, 10, 0, false, false, true},  // 10 and 11
+                                           VersionCase{1, 5, 1, true, false, false},
+                                           VersionCase{3, 5, 1, false, false, false}));
 
 TEST(Version, FlagsQueryThePlatformOnceOnAFreshObject)
 {

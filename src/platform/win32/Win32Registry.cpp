@@ -96,6 +96,16 @@ std::int32_t Win32Registry::RegDeleteKeyA(Handle key, const std::string& subKey)
     return mRegDeleteKeyA(AsKey(key), subKey.c_str());
 }
 
+bool Win32Registry::HasRegDeleteKeyExA()
+{
+    return mRegDeleteKeyExA.Available();
+}
+
+std::int32_t Win32Registry::RegDeleteKeyExA(Handle key, const std::string& subKey, std::uint32_t samDesired)
+{
+    return mRegDeleteKeyExA(AsKey(key), subKey.c_str(), samDesired, 0);
+}
+
 std::int32_t Win32Registry::RegCloseKey(Handle key)
 {
     return mRegCloseKey(AsKey(key));

@@ -23,6 +23,8 @@ public:
                                std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
     std::int32_t RegDeleteValueA(Handle key, const std::string& valueName) override;
     std::int32_t RegDeleteKeyA(Handle key, const std::string& subKey) override;
+    bool HasRegDeleteKeyExA() override;
+    std::int32_t RegDeleteKeyExA(Handle key, const std::string& subKey, std::uint32_t samDesired) override;
     std::int32_t RegCloseKey(Handle key) override;
 
 private:
@@ -36,6 +38,7 @@ private:
     SYSTEM_FUNCTION(mAdvapi32, RegEnumValueA);
     SYSTEM_FUNCTION(mAdvapi32, RegDeleteValueA);
     SYSTEM_FUNCTION(mAdvapi32, RegDeleteKeyA);
+    SYSTEM_FUNCTION(mAdvapi32, RegDeleteKeyExA);
 };
 
 } // namespace platform::win32

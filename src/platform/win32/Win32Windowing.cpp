@@ -242,17 +242,16 @@ std::uint32_t Win32Windowing::MsgWaitForMultipleObjects(const std::vector<Handle
                                       WakeMask());
 }
 
-// The headers' QS_ALLINPUT carries QS_RAWINPUT, which user32 knows from XP
-// on; before, it refuses the whole mask and every wait fails at once.
+static_assert(QS_ALLINPUT == kQsAllInput && QS_RAWINPUT == kQsRawInput);
+
 DWORD Win32Windowing::WakeMask()
 {
     if (!mWakeMask) {
         OSVERSIONINFOA version{};
         version.dwOSVersionInfoSize = sizeof(version);
-        const bool rawInput =
-            mGetVersionExA(&version) != FALSE && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-            (version.dwMajorVersion > 5 || (version.dwMajorVersion == 5 && version.dwMinorVersion >= 1));
-        mWakeMask = rawInput ? QS_ALLINPUT : QS_ALLINPUT & ~QS_RAWINPUT;
+        mWakeMask = mGetVersionExA(&version) != FALSE
+                        ? WakeMaskFor(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion)
+                        : WakeMaskFor(0, 0, 0);
     }
     return *mWakeMask;
 }

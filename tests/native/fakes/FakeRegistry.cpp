@@ -60,7 +60,7 @@ FakeRegistry::FakeRegistry()
 {
     for (const platform::Handle root :
          {platform::kHkeyClassesRoot, platform::kHkeyCurrentUser, platform::kHkeyLocalMachine, platform::kHkeyUsers,
-          platform::kHkeyCurrentConfig, kLocalMachine64, kClassesRoot64}) {
+          platform::kHkeyCurrentConfig, kLocalMachine64, kClassesRoot64, kCurrentUser64, kUsers64}) {
         mRoots[root];
     }
 }
@@ -72,6 +72,8 @@ platform::Handle FakeRegistry::InView(platform::Handle root, std::uint32_t samDe
     }
     return root == platform::kHkeyLocalMachine  ? kLocalMachine64
            : root == platform::kHkeyClassesRoot ? kClassesRoot64
+           : root == platform::kHkeyCurrentUser ? kCurrentUser64
+           : root == platform::kHkeyUsers       ? kUsers64
                                                 : root;
 }
 
@@ -142,12 +144,16 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
                                            platform::Handle& result, std::uint32_t& disposition)
 {
     accesses.push_back(samDesired);
-    root = InView(root, samDesired);
-    FakeKey* key = Resolve(root);
-    if (key == nullptr) {
+    if (Resolve(root) == nullptr) {
         return kInvalidHandle;
     }
-    if (deniedRoots.count(root) != 0) {
+    const auto [base, path] = Located(root, subKey);
+    const auto [start, above] = Located(root, std::string());
+    FakeKey* key = Key(InView(start, samDesired), above);
+    if (key == nullptr) {
+        return kFileNotFound;
+    }
+    if (deniedRoots.count(InView(start, samDesired)) != 0) {
         return kAccessDenied;
     }
     const auto parts = Components(subKey);
@@ -164,7 +170,7 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
         }
         key = slot.get();
     }
-    result = NewHandle(key, samDesired);
+    result = NewHandle(key, samDesired, base, path);
     disposition = created ? 1 : 2;
     return kSuccess;
 }
@@ -182,19 +188,32 @@ std::int32_t FakeRegistry::Opened(platform::Handle handle, std::uint32_t access,
     return kSuccess;
 }
 
-platform::Handle FakeRegistry::NewHandle(FakeKey* key, std::uint32_t access)
+platform::Handle FakeRegistry::NewHandle(FakeKey* key, std::uint32_t access, platform::Handle root,
+                                         const std::string& path)
 {
     const platform::Handle handle = mNextHandle;
     mNextHandle += 4;
-    mHandles[handle] = OpenKey{key, access};
+    mHandles[handle] = OpenKey{key, access, root, path};
     return handle;
+}
+
+std::pair<platform::Handle, std::string> FakeRegistry::Located(platform::Handle root, const std::string& subKey) const
+{
+    const auto open = mHandles.find(root);
+    if (open == mHandles.end()) {
+        return {root, subKey};
+    }
+    std::string above = open->second.path;
+    while (!above.empty() && above.back() == '\\') {
+        above.pop_back();
+    }
+    return {open->second.root, above.empty() ? subKey : subKey.empty() ? above : above + "\\" + subKey};
 }
 
 std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t,
                                          std::uint32_t samDesired, platform::Handle& result)
 {
     opens.push_back(subKey);
-    root = InView(root, samDesired);
     if (const auto injected = openStatus.find(subKey); injected != openStatus.end()) {
         return injected->second;
     }
@@ -204,14 +223,15 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::strin
     if (!Components(subKey)) {
         return kBadPathName;
     }
-    FakeKey* key = Key(root, subKey);
+    const auto [base, path] = Located(root, subKey);
+    FakeKey* key = Key(InView(base, samDesired), path);
     if (key == nullptr) {
         return kFileNotFound;
     }
-    if (deniedRoots.count(root) != 0 && (samDesired & kKeySetValue) != 0) {
+    if (deniedRoots.count(InView(base, samDesired)) != 0 && (samDesired & kKeySetValue) != 0) {
         return kAccessDenied;
     }
-    result = NewHandle(key, samDesired);
+    result = NewHandle(key, samDesired, base, path);
     return kSuccess;
 }
 
@@ -264,11 +284,26 @@ std::int32_t FakeRegistry::RegDeleteValueA(platform::Handle key, const std::stri
     return kSuccess;
 }
 
+// As a 32-bit program's: the subkey in the 32-bit view, whatever view the key was opened in.
 std::int32_t FakeRegistry::RegDeleteKeyA(platform::Handle key, const std::string& subKey)
 {
-    FakeKey* parent = Resolve(key);
-    if (parent == nullptr) {
+    return DeleteKeyIn(key, subKey, 0);
+}
+
+std::int32_t FakeRegistry::RegDeleteKeyExA(platform::Handle key, const std::string& subKey, std::uint32_t samDesired)
+{
+    return DeleteKeyIn(key, subKey, samDesired);
+}
+
+std::int32_t FakeRegistry::DeleteKeyIn(platform::Handle key, const std::string& subKey, std::uint32_t view)
+{
+    if (Resolve(key) == nullptr) {
         return kInvalidHandle;
+    }
+    const auto [root, path] = Located(key, std::string());
+    FakeKey* parent = Key(InView(root, view), path);
+    if (parent == nullptr) {
+        return kFileNotFound;
     }
     const auto found = parent->subkeys.find(subKey);
     if (found == parent->subkeys.end()) {

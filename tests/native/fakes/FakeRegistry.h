@@ -41,6 +41,13 @@ public:
     // view, which KEY_WOW64_32KEY and no flag show.
     static constexpr platform::Handle kLocalMachine64 = 0x80000102;
     static constexpr platform::Handle kClassesRoot64 = 0x80000100;
+    // A user's hive in the 64-bit view. On Windows only its Software\Classes
+    // differs from the 32-bit view, and the program reads only the add-in's
+    // class in it.
+    static constexpr platform::Handle kCurrentUser64 = 0x80000101;
+    static constexpr platform::Handle kUsers64 = 0x80000103;
+    // Before 64-bit Windows had RegDeleteKeyExA.
+    bool hasRegDeleteKeyEx = true;
 
     // Failures to inject.
     std::set<platform::Handle> deniedRoots; // creating or opening for writing under them: ERROR_ACCESS_DENIED
@@ -87,17 +94,26 @@ public:
                                std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
     std::int32_t RegDeleteValueA(platform::Handle key, const std::string& valueName) override;
     std::int32_t RegDeleteKeyA(platform::Handle key, const std::string& subKey) override;
+    bool HasRegDeleteKeyExA() override { return hasRegDeleteKeyEx; }
+    std::int32_t RegDeleteKeyExA(platform::Handle key, const std::string& subKey, std::uint32_t samDesired) override;
     std::int32_t RegCloseKey(platform::Handle key) override;
 
 private:
+    // An open key, and where it was opened: its predefined root and path, so
+    // that a delete can find the key again in another view.
     struct OpenKey {
         FakeKey* key;
         std::uint32_t access;
+        platform::Handle root;
+        std::string path;
     };
 
     FakeKey* Resolve(platform::Handle handle);
     static platform::Handle InView(platform::Handle root, std::uint32_t samDesired);
-    platform::Handle NewHandle(FakeKey* key, std::uint32_t access);
+    platform::Handle NewHandle(FakeKey* key, std::uint32_t access, platform::Handle root, const std::string& subKey);
+    // The predefined root and the path from it of a subkey of root, which may be an open key.
+    std::pair<platform::Handle, std::string> Located(platform::Handle root, const std::string& subKey) const;
+    std::int32_t DeleteKeyIn(platform::Handle key, const std::string& subKey, std::uint32_t view);
     // The open key of a handle that has the access asked for; otherwise the registry's status.
     std::int32_t Opened(platform::Handle handle, std::uint32_t access, OpenKey*& open);
     std::map<platform::Handle, FakeKey> mRoots;
