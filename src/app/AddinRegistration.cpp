@@ -11,6 +11,10 @@ namespace {
 constexpr std::uint32_t kRegistrationAccess = 63;
 const Text kNotWritten = u"- the add-in's registration could not be written";
 const Text kCheckingHkcu = u"Checking HKCU registry keys...";
+// Click-to-Run Office keeps a copy of the machine's add-in registrations of
+// its own, in the 64-bit view, with the 32-bit view's under Wow6432Node.
+const Text kClickToRunMachine = kOfficeKey + u"ClickToRun\\REGISTRY\\MACHINE\\Software\\";
+const Text kAddinUnderSoftware = u"Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
 
 } // namespace
 
@@ -19,17 +23,45 @@ AddinRegistration::AddinRegistration(const Edition& edition, platform::Handle us
 {
 }
 
-Boolean AddinRegistration::WriteForMachine(const RunView& view)
+Boolean AddinRegistration::WriteForMachine(const RunView& view, RunReport& report)
 {
     if (!mInstalled) {
         return True;
     }
     view.ShowProgress(u"Checking HKLM registry keys...");
+    if (!EnableClickToRunCopy()) {
+        report.AddProblem(kNotWritten);
+    }
     if (!Write(platform::kHkeyLocalMachine, mRegistryView)) {
         return False;
     }
     mWritten.emplace(platform::kHkeyLocalMachine, mRegistryView);
     return True;
+}
+
+// A stale copy with LoadBehavior 2 keeps the add-in out whatever the
+// machine's own registration says. Only an existing copy is set right, its
+// other values kept; none is ever created.
+bool AddinRegistration::EnableClickToRunCopy() const
+{
+    const std::uint32_t view = mRegistryView == 0 ? 0 : platform::kKeyWow64_64Key;
+    const Text path = kClickToRunMachine + (mRegistryView == platform::kKeyWow64_32Key ? u"Wow6432Node\\" : u"") +
+                      kAddinUnderSoftware;
+    CRegistry copy;
+    const Long opened = copy.OpenExistingKey(path, platform::kHkeyLocalMachine,
+                                             platform::kKeyQueryValue | platform::kKeySetValue | view);
+    if (opened == platform::kErrorFileNotFound) {
+        return true;
+    }
+    if (opened != platform::kErrorSuccess) {
+        // Only a copy that is right already needs no writing.
+        CRegistry reader;
+        return reader.OpenExistingKey(path, platform::kHkeyLocalMachine, platform::kKeyQueryValue | view) ==
+                   platform::kErrorSuccess &&
+               reader.ReadDword("LoadBehavior").value_or(3) == 3U;
+    }
+    const auto loadBehavior = copy.ReadDword("LoadBehavior");
+    return !loadBehavior || *loadBehavior == 3U || copy.PutLong(u"LoadBehavior", 3) == platform::kErrorSuccess;
 }
 
 Boolean AddinRegistration::WriteForUser(const RunView& view, RunReport& report)

@@ -17,11 +17,12 @@ class AddinRegistration {
 public:
     AddinRegistration(const Edition& edition, platform::Handle userRoot);
 
-    // The four values under HKEY_LOCAL_MACHINE, in the edition's view. False
-    // when the key or a value could not be written, so that the driver falls
-    // back to the user's own hive. Nothing is written for an edition that is
-    // not installed.
-    Boolean WriteForMachine(const RunView& view);
+    // The four values under HKEY_LOCAL_MACHINE, in the edition's view, and
+    // LoadBehavior 3 in Click-to-Run's copy where it has one. False when the
+    // key or a value could not be written, so that the driver falls back to
+    // the user's own hive. Nothing is written for an edition that is not
+    // installed.
+    Boolean WriteForMachine(const RunView& view, RunReport& report);
     // The four values under the signed-in user's root, which both views share.
     Boolean WriteForUser(const RunView& view, RunReport& report);
     // Office writes a per-user registration to disable an add-in, and it
@@ -37,6 +38,7 @@ public:
 
 private:
     static bool Write(platform::Handle root, std::uint32_t view);
+    bool EnableClickToRunCopy() const;
 
     bool mInstalled;
     std::uint32_t mRegistryView;

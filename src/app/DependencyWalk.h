@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Edition.h"
+#include "app/WindowsVersion.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,14 +13,17 @@
 // The libraries the edition's KROutlook.dll needs that are not on this
 // computer, read from import tables, never by loading a library: a missing
 // one, most often a Visual C++ run-time, is the commonest reason Outlook
-// cannot load a native add-in. The imports of each library the add-in's own
-// folder holds are read too, one level down.
+// cannot load a native add-in. The imports of each library of the add-in's
+// own folder that KROutlook.dll imports are read too, one level down.
 //
 // A name is looked for where Windows looks: the importing library's own
-// folder, the edition's system folder, the Windows folder, then PATH. Never
-// counted missing is a library Windows supplies another way: an API set
-// ("api-ms-win-*", "ext-ms-*"), which no file carries; a known DLL (Session
-// Manager\KnownDLLs); and one of a side-by-side assembly that the importing
+// folder, the edition's system folder, the Windows folder, then PATH (its
+// system folder taken as the edition's). A file found counts only when it
+// is built for the edition's processor. Never counted missing is a library
+// Windows supplies another way: an API set ("api-ms-win-*", "ext-ms-*"),
+// which no file carries, from Windows 7 on (the Universal C Runtime's from
+// Windows 10 on); a known DLL (Session Manager\KnownDLLs); and one of a
+// side-by-side assembly of the edition's processor that the importing
 // library's manifest names, found in that assembly's folder under WinSxS.
 class DependencyWalk {
 public:
@@ -38,6 +42,9 @@ private:
 
     const Edition& mEdition;
     std::optional<std::set<std::string>> mKnownDlls;
+    WindowsVersion mVersion;
+    // Names looked for, and libraries of the add-in's folder whose imports were read.
     std::set<std::string> mSeen;
+    std::set<std::string> mWalked;
     std::vector<std::string> mMissing;
 };

@@ -1,6 +1,7 @@
 #include "app/Edition.h"
 
 #include "app/OutlookBitness.h"
+#include "app/PathExpansion.h"
 #include "app/PlainFile.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
@@ -14,15 +15,16 @@ const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
 using SystemFolder = platform::LaunchServices::SystemFolder;
 
 // The common files folder the variable names, or, where it is unset (the 9x
-// line and NT 4 have none), the registry's CommonFilesDir in the view.
-Text CommonFiles(const char* variable, std::uint32_t view)
+// line and NT 4 have none), the registry's CommonFilesDir in the view,
+// expanded as a program of the edition's bitness expands it.
+Text CommonFiles(const char* variable, std::uint32_t view, Bitness bitness)
 {
     Text common = FromAnsi(platform::Launch().GetEnvironmentVariableA(variable).value_or(""));
     if (common.empty()) {
         CRegistry windows;
         if (windows.OpenExistingKey(kWindowsKey, platform::kHkeyLocalMachine, platform::kKeyRead | view) ==
             platform::kErrorSuccess) {
-            common = windows.GetExpandedString(u"CommonFilesDir", Text());
+            common = PathExpansion::ForBitness(bitness).Read(windows, u"CommonFilesDir").value_or(Text());
         }
     }
     // A folder given with its closing separator must not double it.
@@ -57,7 +59,7 @@ Edition On(const std::string& system, const std::string& systemFolder)
 Edition X86OnWindows32(const std::string& system)
 {
     Edition edition = On(system, system);
-    edition.folder = CommonFiles("CommonProgramFiles", 0);
+    edition.folder = CommonFiles("CommonProgramFiles", 0, Bitness::X86);
     return edition;
 }
 
@@ -65,7 +67,7 @@ Edition X86OnWindows64(const std::string& system)
 {
     Edition edition = On(system, platform::Kernel().GetSystemWow64DirectoryA());
     edition.registryView = platform::kKeyWow64_32Key;
-    edition.folder = CommonFiles("CommonProgramFiles(x86)", edition.registryView);
+    edition.folder = CommonFiles("CommonProgramFiles(x86)", edition.registryView, Bitness::X86);
     return edition;
 }
 
@@ -82,7 +84,7 @@ Edition X64(const std::string& system)
     }
     edition.bitness = Bitness::X64;
     edition.registryView = platform::kKeyWow64_64Key;
-    edition.folder = CommonFiles("CommonProgramW6432", edition.registryView);
+    edition.folder = CommonFiles("CommonProgramW6432", edition.registryView, Bitness::X64);
     edition.installed = IsPlainFile(edition.folder + u"\\KROutlook.dll");
     return edition;
 }

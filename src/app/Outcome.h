@@ -11,6 +11,7 @@ inline constexpr int kExitOutlookRuns = 1;
 inline constexpr int kExitNotFullyReset = 2;
 inline constexpr int kExitNotLoaded = 3;
 inline constexpr int kExitAnotherCopy = 4;
+inline constexpr int kExitClosedWithoutReset = 5;
 
 // How a reset ends: the final box, the progress label's last text and the
 // program's exit code.

@@ -1,6 +1,7 @@
 #include "app/OutlookBitness.h"
 
 #include "app/OfficeKeys.h"
+#include "app/PathExpansion.h"
 #include "platform/RegistryServices.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
@@ -50,7 +51,8 @@ std::optional<Bitness> OfStartedOutlook()
     if (appPaths.OpenExistingKey(kAppPathsKey, platform::kHkeyLocalMachine, kRead64) != platform::kErrorSuccess) {
         return std::nullopt;
     }
-    const Text path(Unquoted(appPaths.GetExpandedString(Text(), Text())));
+    // The 64-bit shell expands "%ProgramFiles%" to the 64-bit folder, as this program would not.
+    const Text path(Unquoted(PathExpansion::ForBitness(Bitness::X64).Read(appPaths, Text()).value_or(Text())));
     return path.empty() ? std::nullopt : BitnessOfImage(path);
 }
 

@@ -5,6 +5,7 @@
 #include "app/OfficeKeys.h"
 #include "app/PeImage.h"
 #include "app/PlainFile.h"
+#include "app/WindowsVersion.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
@@ -34,6 +35,7 @@ const Text kClassNotRegistered = u"- the add-in's component KestrinSoftware.Conn
 const Text kOldUserRegistration = u"- an old registration of the add-in for this user could not be removed";
 const Text kTrustCenter = u"- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; please "
                           u"ask your administrator";
+const Text kTrustCenterAll = u"- Outlook's Trust Center disables all add-ins; please ask your administrator";
 // Where Outlook reads its Trust Center settings, the first found winning.
 const std::array<Text, 3> kSecurityKeys = {u"Software\\Policies\\Microsoft\\Office\\",
                                            u"Software\\Policies\\Microsoft\\Cloud\\Office\\", kOfficeKey};
@@ -77,7 +79,9 @@ Boolean OutlookLoadCheck::Check(const RunView& view, RunReport& report) const
     view.ShowProgress(u"Checking whether Outlook can load the add-in...");
     bool loads = true;
     if (auto problem = ClassProblem()) {
-        report.AddProblem(std::move(*problem));
+        const auto cause =
+            *problem == kClassNotRegistered ? RunReport::Cause::ClassNotRegistered : RunReport::Cause::Other;
+        report.AddProblem(std::move(*problem), cause);
         loads = false;
     }
     const std::vector<std::uint8_t> library =
@@ -88,8 +92,8 @@ Boolean OutlookLoadCheck::Check(const RunView& view, RunReport& report) const
                           RunReport::Cause::LibraryMissing);
         loads = false;
     }
-    if (mEdition.installed && IsBlockedByTrustCenter(IsSigned(library))) {
-        report.AddBlocker(kTrustCenter);
+    if (const auto line = mEdition.installed ? TrustCenterLine(IsSigned(library)) : std::nullopt) {
+        report.AddBlocker(*line);
         loads = false;
     }
     if (IsBlockedByPolicy()) {
@@ -109,21 +113,29 @@ Boolean OutlookLoadCheck::Check(const RunView& view, RunReport& report) const
 
 // The class KestrinSoftware.Connect, as the user's Outlook sees it, must
 // lead to the edition's own KROutlook.dll, which must exist: a class left
-// leading to a backup copy or an old folder loads that instead. A user's own
-// registration that leads to a file no longer there outweighs the machine's,
-// and goes. An edition that is not installed has its own line.
+// leading to a backup copy or an old folder loads that instead. The user's
+// own keys of the add-in outweigh the machine's; they go where the machine's
+// class leads to the library, or where they lead to a file no longer there.
+// An edition that is not installed has its own line.
 std::optional<Text> OutlookLoadCheck::ClassProblem() const
 {
     if (!mEdition.installed) {
         return std::nullopt;
     }
-    const AddinClass addinClass(mUserRoot, mEdition.registryView);
+    const AddinClass addinClass(mUserRoot, mEdition.registryView,
+                                PathExpansion::ForBitness(mEdition.bitness).ForUser(mUserRoot),
+                                WindowsVersion::OfThisComputer().IsNtAtLeast(5));
     auto server = addinClass.Read();
-    if (server && server->serverOfUser && !mFolder.IsMainLibrary(server->path) && IsMissingLocalFile(server->path)) {
-        if (!addinClass.RemoveUserRegistration(*server)) {
-            return kOldUserRegistration;
+    if (!LeadsToLibrary(server)) {
+        const AddinClass::UserKeys userKeys = addinClass.ReadUserKeys();
+        const bool leadsToFileGone =
+            server && server->serverOfUser && server->expanded && IsMissingLocalFile(server->path);
+        if (userKeys.Any() && (leadsToFileGone || LeadsToLibrary(addinClass.ReadMachine()))) {
+            if (!addinClass.RemoveUserKeys(userKeys)) {
+                return kOldUserRegistration;
+            }
+            server = addinClass.Read();
         }
-        server = addinClass.Read();
     }
     if (!server) {
         return kClassNotRegistered;
@@ -136,16 +148,18 @@ std::optional<Text> OutlookLoadCheck::ClassProblem() const
     return IsPlainFile(mFolder.Path() + u"\\KROutlook.dll") ? std::nullopt : std::optional<Text>(kClassNotRegistered);
 }
 
-// "apply macro security settings to installed add-ins" with a level that
-// disables what no trusted publisher signed: level 4, or level 3 for a
-// library without a signature. A signed library at level 4 passes here;
-// only Outlook knows whether it trusts the publisher. Each Office version is
-// judged on its own.
-bool OutlookLoadCheck::IsBlockedByTrustCenter(std::optional<bool> librarySigned) const
+bool OutlookLoadCheck::LeadsToLibrary(const std::optional<AddinClass::Server>& server) const
 {
-    if (librarySigned.value_or(true)) {
-        return false;
-    }
+    return server && mFolder.IsMainLibrary(server->path);
+}
+
+// "Apply macro security settings to installed add-ins" with level 4
+// disables every add-in, signed or not; with level 3 each that no trusted
+// publisher signed. Whether Outlook trusts a signature's publisher only
+// Outlook knows: a signed library passes level 3 here. Each Office version
+// is judged on its own.
+std::optional<Text> OutlookLoadCheck::TrustCenterLine(std::optional<bool> librarySigned) const
+{
     std::set<Text> versions;
     for (const Text& base : kSecurityKeys) {
         CRegistry office;
@@ -162,10 +176,20 @@ bool OutlookLoadCheck::IsBlockedByTrustCenter(std::optional<bool> librarySigned)
         }
         return value;
     };
-    return std::any_of(versions.begin(), versions.end(), [&](const Text& version) {
+    std::optional<Text> line;
+    for (const Text& version : versions) {
+        if (firstFound(version, "DontTrustInstalledFiles") != 1U) {
+            continue;
+        }
         const auto level = firstFound(version, "Level");
-        return firstFound(version, "DontTrustInstalledFiles") == 1U && (level == 3U || level == 4U);
-    });
+        if (level == 4U) {
+            return kTrustCenterAll;
+        }
+        if (level == 3U && !librarySigned.value_or(true)) {
+            line = kTrustCenter;
+        }
+    }
+    return line;
 }
 
 bool OutlookLoadCheck::IsBlockedByPolicy() const

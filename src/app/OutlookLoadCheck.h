@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AddinClass.h"
 #include "app/AddinFolder.h"
 #include "app/Edition.h"
 #include "app/RunReport.h"
@@ -24,7 +25,8 @@ public:
 
 private:
     std::optional<Text> ClassProblem() const;
-    bool IsBlockedByTrustCenter(std::optional<bool> librarySigned) const;
+    bool LeadsToLibrary(const std::optional<AddinClass::Server>& server) const;
+    std::optional<Text> TrustCenterLine(std::optional<bool> librarySigned) const;
     bool IsBlockedByPolicy() const;
     bool IsBlockedByPolicyIn(const Text& resiliencyKey) const;
     bool UsesNewOutlook() const;

@@ -19,7 +19,10 @@ constexpr std::size_t kSectionBytes = 40;
 constexpr std::size_t kImportEntryBytes = 20;
 constexpr std::size_t kMostImportEntries = 1024;
 constexpr std::size_t kLongestLibraryName = 255;
+constexpr std::uint32_t kExportDirectory = 0;
 constexpr std::uint32_t kImportDirectory = 1;
+constexpr std::size_t kExportTableBytes = 40;
+constexpr std::uint32_t kMostExportNames = 65536;
 constexpr std::uint32_t kSecurityDirectory = 4;
 
 // Whether bytes at offset lie within the image; no sum can wrap round.
@@ -195,13 +198,51 @@ std::vector<std::string> DependentAssemblies(std::span<const std::uint8_t> image
     for (auto at = text.find("<dependentAssembly"); at != std::string_view::npos;
          at = text.find("<dependentAssembly", at + 1)) {
         const std::string_view block = text.substr(at, 1024);
-        const auto name = block.find("name=\"");
-        const auto end = name == std::string_view::npos ? name : block.find('"', name + 6);
+        // Older linkers write the attribute in single quotes.
+        const auto name = std::min(block.find("name=\""), block.find("name='"));
+        const auto end = name == std::string_view::npos ? name : block.find(block[name + 5], name + 6);
         if (end != std::string_view::npos && end - name - 6 <= 128) {
             names.emplace_back(block.substr(name + 6, end - name - 6));
         }
     }
     return names;
+}
+
+std::optional<bool> ExportsFunction(std::span<const std::uint8_t> image, std::string_view function)
+{
+    const auto headers = HeadersOf(image);
+    const auto directory = headers ? DirectoryOf(image, *headers, kExportDirectory) : std::nullopt;
+    if (!directory) {
+        return std::nullopt;
+    }
+    if (directory->first == 0) {
+        return false;
+    }
+    const auto table = OffsetOf(image, *headers, directory->first);
+    if (!table || !Fits(image, *table, kExportTableBytes)) {
+        return std::nullopt;
+    }
+    const std::uint32_t count = LittleEndian32(image, *table + 24);
+    const auto names = OffsetOf(image, *headers, LittleEndian32(image, *table + 32));
+    if (count > kMostExportNames || (count > 0 && (!names || !Fits(image, *names, 4 * std::uint64_t{count})))) {
+        return std::nullopt;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto nameAt = OffsetOf(image, *headers, LittleEndian32(image, *names + 4 * std::size_t{i}));
+        if (!nameAt) {
+            return std::nullopt;
+        }
+        // Read whole, whatever its length: a C++ library's names may be longer than any library's name.
+        const auto nameStart = image.begin() + static_cast<std::ptrdiff_t>(*nameAt);
+        const auto nameEnd = std::find(nameStart, image.end(), std::uint8_t{0});
+        if (nameEnd == image.end()) {
+            return std::nullopt;
+        }
+        if (std::equal(nameStart, nameEnd, function.begin(), function.end())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<std::uint8_t> ReadImageHead(const Text& path)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The headers of a PE image, an exe or a library, read from its file without
@@ -31,8 +32,12 @@ std::optional<std::vector<std::string>> ImportedLibraries(std::span<const std::u
 // that is not empty. None where the headers cannot be read.
 std::optional<bool> IsSigned(std::span<const std::uint8_t> image);
 
+// Whether the image's export table names the function; none where the
+// headers or the table cannot be read to their end within the bytes.
+std::optional<bool> ExportsFunction(std::span<const std::uint8_t> image, std::string_view function);
+
 // The assemblies an embedded manifest names as dependencies
-// ("Microsoft.VC90.CRT"), as the text holds them.
+// ("Microsoft.VC90.CRT"), as the text holds them, in either quotes.
 std::vector<std::string> DependentAssemblies(std::span<const std::uint8_t> image);
 
 // The first bytes of a file, as many as every linker's headers need; empty

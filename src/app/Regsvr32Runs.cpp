@@ -1,6 +1,7 @@
 #include "app/Regsvr32Runs.h"
 
 #include "app/AppTexts.h"
+#include "app/PeImage.h"
 #include "files/CFileList.h"
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
@@ -83,7 +84,7 @@ bool Regsvr32Runs::Pass(const Text& mask, Action action, const RunView& view)
             continue;
         }
         found = found || LowerCase(name) == kMainLibrary;
-        if (action == Action::Register && !MayRegister(name)) {
+        if (!IsComponent(name) || (action == Action::Register && !MayRegister(name))) {
             continue;
         }
         Text commandLine = action == Action::Register ? u"regsvr32 /s \"" : u"regsvr32 /u /s \"";
@@ -158,6 +159,21 @@ void Regsvr32Runs::AwaitAll(Action action)
     }
 }
 
+// A library that exports no DllRegisterServer is no component but a plain
+// library beside the add-in (its run-time, a helper): regsvr32 could only
+// fail on it. One whose exports cannot be read is handed to regsvr32, which
+// tells what it is.
+bool Regsvr32Runs::IsComponent(const Text& fileName)
+{
+    const auto known = mComponents.find(fileName);
+    if (known != mComponents.end()) {
+        return known->second;
+    }
+    const bool component = ExportsFunction(ReadImage(mFolder + u"\\" + fileName), "DllRegisterServer") != false;
+    mComponents.emplace(fileName, component);
+    return component;
+}
+
 // False while the file's unregistration still runs, which would undo a
 // registration started now: the file is then named instead of registered.
 bool Regsvr32Runs::MayRegister(const Text& fileName)
@@ -201,7 +217,8 @@ bool Regsvr32Runs::AddProblems(RunReport& report) const
             switch (run.exitCode) {
             case kLoadLibraryFailed:
                 what = u" could not be loaded" + number;
-                cause = RunReport::Cause::LibraryNotLoaded;
+                cause = LowerCase(run.fileName) == kMainLibrary ? RunReport::Cause::MainLibraryNotLoaded
+                                                                : RunReport::Cause::LibraryNotLoaded;
                 break;
             case kNoEntryPoint:
                 what = u" has no registration entry point" + number;

@@ -9,11 +9,12 @@
 #include "platform/LaunchServices.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
-// The regsvr32 runs of one reset: every library ("*.dll") and then every
-// control ("*.ocx") of the edition's folder, unregistered in one step and
+// The regsvr32 runs of one reset: every component library ("*.dll") and then
+// every control ("*.ocx") of the edition's folder, unregistered in one step and
 // registered again in the next. Each run is started by the full path of the
 // edition's regsvr32, given a pause of its own, and its process kept until
 // its exit code is read; the waits for the runs still going are bounded and
@@ -56,6 +57,7 @@ private:
     void Start(Action action, const Text& fileName, const Text& commandLine);
     void CollectEnded();
     void AwaitAll(Action action);
+    bool IsComponent(const Text& fileName);
     bool MayRegister(const Text& fileName);
     bool AddProblems(RunReport& report) const;
     static void ReadExitCodeIfEnded(Run& run);
@@ -66,4 +68,6 @@ private:
     std::string mRegsvr32;
     platform::LaunchServices::SystemFolder mSystemFolder;
     std::vector<Run> mRuns;
+    // Whether each file listed is a component, read once for both steps.
+    std::map<Text, bool> mComponents;
 };

@@ -11,8 +11,7 @@ const std::string kName = "KestrinSoftwareAddinsReset";
 
 bool HasGlobalNamespace()
 {
-    const WindowsVersion version = WindowsVersion::OfThisComputer();
-    return version.platformId == platform::kVerPlatformWin32Nt && version.major >= 5;
+    return WindowsVersion::OfThisComputer().IsNtAtLeast(5);
 }
 
 } // namespace

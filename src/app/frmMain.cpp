@@ -84,7 +84,7 @@ void frmMain::OnClose() noexcept
         return;
     }
     try {
-        Unload(0);
+        Unload(kExitClosedWithoutReset);
     } catch (...) {
         ReportUnhandledError(RuntimeError::OfCaughtException());
     }
@@ -148,7 +148,7 @@ Boolean frmMain::VerifyNoOtherCopyResets()
 
 Boolean frmMain::CheckHKLMKeys()
 {
-    return mRun->registration.WriteForMachine(mRun->view);
+    return mRun->registration.WriteForMachine(mRun->view, mRun->report);
 }
 
 Boolean frmMain::CheckHKCUKeys()
@@ -207,8 +207,10 @@ int frmMain::ShowOutcome()
 
 void frmMain::ReportUnhandledError(const RuntimeError& error) noexcept
 {
-    // The run is over, whatever it left: the box only waits for OK.
+    // The run is over, whatever it left: the box only waits for OK, and
+    // another copy may reset while it shows.
     mSessionEndBlock.reset();
+    mLock.reset();
     // Like the platform's own report: one box, then the program ends with a failure code.
     try {
         RunView(mForm).ShowMessage(error.Report(), kTitle);

@@ -18,6 +18,8 @@ test_reset_reregisters_every_listed_component() {
     forget_calls
     seed_components KROutlook.dll "Engine Helper.dll" "Grid Control.ocx" Calendar.ocx Hidden.dll System.dll readme.txt
     mkdir -p "$ADDIN_DIR/Folder.dll"
+    # A plain library beside the add-in, as its run-time: no DllRegisterServer, no component.
+    cp "$EDITION_BUILD/tests/runtime/kestrinrt.dll" "$ADDIN_DIR/vcruntime140.dll"
     $WINE attrib +h "$ADDIN_WIN\Hidden.dll" >/dev/null 2>&1
     $WINE attrib +s "$ADDIN_WIN\System.dll" >/dev/null 2>&1
 

@@ -132,7 +132,7 @@ test_what_keeps_outlook_from_loading_the_addin_is_told() {
 
 # What else keeps Outlook from loading the add-in, in one run: a run-time its
 # library needs is missing, so that regsvr32 cannot load it; the Trust Center
-# disables unsigned add-ins at level 4; and the user's own class, left leading
+# disables every add-in at level 4; and the user's own class, left leading
 # to an old copy, outweighs the machine's and goes.
 test_a_missing_run_time_the_trust_center_and_an_old_user_class_are_named() {
     forget_calls
@@ -147,7 +147,7 @@ test_a_missing_run_time_the_trust_center_and_an_old_user_class_are_named() {
     win_reg add "$security" /v DontTrustInstalledFiles /t REG_DWORD /d 1 /f >/dev/null
     win_reg add "$security" /v Level /t REG_DWORD /d 4 /f >/dev/null
     local boxes; boxes=$(reset_once 2)
-    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- KROutlook.dll could not be loaded (error 3)\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n- the add-in needs kestrinrt.dll, which is not on this computer\\r\\n- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; please ask your administrator$CONTACT buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- KROutlook.dll could not be loaded (error 3)\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n- the add-in needs kestrinrt.dll, which is not on this computer\\r\\n- Outlook's Trust Center disables all add-ins; please ask your administrator$CONTACT buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
     if win_reg query 'HKCU\Software\Classes\KestrinSoftware.Connect' "$VIEW" >/dev/null 2>&1 ||
         win_reg query "HKCU\\Software\\Classes\\CLSID\\$clsid" "$VIEW" >/dev/null 2>&1; then
         log "the user's old class stayed"; return 1

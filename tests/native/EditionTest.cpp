@@ -40,6 +40,8 @@ TEST(EditionTest, TheEditionIsThatOfTheOutlookWindowsStarts)
         bool x64Library = true;
     };
     const Setting appPaths = {kHklm64, kAppPaths, "", 1, "\"" + kOutlook + "\""};
+    const Setting appPathsToExpand = {kHklm64, kAppPaths, "", 2,
+                                      "%ProgramFiles%\\Microsoft Office\\root\\Office16\\OUTLOOK.EXE"};
     const Setting stale64 = {kHklm64, kOffice + "14.0\\Outlook", "Bitness", 1, "x64"};
     const auto installed = [](platform::Handle view, const std::string& version) {
         return Setting{view, kOffice + version + "\\Outlook\\InstallRoot", "Path", 1, "C:\\Office\\"};
@@ -54,6 +56,7 @@ TEST(EditionTest, TheEditionIsThatOfTheOutlookWindowsStarts)
         {"32-bit Windows", {appPaths}, 0x8664, std::nullopt, false},
         {"no Outlook at all", {stale64}, std::nullopt, std::nullopt},
         {"the started outlook.exe is 64-bit", {appPaths}, 0x8664, x64},
+        {"App Paths expanded as the 64-bit shell does", {appPathsToExpand}, 0x8664, x64},
         {"the started one is 32-bit, whatever an older Office left",
          {appPaths, stale64, installed(kHklm64, "14.0")},
          0x014C,
@@ -86,8 +89,12 @@ TEST(EditionTest, TheEditionIsThatOfTheOutlookWindowsStarts)
     for (const Case& c : cases) {
         fakes::FakePlatform os;
         os.kernel.windows64 = c.windows64;
-        os.launch.environment = {{"CommonProgramFiles", "C:\\Program Files (x86)\\Common Files"},
-                                 {"CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files"}};
+        // As the 64-bit build sees them on 64-bit Windows: only the x86 names lead to the x86 folder.
+        os.launch.environment = {{"CommonProgramFiles", c.windows64 ? "C:\\Program Files\\Common Files"
+                                                                    : "C:\\Program Files (x86)\\Common Files"},
+                                 {"CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files"},
+                                 {"ProgramFiles", "C:\\Program Files (x86)"},
+                                 {"ProgramW6432", "C:\\Program Files"}};
         // Where the variable is missing, as before Windows 7, the 64-bit view names the folder.
         os.registry.SetText(kHklm64, "Software\\Microsoft\\Windows\\CurrentVersion", "CommonFilesDir",
                             "C:\\Program Files\\Common Files\\");
@@ -166,3 +173,74 @@ TEST(EditionTest, TheFolderComesFromTheRegistryWhereTheVariableIsMissing)
 }
 
 } // namespace
+
+namespace {
+
+std::uint32_t Read32(const std::vector<std::uint8_t>& image, std::size_t at)
+{
+    return image[at] | image[at + 1] << 8 | image[at + 2] << 16 | static_cast<std::uint32_t>(image[at + 3]) << 24;
+}
+
+void Write32(std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+} // namespace
+
+// What the headers of a library say, read without loading it: the edges of
+// its tables, a signature, a manifest and the exports that make it a component.
+TEST(PeImageTest, TablesAreReadToTheirEdgesAndNoFurther)
+{
+    // Where fakes::PeImageImporting puts a 32-bit image's security directory, section size and second import.
+    constexpr std::size_t kSecurity = 0xF8 + 32;
+    constexpr std::size_t kSectionSize = 0x178 + 16;
+    constexpr std::size_t kLastImportName = 0x200 + 20 + 12;
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> image;
+        std::optional<std::vector<std::string>> imports;
+        std::optional<bool> isSigned;
+        std::optional<bool> component;
+        std::vector<std::string> assemblies = {};
+    };
+    const std::vector<std::string> libraries = {"KERNEL32.dll", "MSVCP140.dll"};
+    const auto image = [&](bool isSigned = false, std::vector<std::string> exports = {"DllRegisterServer"}) {
+        return fakes::PeImageImporting(0x014C, libraries, isSigned, {}, std::move(exports));
+    };
+    std::vector<std::uint8_t> noSize = image(true);
+    Write32(noSize, kSecurity + 4, 0);
+    std::vector<std::uint8_t> noOffset = image(true);
+    Write32(noOffset, kSecurity, 0);
+    // The section's raw data ends where the last library's name begins.
+    std::vector<std::uint8_t> nameAtSectionEnd = image();
+    Write32(nameAtSectionEnd, kSectionSize, Read32(nameAtSectionEnd, kLastImportName) - 0x1000);
+    std::vector<std::uint8_t> cutExports = image();
+    cutExports.resize(cutExports.size() - 3);
+    const std::string quoted = "<dependentAssembly><assemblyIdentity type='win32' name='Microsoft.VC90.CRT'/>"
+                               "<dependentAssembly><assemblyIdentity name=\"Microsoft.Windows.Common-Controls\"/>";
+    const std::vector<Case> cases = {
+        {"signed", image(true), libraries, true, true},
+        {"a security directory without a size", noSize, libraries, false, true},
+        {"a security directory without an offset", noOffset, libraries, false, true},
+        {"a name at the section's end", nameAtSectionEnd, std::nullopt, false, std::nullopt},
+        {"a plain library", image(false, {}), libraries, false, false},
+        {"C++ names and the entry point", image(false, {std::string(300, 'x'), "DllRegisterServer"}), libraries, false,
+         true},
+        {"a cut export table", cutExports, libraries, false, std::nullopt},
+        {"manifests in either quotes",
+         std::vector<std::uint8_t>(quoted.begin(), quoted.end()),
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         {"Microsoft.VC90.CRT", "Microsoft.Windows.Common-Controls"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ImportedLibraries(c.image), c.imports) << c.what;
+        EXPECT_EQ(IsSigned(c.image), c.isSigned) << c.what;
+        EXPECT_EQ(ExportsFunction(c.image, "DllRegisterServer"), c.component) << c.what;
+        EXPECT_EQ(DependentAssemblies(c.image), c.assemblies) << c.what;
+    }
+}

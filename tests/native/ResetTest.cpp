@@ -58,26 +58,36 @@ struct Computer {
     frmMain form;
 };
 
+// 64-bit Windows with a 64-bit Outlook, as the 32-bit tool sees it: the x64
+// edition's folder holding the library, its regsvr32 reached through Sysnative.
+void StartedOutlookIs64Bit(fakes::FakePlatform& os, std::vector<fakes::FakeEntry> addinFiles)
+{
+    const std::string office = "C:\\Program Files\\Microsoft Office\\root\\Office16";
+    os.kernel.windows64 = true;
+    os.launch.environment["CommonProgramW6432"] = "C:\\Program Files\\Common Files";
+    os.registry.SetText(fakes::FakeRegistry::kLocalMachine64,
+                        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\OUTLOOK.EXE", "",
+                        office + "\\OUTLOOK.EXE");
+    os.kernel.folders[office] = {{"OUTLOOK.EXE", 0x20, fakes::PeImage(0x8664)}};
+    os.kernel.folders["C:\\WINDOWS\\Sysnative"] = {{"regsvr32.exe"}, {"kernel32.dll"}};
+    os.kernel.folders["C:\\Program Files\\Common Files\\Kestrin Software"] = std::move(addinFiles);
+}
+
 // The fixture of every group: a computer whose add-in folder holds two
-// libraries, a control and a text file.
+// libraries, a control, a text file and backup copies, which the search
+// lists by their 8.3 names, as Windows does, and which are no components.
 class ResetTest : public ::testing::Test {
 protected:
-    // What one file costs: the launch, its name on the label, the pause.
-    static std::vector<std::string> FileEvents(const std::string& command, const std::string& progress,
-                                               const std::string& folder, const std::string& name)
+    // The log's entries that start with prefix, in their order, without it.
+    std::vector<std::string> Entries(const std::string& prefix) const
     {
-        return {"launch " + command + "\"" + folder + "\\" + name + "\"", "caption 103 " + progress + name,
-                "repaint 103", "pump", "sleep " + std::to_string(Regsvr32Runs::kPauseMilliseconds)};
-    }
-
-    static void Append(std::vector<std::string>& to, const std::vector<std::string>& events)
-    {
-        to.insert(to.end(), events.begin(), events.end());
-    }
-
-    static std::vector<std::string> Progress(const std::string& text)
-    {
-        return {"caption 103 " + text, "repaint 103", "pump"};
+        std::vector<std::string> found;
+        for (const std::string& entry : os.windowing.log) {
+            if (entry.starts_with(prefix)) {
+                found.push_back(entry.substr(prefix.size()));
+            }
+        }
+        return found;
     }
 
     int Position(const std::string& entry) const { return computer.Position(entry); }
@@ -86,7 +96,8 @@ protected:
     void StartOutlook() { os.kernel.AddProcess(40, "C:\\Program Files\\Microsoft Office\\OUTLOOK.EXE"); }
     void ClickReset() { computer.ClickReset(); }
 
-    Computer computer{{{"KROutlook.dll"}, {"Engine.dll"}, {"Grid.ocx"}, {"readme.txt"}}};
+    Computer computer{
+        {{"KROutlook.dll"}, {"Engine.dll"}, {"KROutlook.dll_old"}, {"Grid.ocx"}, {"readme.txt"}, {"Grid.ocx_bak"}}};
     fakes::FakePlatform& os = computer.os;
 };
 
@@ -117,28 +128,39 @@ TEST_F(FormTest, WindowCarriesItsTextsFontAndIcon)
               "Outlook is not running and press the Reset button below to begin.");
 }
 
+// What the user sees of a reset: the label's texts in the steps' order, each
+// file named as its regsvr32 starts, a second to each, and the window gone
+// after the box. A log-off may end the session only at the box.
 TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
 {
     ClickReset();
-    std::vector<std::string> expected = {kBlockShutdown};
-    Append(expected, Progress("Checking HKLM registry keys..."));
-    Append(expected, Progress("Checking Outlook's disabled add-ins..."));
-    const std::string u = "regsvr32 /u /s ";
-    const std::string r = "regsvr32 /s ";
-    Append(expected, Progress("Unregistering files..."));
-    Append(expected, FileEvents(u, "Unregistering ", kAddinFolder, "KROutlook.dll"));
-    Append(expected, FileEvents(u, "Unregistering ", kAddinFolder, "Engine.dll"));
-    Append(expected, FileEvents(u, "Unregistering ", kAddinFolder, "Grid.ocx"));
-    Append(expected, Progress("Registering files..."));
-    Append(expected, FileEvents(r, "Registering ", kAddinFolder, "KROutlook.dll"));
-    Append(expected, FileEvents(r, "Registering ", kAddinFolder, "Engine.dll"));
-    Append(expected, FileEvents(r, "Registering ", kAddinFolder, "Grid.ocx"));
-    Append(expected, Progress("Checking whether Outlook can load the add-in..."));
-    // The last step is over: the box only waits for OK, and a log-off may end the session.
-    Append(expected, {"unblock shutdown"});
-    Append(expected, Progress(kSuccess));
-    Append(expected, {"box " + kTitle + ": " + kSuccess, "destroy", "quit 0"});
-    EXPECT_EQ(os.windowing.log, expected);
+    const std::vector<std::string> files = {"KROutlook.dll", "Engine.dll", "Grid.ocx"};
+    std::vector<std::string> captions = {"Checking HKLM registry keys...", "Checking Outlook's disabled add-ins...",
+                                         "Unregistering files..."};
+    std::vector<std::string> launches;
+    for (const bool registering : {false, true}) {
+        if (registering) {
+            captions.push_back("Registering files...");
+        }
+        for (const std::string& file : files) {
+            captions.push_back((registering ? "Registering " : "Unregistering ") + file);
+            launches.push_back((registering ? "regsvr32 /s \"" : "regsvr32 /u /s \"") + kAddinFolder + "\\" + file +
+                               "\"");
+        }
+    }
+    captions.insert(captions.end(), {"Checking whether Outlook can load the add-in...", kSuccess});
+    EXPECT_EQ(Entries("caption 103 "), captions);
+    EXPECT_EQ(Entries("launch "), launches);
+    EXPECT_EQ(os.kernel.sleptMilliseconds, std::vector<std::uint32_t>(6, Regsvr32Runs::kPauseMilliseconds));
+    for (const std::string& file : files) {
+        EXPECT_EQ(Position("launch regsvr32 /u /s \"" + kAddinFolder + "\\" + file + "\"") + 1,
+                  Position("caption 103 Unregistering " + file))
+            << "the label names the file just started";
+    }
+    EXPECT_LT(Position(kBlockShutdown), Position("caption 103 Checking HKLM registry keys..."));
+    EXPECT_LT(Position("unblock shutdown"), Position("caption 103 " + kSuccess));
+    const std::vector<std::string> ending = {"box " + kTitle + ": " + kSuccess, "destroy", "quit 0"};
+    EXPECT_EQ(std::vector<std::string>(os.windowing.log.end() - 3, os.windowing.log.end()), ending);
     for (const auto& launched : os.launch.launches) {
         EXPECT_EQ(launched.applicationName, kRegsvr32) << "never found through the search path";
     }
@@ -175,6 +197,12 @@ TEST_F(FormTest, ResetWhileOutlookOrAnotherCopyRunsChangesNothing)
         {"another copy on Windows 98",
          [](auto& p) {
              p.kernel.platformId = 1, p.kernel.majorVersion = 4, p.kernel.minorVersion = 10;
+             p.kernel.othersMutexes = {"KestrinSoftwareAddinsReset"};
+         },
+         anotherCopy, 4},
+        {"another copy on NT 4, which has no global names",
+         [](auto& p) {
+             p.kernel.majorVersion = 4, p.kernel.minorVersion = 0;
              p.kernel.othersMutexes = {"KestrinSoftwareAddinsReset"};
          },
          anotherCopy, 4},
@@ -288,9 +316,10 @@ TEST_F(AddinRegistrationTest, ResetWritesTheFourRegistrationValuesUnderHklmOnly)
 
     const fakes::FakeKey* key = os.registry.Key(platform::kHkeyLocalMachine, kAddinKey);
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(os.registry.writes,
-              (std::vector<std::string>{"CommandLineSafe", "LoadBehavior", "FriendlyName", "Description"}));
-    EXPECT_EQ(os.registry.accesses, std::vector<std::uint32_t>{63});
+    std::vector<std::string> written = os.registry.writes;
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"CommandLineSafe", "Description", "FriendlyName", "LoadBehavior"}));
+    EXPECT_EQ(os.registry.accesses.size(), 1u) << "one key opened to write";
     EXPECT_EQ(key->values.at("CommandLineSafe").data, (std::vector<std::uint8_t>{0, 0, 0, 0}));
     EXPECT_EQ(key->values.at("LoadBehavior").type, 4u);
     EXPECT_EQ(key->values.at("LoadBehavior").data, (std::vector<std::uint8_t>{3, 0, 0, 0}));
@@ -324,6 +353,97 @@ TEST_F(AddinRegistrationTest, HklmFailureFallsBackToHkcu)
                   1);
         EXPECT_EQ(pc.os.windowing.boxes.size(), 1u);
         EXPECT_EQ(pc.os.registry.openHandles(), 0);
+    }
+}
+
+// Many add-in libraries delete their registration in DllUnregisterServer,
+// or leave it disabled: what the reset wrote is written again.
+TEST_F(AddinRegistrationTest, ARegistrationTheUnregisteringChangedIsWrittenAgain)
+{
+    struct Case {
+        const char* what;
+        std::function<void(fakes::FakeRegistry&)> unregistering;
+        bool deniedAfter;
+        std::string box;
+    };
+    const std::vector<Case> cases = {
+        {"the key deleted",
+         [](auto& r) {
+             r.Key(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins")->subkeys.clear();
+         },
+         false, kSuccess},
+        {"LoadBehavior set to 2",
+         [](auto& r) { r.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2); }, false, kSuccess},
+        {"LoadBehavior removed, and no right to write it again",
+         [](auto& r) { r.Key(platform::kHkeyLocalMachine, kAddinKey)->values.erase("LoadBehavior"); }, true,
+         kNotFullyReset + "\r\n- the add-in's registration could not be written" + kRunAsAdministrator},
+    };
+    for (const Case& c : cases) {
+        Computer pc;
+        pc.os.launch.onLaunch = [&](const std::string& commandLine) {
+            if (commandLine.find(" /u ") != std::string::npos && commandLine.ends_with("KROutlook.dll\"")) {
+                c.unregistering(pc.os.registry);
+                if (c.deniedAfter) {
+                    pc.os.registry.deniedWrites.insert("LoadBehavior");
+                }
+            }
+        };
+        pc.ClickReset();
+        ASSERT_EQ(pc.os.windowing.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(pc.os.windowing.boxes[0].text, c.box) << c.what;
+        const fakes::FakeKey* key = pc.os.registry.Key(platform::kHkeyLocalMachine, kAddinKey);
+        ASSERT_NE(key, nullptr) << c.what;
+        EXPECT_EQ(key->values.count("LoadBehavior") != 0 && key->values.at("LoadBehavior").data[0] == 3, !c.deniedAfter)
+            << c.what;
+    }
+}
+
+// Click-to-Run keeps a copy of the machine's registration, in the 64-bit
+// view; a stale one keeps the add-in out. Only an existing one is set right.
+TEST_F(AddinRegistrationTest, ClickToRunsCopyIsEnabledWhereItExists)
+{
+    const std::string copies = "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\";
+    const std::string addin = "Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
+    const platform::Handle hklm64 = fakes::FakeRegistry::kLocalMachine64;
+    struct Case {
+        const char* what;
+        bool windows64;
+        bool x64;
+        platform::Handle root;
+        std::string path;
+    };
+    const std::vector<Case> cases = {
+        {"32-bit Windows", false, false, platform::kHkeyLocalMachine, copies + addin},
+        {"the x86 edition on 64-bit Windows", true, false, hklm64, copies + "Wow6432Node\\" + addin},
+        {"the x64 edition", true, true, hklm64, copies + addin},
+        {"no copy", true, false, hklm64, ""},
+    };
+    for (const Case& c : cases) {
+        Computer pc;
+        pc.os.kernel.windows64 = c.windows64;
+        pc.os.launch.environment["CommonProgramFiles(x86)"] = kCommonFiles;
+        if (c.x64) {
+            StartedOutlookIs64Bit(pc.os, {{"KROutlook.dll", 0x20, fakes::PeImage(0x8664)}});
+        }
+        // The other edition's copy, and this one's.
+        const std::string otherCopy = c.x64 || !c.windows64 ? copies + "Wow6432Node\\" + addin : copies + addin;
+        pc.os.registry.SetDword(hklm64, otherCopy, "LoadBehavior", 2);
+        if (!c.path.empty()) {
+            pc.os.registry.SetDword(c.root, c.path, "LoadBehavior", 2);
+            pc.os.registry.SetText(c.root, c.path, "FriendlyName", "Kestrin");
+        }
+        pc.ClickReset();
+        ASSERT_EQ(pc.os.windowing.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(pc.os.windowing.boxes[0].text, kSuccess) << c.what;
+        EXPECT_EQ(pc.os.registry.Key(hklm64, otherCopy)->values.at("LoadBehavior").data[0], 2) << c.what;
+        if (c.path.empty()) {
+            EXPECT_EQ(pc.os.registry.Key(platform::kHkeyLocalMachine, copies + addin), nullptr) << c.what;
+            EXPECT_EQ(pc.os.registry.Key(hklm64, copies + "Wow6432Node\\" + addin), nullptr) << c.what;
+            continue;
+        }
+        const fakes::FakeKey* copy = pc.os.registry.Key(c.root, c.path);
+        EXPECT_EQ(copy->values.at("LoadBehavior").data, (std::vector<std::uint8_t>{3, 0, 0, 0})) << c.what;
+        EXPECT_EQ(copy->values.size(), 2u) << c.what << ": its other values stay";
     }
 }
 
@@ -366,24 +486,44 @@ TEST_F(FormTest, CloseBoxBeforeResetUnloadsWithNothingDone)
 {
     EXPECT_TRUE(os.windowing.QueryEndSession());
     os.windowing.Close();
-    EXPECT_EQ(os.windowing.log, (std::vector<std::string>{"destroy", "quit 0"}));
+    EXPECT_EQ(os.windowing.log, (std::vector<std::string>{"destroy", "quit 5"})) << "no reset is no success";
     EXPECT_TRUE(os.kernel.openedIds.empty());
     EXPECT_TRUE(os.processStatus.enumProcessesSizes.empty());
     ClickReset();
     EXPECT_TRUE(os.windowing.boxes.empty()) << "an unloaded form does not run";
 }
 
+// Another copy may reset while the box shows: the run is over.
 TEST_F(FormTest, RunTimeErrorIsReportedOnceAndEndsWithItsNumber)
 {
-    for (std::uint32_t id = 1; id <= 32768; ++id) {
-        os.kernel.AddProcess(1000 + id, "C:\\p.exe");
+    for (const bool atTheEnd : {false, true}) {
+        Computer pc;
+        const auto crowd = [&] {
+            for (std::uint32_t id = 1; id <= 32768; ++id) {
+                pc.os.kernel.AddProcess(1000 + id, "C:\\p.exe");
+            }
+        };
+        if (atTheEnd) {
+            pc.os.windowing.onPump = [&] {
+                if (pc.os.windowing.texts[frmMain::kLblProgress] == "Checking whether Outlook can load the add-in...") {
+                    pc.os.windowing.onPump = nullptr;
+                    crowd();
+                }
+            };
+        } else {
+            crowd();
+        }
+        pc.ClickReset();
+        const std::vector<std::string> ending = {"box " + kTitle + ": Run-time error '6':\r\n\r\nOverflow", "destroy",
+                                                 "quit 6"};
+        ASSERT_GE(pc.os.windowing.log.size(), 3u);
+        EXPECT_EQ(std::vector<std::string>(pc.os.windowing.log.end() - 3, pc.os.windowing.log.end()), ending);
+        EXPECT_EQ(pc.os.windowing.log.size() == 3u, !atTheEnd);
+        ASSERT_EQ(pc.os.windowing.boxes.size(), 1u);
+        EXPECT_EQ(pc.os.windowing.boxes[0].kernelHandlesOpen, 0) << "the lock is let go before the box";
+        EXPECT_EQ(pc.os.windowing.exitCode, 6);
+        EXPECT_EQ(pc.os.kernel.OpenHandleCount(), 0);
     }
-    ClickReset();
-    const std::vector<std::string> expected = {"box " + kTitle + ": Run-time error '6':\r\n\r\nOverflow", "destroy",
-                                               "quit 6"};
-    EXPECT_EQ(os.windowing.log, expected);
-    EXPECT_EQ(os.windowing.exitCode, 6);
-    EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
 }
 
 TEST_F(FormTest, MissingPlatformFunctionIsReportedAsRunTimeError)
@@ -575,18 +715,26 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         std::vector<std::string> imports = {};
         bool isSigned = false;
         std::uint32_t registration = 0; // regsvr32's exit code for KROutlook.dll
-        bool undeletable = false;       // the user's own class keys cannot be deleted
+        std::string undeletable = {};   // a key of the user's own class that cannot be deleted
         bool userClassStays = false;
+        bool x64 = false;            // a 64-bit Outlook, and the x64 edition
+        std::uint32_t windows = 100; // major * 10 + minor: 40 for NT 4, 61 for 7, 100 for 10
+        std::map<std::string, std::vector<fakes::FakeEntry>> files = {}; // more files, by folder
+        bool otherUser = false; // run by an administrator for alice, the signed-in user
     };
     const std::string policies = "Software\\Policies\\Microsoft\\Office";
     const std::string cloudPolicies = "Software\\Policies\\Microsoft\\Cloud\\Office";
     const std::string policy = policies + "\\16.0\\Outlook\\Resiliency";
     const std::string cloud = cloudPolicies + "\\16.0\\Outlook\\Resiliency";
     const platform::Handle hkcu = platform::kHkeyCurrentUser;
+    const platform::Handle hkcu64 = fakes::FakeRegistry::kCurrentUser64;
     const platform::Handle hklm64 = fakes::FakeRegistry::kLocalMachine64;
     const platform::Handle hklm32 = platform::kHkeyLocalMachine;
     const platform::Handle machine = platform::kHkeyLocalMachine;
+    const std::string alice = "S-1-5-21-1-1001";
     const std::string classes = "Software\\Classes\\";
+    const std::string clsid = fakes::FakeLaunch::kClsid;
+    const std::string other = "{0E5A1F20-7C55-4B9E-8E3B-2D5F4A6C8B10}";
     const Setting newOutlook = {hkcu, kOffice + "16.0\\Outlook\\Preferences", "UseNewOutlook", 4, {1, 0, 0, 0}};
     const std::string willNot = "Kestrin Software add-ins were reset, but Outlook will not load them:\r\n";
     const std::string newOutlookLine = "- Outlook is set to use the new Outlook, which cannot load this add-in; switch "
@@ -595,16 +743,30 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
     const auto needs = [](const std::string& name) {
         return "- the add-in needs " + name + ", which is not on this computer";
     };
+    const auto leadsTo = [](const std::string& path) {
+        return "\r\n- the add-in's component KestrinSoftware.Connect leads to " + path +
+               ", not to the add-in's own library";
+    };
     const std::string security = "\\16.0\\Outlook\\Security";
     const std::string trustCenter =
         "- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; "
         "please ask your administrator";
-    const std::string userClasses = "Software\\Classes\\";
-    const auto userClass = [&](const std::string& server) {
-        return std::vector<Setting>{
-            {hkcu, userClasses + "KestrinSoftware.Connect\\CLSID", "", 1, fakes::FakeLaunch::kClsid},
-            {hkcu, userClasses + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1, server}};
+    const std::string trustCenterAll = "- Outlook's Trust Center disables all add-ins; please ask your administrator";
+    const std::string refused = "\r\n- KROutlook.dll refused to register (error 5)";
+    const auto userClass = [&](const std::string& server, platform::Handle root = platform::kHkeyCurrentUser,
+                               std::uint32_t type = 1) {
+        return std::vector<Setting>{{root, classes + "KestrinSoftware.Connect\\CLSID", "", 1, clsid},
+                                    {root, classes + "CLSID\\" + clsid + "\\InprocServer32", "", type, server}};
     };
+    const auto level = [&](const std::string& base, std::uint8_t trust, std::uint8_t n) {
+        return std::vector<Setting>{
+            {hkcu, base + security, "DontTrustInstalledFiles", 4, {static_cast<char>(trust), 0, 0, 0}},
+            {hkcu, base + security, "Level", 4, {static_cast<char>(n), 0, 0, 0}}};
+    };
+    const auto plain = [](std::uint16_t machineType, const std::vector<std::string>& imports = {}) {
+        return fakes::PeImageImporting(machineType, imports, false, {}, {});
+    };
+    const std::string sxs64 = "amd64_microsoft.vc90.crt_1fc8b3b9a1e18e3b_9.0.30729.9635_none_508ff41ecbe6ab7f";
     const std::vector<Case> cases = {
         {"the name's case differs", {{hkcu, policy + "\\AddinList", "kestrinsoftware.connect", 1, "0"}}, {}, 32, ""},
         {"restricted by a text", {{hkcu, policy, "restricttolist", 1, "1"}}, {}, 32, ""},
@@ -632,17 +794,26 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          ""},
         {"server path to expand",
          {},
-         {{machine, classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 2,
+         {{machine, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 2,
            "%CommonProgramFiles%\\Kestrin Software\\KROutlook.dll"}},
          32,
          ""},
+        {.what = "the x64 edition's server path, expanded as a 64-bit Outlook does",
+         .after = {{hklm64, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 2,
+                    "%CommonProgramFiles%\\Kestrin Software\\KROutlook.dll"}},
+         .library = 64,
+         .box = "",
+         .x64 = true},
+        {.what = "the class in its 8.3 form",
+         .after = {{machine, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 1,
+                    "C:\\PROGRA~2\\COMMON~1\\KESTRI~1\\KROUTL~1.DLL"}},
+         .library = 32,
+         .box = ""},
         {"a class left leading to a backup copy",
          {},
-         {{machine, classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1,
-           kAddinFolder + "\\KROutlook.dll_old"}},
+         {{machine, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 1, kAddinFolder + "\\KROutlook.dll_old"}},
          32,
-         kNotFullyReset + "\r\n- the add-in's component KestrinSoftware.Connect leads to " + kAddinFolder +
-             "\\KROutlook.dll_old, not to the add-in's own library" + kRunAsAdministrator},
+         kNotFullyReset + leadsTo(kAddinFolder + "\\KROutlook.dll_old") + kRunAsAdministrator},
         {"a CLSID that is no GUID, and the new Outlook",
          {newOutlook},
          {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, "..\\..\\x"}},
@@ -653,28 +824,77 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          .box = willNot + needs("VCRUNTIME140.dll") + "\r\n" + needs("MSVCP140.dll") + contact,
          .imports = {"KERNEL32.dll", "api-ms-win-crt-runtime-l1-1-0.dll", "KnownLib.dll", "InPath.dll", "InWindows.dll",
                      "VCRUNTIME140.dll", "Helper.dll", "msvcr90.dll"}},
+        {.what = "Windows 7: the Universal C Runtime is an update's files, API sets are names",
+         .library = 32,
+         .box = willNot + needs("api-ms-win-crt-heap-l1-1-0.dll") + contact,
+         .imports = {"api-ms-win-core-synch-l1-2-0.dll", "api-ms-win-crt-runtime-l1-1-0.dll",
+                     "api-ms-win-crt-heap-l1-1-0.dll"},
+         .windows = 61,
+         .files = {{"C:\\WINDOWS\\SysWOW64", {{"api-ms-win-crt-runtime-l1-1-0.dll"}}}}},
+        {.what = "Vista names no API set",
+         .library = 32,
+         .box = willNot + needs("api-ms-win-core-synch-l1-2-0.dll") + contact,
+         .imports = {"api-ms-win-core-synch-l1-2-0.dll"},
+         .windows = 60},
+        {.what = "a library of the folder met first one level down",
+         .library = 32,
+         .box = willNot + needs("MSVCP140.dll") + contact,
+         .imports = {"KRUtil.dll", "KRCore.dll"},
+         .files = {{kAddinFolder,
+                    {{"KRUtil.dll", 0x20, plain(0x014C, {"KRCore.dll"})},
+                     {"KRCore.dll", 0x20, plain(0x014C, {"MSVCP140.dll"})}}}}},
+        {.what = "x64: the system folder on PATH is the 32-bit one, an x86 assembly and library do not count",
+         .library = 64,
+         .box = willNot + needs("VCRUNTIME140.dll") + "\r\n" + needs("msvcr90.dll") + "\r\n" + needs("x86only.dll") +
+                contact,
+         .imports = {"VCRUNTIME140.dll", "msvcr90.dll", "x86only.dll", "amd64.dll"},
+         .x64 = true,
+         .files = {{"C:\\WINDOWS\\system32", {{"VCRUNTIME140.dll"}}},
+                   {"C:\\WINDOWS",
+                    {{"x86only.dll", 0x20, fakes::PeImage(0x014C)}, {"amd64.dll", 0x20, fakes::PeImage(0x8664)}}}}},
+        {.what = "x64: an amd64 assembly counts",
+         .library = 64,
+         .box = "",
+         .imports = {"msvcr90.dll"},
+         .x64 = true,
+         .files = {{"C:\\WINDOWS\\WinSxS", {{sxs64, 0x10}}}, {"C:\\WINDOWS\\WinSxS\\" + sxs64, {{"msvcr90.dll"}}}}},
         {.what = "a library that does not load for lack of a run-time: no administrator can help",
-         .before = {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, fakes::FakeLaunch::kClsid},
-                    {machine, classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "", 1,
+         .before = {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, clsid},
+                    {machine, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 1,
                      kAddinFolder + "\\KROutlook.dll"}},
          .library = 32,
          .box = kNotFullyReset + "\r\n- KROutlook.dll could not be loaded (error 3)\r\n\r\n" + willNot +
                 needs("VCRUNTIME140.dll") + contact,
          .imports = {"VCRUNTIME140.dll"},
          .registration = 3},
-        {.what = "the Trust Center at level 4, an unsigned library",
-         .before = {{hkcu, policies + security, "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
-                    {hkcu, policies + security, "Level", 4, {4, 0, 0, 0}}},
+        {.what = "a fresh install whose library lacks a run-time: its class was never registered",
          .library = 32,
-         .box = willNot + trustCenter + contact,
+         .box = kNotFullyReset + "\r\n- KROutlook.dll could not be loaded (error 3)" + kNoClass + "\r\n\r\n" + willNot +
+                needs("VCRUNTIME140.dll") + contact,
+         .imports = {"VCRUNTIME140.dll"},
+         .registration = 3},
+        {.what = "the Trust Center at level 4 disables every add-in",
+         .before = level(policies, 1, 4),
+         .library = 32,
+         .box = willNot + trustCenterAll + contact,
          .imports = {"KERNEL32.dll"}},
-        {.what = "level 4 and a signed library: only Outlook knows the publisher",
-         .before = {{hkcu, policies + security, "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
-                    {hkcu, policies + security, "Level", 4, {4, 0, 0, 0}}},
+        {.what = "level 4, a signed library",
+         .before = level(policies, 1, 4),
+         .library = 32,
+         .box = willNot + trustCenterAll + contact,
+         .imports = {"KERNEL32.dll"},
+         .isSigned = true},
+        {.what = "level 3 and a signed library: only Outlook knows the publisher",
+         .before = level(policies, 1, 3),
          .library = 32,
          .box = "",
          .imports = {"KERNEL32.dll"},
          .isSigned = true},
+        {.what = "level 3 unsigned, in the user's own Office settings",
+         .before = level("Software\\Microsoft\\Office", 1, 3),
+         .library = 32,
+         .box = willNot + trustCenter + contact,
+         .imports = {"KERNEL32.dll"}},
         {.what = "level 3 unsigned, where a policy's 0 outweighs Office's own 1",
          .before = {{hkcu, policies + security, "DontTrustInstalledFiles", 4, {0, 0, 0, 0}},
                     {hkcu, kOffice + "16.0\\Outlook\\Security", "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
@@ -683,49 +903,97 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          .box = "",
          .imports = {"KERNEL32.dll"}},
         {.what = "level 3 unsigned, in the Cloud policy",
-         .before = {{hkcu, cloudPolicies + security, "DontTrustInstalledFiles", 4, {1, 0, 0, 0}},
-                    {hkcu, cloudPolicies + security, "Level", 4, {3, 0, 0, 0}}},
+         .before = level(cloudPolicies, 1, 3),
          .library = 32,
          .box = willNot + trustCenter + contact,
          .imports = {"KERNEL32.dll"}},
         {"the user's own class, leading to a file gone, goes", userClass("C:\\Old\\KROutlook.dll"), {}, 32, ""},
+        {.what = "the user's own 64-bit class, leading to a file gone, goes from the 64-bit view",
+         .before = userClass("C:\\Old\\KROutlook.dll", hkcu64),
+         .library = 64,
+         .box = "",
+         .x64 = true},
+        {.what = "the user's own class leading to another file goes where the machine's leads to the library",
+         .before = userClass("C:\\Tools\\InPath.dll"),
+         .library = 32,
+         .box = ""},
+        {.what = "the user's ProgID naming a class nothing serves goes",
+         .before = {{hkcu, classes + "KestrinSoftware.Connect\\CLSID", "", 1, other}},
+         .library = 32,
+         .box = ""},
+        {.what = "the user's class of another ProgID stays",
+         .before = {{hkcu, classes + "KestrinSoftware.Connect\\CLSID", "", 1, other},
+                    {hkcu, classes + "CLSID\\" + other + "\\InprocServer32", "", 1, "C:\\Tools\\InPath.dll"},
+                    {hkcu, classes + "CLSID\\" + other + "\\ProgID", "", 1, "Other.Component"}},
+         .library = 32,
+         .box = "",
+         .userClassStays = true},
+        {.what = "NT 4's COM reads no user's classes",
+         .before = userClass("C:\\Old\\KROutlook.dll"),
+         .library = 32,
+         .box = "",
+         .userClassStays = true,
+         .windows = 40},
         {.what = "the user's own class on a network path is not looked at",
          .before = userClass("\\\\host\\share\\KROutlook.dll"),
          .library = 32,
-         .box = kNotFullyReset +
-                "\r\n- the add-in's component KestrinSoftware.Connect leads to \\\\host\\share\\KROutlook.dll, not "
-                "to the add-in's own library" +
-                kRunAsAdministrator,
+         .box = kNotFullyReset + refused + leadsTo("\\\\host\\share\\KROutlook.dll") + kRunAsAdministrator,
+         .registration = 5,
          .userClassStays = true},
         {.what = "the user's own class cannot be removed",
          .before = userClass("C:\\Old\\KROutlook.dll"),
          .library = 32,
          .box = kNotFullyReset + "\r\n- an old registration of the add-in for this user could not be removed" +
                 kRunAsAdministrator,
-         .undeletable = true,
+         .undeletable = "InprocServer32",
          .userClassStays = true},
-    };
-    const auto apply = [](fakes::FakePlatform& p, const std::vector<Setting>& settings) {
-        for (const Setting& setting : settings) {
-            std::vector<std::uint8_t> data(setting.text.begin(), setting.text.end());
-            if (setting.type != 4) {
-                data.push_back(0);
-            }
-            p.registry.SetValue(setting.root, setting.path, setting.name, setting.type, data);
-        }
+        {.what = "the user's own ProgID cannot be removed",
+         .before = userClass("C:\\Old\\KROutlook.dll"),
+         .library = 32,
+         .box = kNotFullyReset + "\r\n- an old registration of the add-in for this user could not be removed" +
+                kRunAsAdministrator,
+         .undeletable = "KestrinSoftware.Connect",
+         .userClassStays = true},
+        {.what = "another user's class in her own LOCALAPPDATA exists",
+         .before = userClass("%LOCALAPPDATA%\\Kestrin\\KROutlook.dll", hkcu, 2),
+         .library = 32,
+         .box = kNotFullyReset + refused + leadsTo("C:\\Users\\alice\\AppData\\Local\\Kestrin\\KROutlook.dll") +
+                kRunAsAdministrator,
+         .registration = 5,
+         .userClassStays = true,
+         .files = {{"C:\\Users\\alice\\AppData\\Local\\Kestrin", {{"KROutlook.dll"}}}},
+         .otherUser = true},
+        {.what = "another user's class in a folder only she could name",
+         .before = userClass("%OneDrive%\\Kestrin\\KROutlook.dll", hkcu, 2),
+         .library = 32,
+         .box = kNotFullyReset + refused + leadsTo("%OneDrive%\\Kestrin\\KROutlook.dll") + kRunAsAdministrator,
+         .registration = 5,
+         .userClassStays = true,
+         .otherUser = true},
     };
     for (const Case& c : cases) {
         Computer pc;
-        // A 32-bit program's environment on 64-bit Windows.
+        // A 32-bit program's environment on 64-bit Windows, as the administrator's.
         pc.os.launch.environment["CommonProgramFiles(x86)"] = kCommonFiles;
+        pc.os.launch.environment["LOCALAPPDATA"] = "C:\\Users\\admin\\AppData\\Local";
+        pc.os.launch.environment["OneDrive"] = "C:\\Users\\admin\\OneDrive";
         pc.os.kernel.windows64 = true;
+        pc.os.kernel.majorVersion = c.windows / 10;
+        pc.os.kernel.minorVersion = c.windows % 10;
+        pc.os.kernel.shortPaths[kAddinFolder] = "C:\\PROGRA~2\\COMMON~1\\KESTRI~1";
+        pc.os.kernel.shortPaths[kAddinFolder + "\\KROutlook.dll"] = "C:\\PROGRA~2\\COMMON~1\\KESTRI~1\\KROUTL~1.DLL";
         const std::uint16_t machineType = c.library == 64 ? 0x8664 : 0x014C;
-        pc.os.kernel.folders[kAddinFolder] = {
+        std::vector<fakes::FakeEntry> addinFiles = {
             {"KROutlook.dll", 0x20,
              c.imports.empty() && !c.isSigned && c.registration == 0
                  ? fakes::PeImage(machineType, c.library == 0)
                  : fakes::PeImageImporting(machineType, c.imports, c.isSigned, {"Microsoft.VC90.CRT"})},
             {"Helper.dll", 0x20, fakes::PeImageImporting(machineType, {"MSVCP140.dll", "VCRUNTIME140.dll"})}};
+        if (c.x64) {
+            StartedOutlookIs64Bit(pc.os, std::move(addinFiles));
+        } else {
+            pc.os.kernel.folders[kAddinFolder] = std::move(addinFiles);
+        }
         // Where Windows finds libraries: the system and Windows folders, PATH,
         // the known DLLs, the folder of an assembly the manifest names.
         const std::string vc90 = "x86_microsoft.vc90.crt_1fc8b3b9a1e18e3b_9.0.30729.9635_none_508ff41ecbe6ab7f";
@@ -734,22 +1002,53 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         pc.os.kernel.folders["C:\\WINDOWS\\WinSxS"] = {{vc90, 0x10}};
         pc.os.kernel.folders["C:\\WINDOWS\\WinSxS\\" + vc90] = {{"msvcr90.dll"}};
         pc.os.kernel.folders["C:\\Tools"] = {{"InPath.dll"}};
-        pc.os.launch.environment["PATH"] = "D:\\Gone;C:\\Tools\\";
+        for (const auto& [where, entries] : c.files) {
+            auto& in = pc.os.kernel.folders[where];
+            in.insert(in.end(), entries.begin(), entries.end());
+        }
+        pc.os.launch.environment["PATH"] = "D:\\Gone;C:\\Tools\\;C:\\WINDOWS\\system32";
         pc.os.registry.SetText(machine, "System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", "known",
                                "KnownLib.dll");
         pc.os.launch.outcomes["KROutlook.dll"] = {true, 50, c.registration};
-        if (c.undeletable) {
-            pc.os.registry.deniedKeyDeletes.insert("InprocServer32");
+        if (!c.undeletable.empty()) {
+            pc.os.registry.deniedKeyDeletes.insert(c.undeletable);
         }
-        apply(pc.os, c.before);
+        // The signed-in user's hive, where the administrator runs the tool for her.
+        const auto mapped = [&](platform::Handle root, const std::string& path) {
+            if (!c.otherUser || (root != hkcu && root != hkcu64)) {
+                return std::pair(root, path);
+            }
+            return std::pair(root == hkcu ? platform::kHkeyUsers : fakes::FakeRegistry::kUsers64, alice + "\\" + path);
+        };
+        if (c.otherUser) {
+            pc.os.windowing.shellWindow = 0x30000;
+            pc.os.windowing.shellProcessId = 4;
+            pc.os.security.users[4] = alice;
+            pc.os.security.accounts[alice] = {"CORP", "alice"};
+            pc.os.registry.SetText(platform::kHkeyUsers, alice + "\\Volatile Environment", "LOCALAPPDATA",
+                                   "C:\\Users\\alice\\AppData\\Local");
+        }
+        const auto apply = [&](const std::vector<Setting>& settings) {
+            for (const Setting& setting : settings) {
+                std::vector<std::uint8_t> data(setting.text.begin(), setting.text.end());
+                if (setting.type != 4) {
+                    data.push_back(0);
+                }
+                const auto [root, path] = mapped(setting.root, setting.path);
+                pc.os.registry.SetValue(root, path, setting.name, setting.type, data);
+            }
+        };
+        apply(c.before);
         pc.os.windowing.onPump = [&] {
             if (pc.os.windowing.texts[frmMain::kLblProgress] == "Checking whether Outlook can load the add-in...") {
-                apply(pc.os, c.after);
+                apply(c.after);
             }
         };
         pc.ClickReset();
         ASSERT_EQ(pc.os.windowing.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(pc.os.windowing.boxes[0].text, c.box.empty() ? kSuccess : c.box) << c.what;
+        const std::string forAlice =
+            c.otherUser ? "\r\n\r\nOutlook's settings were repaired for the signed-in user CORP\\alice." : "";
+        EXPECT_EQ(pc.os.windowing.boxes[0].text, (c.box.empty() ? kSuccess : c.box) + forAlice) << c.what;
         const std::string label = c.box.empty() ? kSuccess
                                   : c.box.starts_with(kNotFullyReset)
                                       ? "Reset finished with errors."
@@ -760,9 +1059,12 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         for (const std::string& path : pc.os.kernel.fileSystemPaths) {
             EXPECT_EQ(path.find("host"), std::string::npos) << c.what << ": " << path;
         }
+        const platform::Handle userRoot = c.x64 ? hkcu64 : hkcu;
+        const auto [progIdRoot, progId] = mapped(userRoot, classes + "KestrinSoftware.Connect");
+        const auto [classRoot, classKey] =
+            mapped(userRoot, classes + "CLSID\\" + (c.before.empty() || c.before[0].text != other ? clsid : other));
         const bool userClassGone =
-            pc.os.registry.Key(hkcu, userClasses + "KestrinSoftware.Connect") == nullptr &&
-            pc.os.registry.Key(hkcu, userClasses + "CLSID\\" + fakes::FakeLaunch::kClsid) == nullptr;
+            pc.os.registry.Key(progIdRoot, progId) == nullptr && pc.os.registry.Key(classRoot, classKey) == nullptr;
         EXPECT_EQ(userClassGone, !c.userClassStays) << c.what;
     }
 }
@@ -879,13 +1181,21 @@ TEST_F(OutlookResiliencyTest, AFolderWithoutADriveMatchesOnlyItself)
 
 TEST_F(Regsvr32RunsTest, EachRegistrationFailureHasItsLineInOneBox)
 {
-    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Broken.dll"}, {"Slow.dll"}, {"Hung.dll"}, {"Gone.dll"},
-                                       {"Odd.dll"},       {"Stuck.dll"},  {"Late.dll"}, {"Grid.ocx"}};
+    // A plain library beside the add-in, its run-time, exports no DllRegisterServer: no component, never started.
+    os.kernel.folders[kAddinFolder] = {
+        {"KROutlook.dll"}, {"Broken.dll"},
+        {"Slow.dll"},      {"Hung.dll"},
+        {"Gone.dll"},      {"Odd.dll"},
+        {"NoEntry.dll"},   {"msvcp140.dll", 0x20, fakes::PeImageImporting(0x014C, {}, false, {}, {})},
+        {"Stuck.dll"},     {"Late.dll"},
+        {"Grid.ocx"}};
     os.launch.outcomes["Broken.dll"] = {true, 50, 3};
     os.launch.outcomes["Slow.dll"] = {true, 20000, 0};
     os.launch.outcomes["Hung.dll"] = {true, std::nullopt, 0};
     os.launch.outcomes["Gone.dll"] = {false, 0, 0};
     os.launch.outcomes["Odd.dll"] = {true, 50, 7};
+    os.launch.outcomes["NoEntry.dll"] = {true, 50, 4};
+    os.launch.outcomes["msvcp140.dll"] = {true, 50, 4};
     os.launch.outcomes["Grid.ocx"] = {true, 5000, 5};
     // Unregistrations still running when the registering would begin: one ends in the wait, one never does.
     os.launch.unregisterOutcomes["Late.dll"] = {true, 2500, 0};
@@ -896,17 +1206,14 @@ TEST_F(Regsvr32RunsTest, EachRegistrationFailureHasItsLineInOneBox)
     const std::string text =
         kNotFullyReset + "\r\n- Broken.dll could not be loaded (error 3)" +
         "\r\n- Hung.dll did not finish registering\r\n- Gone.dll could not be started" +
-        "\r\n- Odd.dll could not be registered (error 7)\r\n- Stuck.dll did not finish unregistering" +
-        "\r\n- Grid.ocx refused to register (error 5)" + kRunAsAdministrator;
-    const std::vector<std::string> ending = {"unblock shutdown",
-                                             "caption 103 Reset finished with errors.",
-                                             "repaint 103",
-                                             "pump",
-                                             "box " + kTitle + ": " + text,
-                                             "destroy",
-                                             "quit 2"};
+        "\r\n- Odd.dll could not be registered (error 7)\r\n- NoEntry.dll has no registration entry point (error 4)" +
+        "\r\n- Stuck.dll did not finish unregistering" + "\r\n- Grid.ocx refused to register (error 5)" +
+        kRunAsAdministrator;
+    EXPECT_EQ(os.windowing.texts[frmMain::kLblProgress], "Reset finished with errors.");
+    EXPECT_LT(Position("unblock shutdown"), Position("caption 103 Reset finished with errors."));
+    const std::vector<std::string> ending = {"box " + kTitle + ": " + text, "destroy", "quit 2"};
     ASSERT_GE(os.windowing.log.size(), ending.size());
-    EXPECT_EQ(std::vector<std::string>(os.windowing.log.end() - 7, os.windowing.log.end()), ending);
+    EXPECT_EQ(std::vector<std::string>(os.windowing.log.end() - 3, os.windowing.log.end()), ending);
     EXPECT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].type, 0u);
     EXPECT_EQ(os.windowing.boxes[0].owner, fakes::FakeWindowing::kForm);
@@ -919,8 +1226,9 @@ TEST_F(Regsvr32RunsTest, EachRegistrationFailureHasItsLineInOneBox)
     ASSERT_GE(firstWait, 0);
     EXPECT_EQ(os.windowing.log[static_cast<std::size_t>(firstWait) + 1], "pump");
     EXPECT_LT(firstWait, Position("launch regsvr32 /s \"" + kAddinFolder + "\\KROutlook.dll\""));
-    EXPECT_EQ(os.kernel.now - 5000u, 17 * Regsvr32Runs::kPauseMilliseconds + 2 * Regsvr32Runs::kWaitMilliseconds)
-        << "nine pauses, the wait for the unregistrations, eight pauses, the wait for the registrations";
+    EXPECT_EQ(Count("launch regsvr32 /u /s \"" + kAddinFolder + "\\msvcp140.dll\""), 0);
+    EXPECT_EQ(os.kernel.now - 5000u, 19 * Regsvr32Runs::kPauseMilliseconds + 2 * Regsvr32Runs::kWaitMilliseconds)
+        << "ten pauses, the wait for the unregistrations, nine pauses, the wait for the registrations";
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0) << "the hung processes' handles too";
 }
 
@@ -997,7 +1305,12 @@ TEST_F(OutlookResiliencyTest, KeysThatCannotBeOpenedAreReported)
     const std::string registration = "- the add-in's registration could not be written";
     const std::string record = "- Outlook's record of the disabled add-in could not be removed";
     for (const auto& [path, line] : std::vector<std::pair<std::string, std::string>>{
-             {kAddinKey + "\\", registration}, {kOffice, record}, {kOffice + "16.0" + kDisabled, record}}) {
+             {kAddinKey + "\\", registration},
+             {kOffice + "ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware."
+                        "Connect",
+              registration},
+             {kOffice, record},
+             {kOffice + "16.0" + kDisabled, record}}) {
         Computer pc;
         pc.os.registry.MakeKey(platform::kHkeyCurrentUser, kOffice + "16.0\\Outlook");
         pc.os.registry.openStatus[path] = 5;

@@ -19,7 +19,8 @@ std::vector<std::uint8_t> PeImage(std::uint16_t machine, bool cut)
 }
 
 std::vector<std::uint8_t> PeImageImporting(std::uint16_t machine, const std::vector<std::string>& libraries,
-                                           bool isSigned, const std::vector<std::string>& assemblies)
+                                           bool isSigned, const std::vector<std::string>& assemblies,
+                                           const std::vector<std::string>& exports)
 {
     const auto put = [](std::vector<std::uint8_t>& image, std::size_t at, std::uint32_t number, int bytes) {
         for (int i = 0; i < bytes; ++i) {
@@ -48,6 +49,20 @@ std::vector<std::uint8_t> PeImageImporting(std::uint16_t machine, const std::vec
     for (const std::string& assembly : assemblies) {
         const std::string text = "<dependentAssembly><assemblyIdentity type=\"win32\" name=\"" + assembly + "\"/>";
         image.insert(image.end(), text.begin(), text.end());
+    }
+    // The export table: its 40 bytes, the names' RVAs, then the names.
+    const auto rvaOf = [&](std::size_t offset) {
+        return static_cast<std::uint32_t>(kSectionRva + offset - kSectionData);
+    };
+    const std::size_t exportTable = image.size();
+    put(image, directories, rvaOf(exportTable), 4);
+    image.resize(exportTable + 40 + 4 * exports.size(), 0);
+    put(image, exportTable + 24, static_cast<std::uint32_t>(exports.size()), 4);
+    put(image, exportTable + 32, rvaOf(exportTable + 40), 4);
+    for (std::size_t i = 0; i < exports.size(); ++i) {
+        put(image, exportTable + 40 + 4 * i, rvaOf(image.size()), 4);
+        image.insert(image.end(), exports[i].begin(), exports[i].end());
+        image.push_back(0);
     }
     const std::size_t section = optional + optionalSize;
     put(image, section + 12, kSectionRva, 4);
@@ -87,6 +102,33 @@ bool Matches(const std::string& mask, const std::string& name)
         return false;
     }
     return !name.empty() && (mask[0] == '?' || mask[0] == name[0]) && Matches(mask.substr(1), name.substr(1));
+}
+
+// The 8.3 alias a volume that keeps such names gives a long name, as the
+// find functions match it too; none for a name that is 8.3 already.
+std::string ShortAlias(const std::string& name)
+{
+    const std::size_t dot = name.find_last_of('.');
+    const std::string base = name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+    const auto valid = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; };
+    if (base.size() <= 8 && extension.size() <= 3 && std::all_of(base.begin(), base.end(), valid) &&
+        std::all_of(extension.begin(), extension.end(), valid)) {
+        return {};
+    }
+    std::string alias;
+    for (const char c : base) {
+        if (valid(c) && alias.size() < 6) {
+            alias.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        }
+    }
+    alias += "~1";
+    if (!extension.empty()) {
+        alias += "." + extension.substr(0, 3);
+    }
+    std::transform(alias.begin(), alias.end(), alias.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return alias;
 }
 
 } // namespace
@@ -311,6 +353,8 @@ void FakeKernel::FillFound(const FakeEntry& entry, platform::Win32FindDataA& dat
     std::memset(&data, 0, sizeof(data));
     data.dwFileAttributes = entry.attributes;
     std::memcpy(data.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof(data.cFileName)));
+    const std::string alias = ShortAlias(entry.name.substr(0, entry.name.find('\0')));
+    std::memcpy(data.cAlternateFileName, alias.data(), std::min(alias.size(), sizeof(data.cAlternateFileName) - 1));
 }
 
 const FakeEntry* FakeKernel::EntryAt(const std::string& path) const
@@ -385,7 +429,8 @@ platform::Handle FakeKernel::FindFirstFileA(const std::string& pattern, platform
     }
     OpenHandle search{OpenHandle::Kind::Find, 0, 0, {}, 0, {}};
     for (const FakeEntry& entry : *contents) {
-        if (Matches(mask, Folded(entry.name.substr(0, entry.name.find('\0'))))) {
+        const std::string name = entry.name.substr(0, entry.name.find('\0'));
+        if (Matches(mask, Folded(name)) || (!ShortAlias(name).empty() && Matches(mask, Folded(ShortAlias(name))))) {
             search.found.push_back(entry);
         }
     }

@@ -42,10 +42,12 @@ struct FakeEntry {
 // of the machine field when cut.
 std::vector<std::uint8_t> PeImage(std::uint16_t machine, bool cut = false);
 // A whole PE image of the machine, PE32 or PE32+ as it needs, with one
-// section that holds an import table naming the libraries, a security
-// directory when it is signed, and a manifest naming the assemblies.
+// section that holds an import table naming the libraries, a manifest naming
+// the assemblies and an export table naming the functions, and a security
+// directory when it is signed. By default it exports what a component does.
 std::vector<std::uint8_t> PeImageImporting(std::uint16_t machine, const std::vector<std::string>& libraries,
-                                           bool isSigned = false, const std::vector<std::string>& assemblies = {});
+                                           bool isSigned = false, const std::vector<std::string>& assemblies = {},
+                                           const std::vector<std::string>& exports = {"DllRegisterServer"});
 
 // kernel32 in memory: a version source, a process table with NT and 9x
 // behaviour, handle bookkeeping and a code page (Latin-1, '?' for the rest).
@@ -101,7 +103,8 @@ public:
     std::u16string AnsiToWide(std::string_view ansi) override;
 
     // Folders by path without the closing separator, compared without case;
-    // their entries are returned in the order given.
+    // their entries are returned in the order given. A search matches a
+    // name's 8.3 alias too, as on a volume that keeps them.
     std::map<std::string, std::vector<FakeEntry>> folders;
     std::vector<std::string> findPatterns;
     // FindNextFileA raises this run-time error once this many entries have been returned.

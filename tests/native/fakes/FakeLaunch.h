@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -44,6 +45,8 @@ public:
     std::map<std::string, Outcome> outcomes;
     std::map<std::string, Outcome> unregisterOutcomes;
     std::vector<std::string>* journal = nullptr;
+    // What a started program does to the registry as it starts, by its command line.
+    std::function<void(const std::string&)> onLaunch;
 
     std::optional<std::string> GetEnvironmentVariableA(const std::string& name) override
     {
@@ -72,6 +75,9 @@ public:
                                   SystemFolder systemFolder) override
     {
         launches.push_back({applicationName, commandLine, systemFolder});
+        if (onLaunch) {
+            onLaunch(commandLine);
+        }
         if (journal != nullptr) {
             journal->push_back("launch " + commandLine);
         }

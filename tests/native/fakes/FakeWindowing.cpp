@@ -83,7 +83,8 @@ std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platfor
 std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,
                                         std::uint32_t type)
 {
-    boxes.push_back({text, caption, type, owner, mEvents == nullptr || mEvents->OnQueryEndSession()});
+    boxes.push_back({text, caption, type, owner, mEvents == nullptr || mEvents->OnQueryEndSession(),
+                     kernel == nullptr ? 0 : kernel->OpenHandleCount()});
     log.push_back("box " + caption + ": " + text);
     return 1;
 }

@@ -23,6 +23,8 @@ public:
         platform::Handle owner;
         // What the form answered a log-off while the box showed.
         bool sessionMayEnd;
+        // The kernel handles still open while it showed: a lock held, a process.
+        int kernelHandlesOpen;
     };
 
     std::vector<std::string> log;
