@@ -71,9 +71,9 @@ void CFileList::ProcessFolder(const Text& folder)
     }
     // Shown once the search is closed; the names found so far stay listed.
     if (!failure.empty()) {
-        auto& windowing = platform::Windowing();
-        windowing.MessageBoxA(windowing.GetActiveWindow(), ToAnsi(u"Error occurred.  Reason: " + failure),
-                              ToAnsi(u"FileList.ProcessFolder"), 0);
+        auto& messages = platform::Messages();
+        messages.MessageBoxA(messages.GetActiveWindow(), ToAnsi(u"Error occurred.  Reason: " + failure),
+                             ToAnsi(u"FileList.ProcessFolder"), 0);
     }
 }
 

@@ -2,9 +2,11 @@
 
 #include "platform/Handle.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -67,6 +69,11 @@ inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
 inline constexpr std::uint32_t kProcessQueryLimitedInformation = 0x1000;
 inline constexpr std::uint32_t kProcessQueryInformation = 0x400;
 inline constexpr std::uint32_t kDriveFixed = 3;
+inline constexpr std::uint32_t kWaitObject0 = 0;
+inline constexpr std::uint32_t kWaitTimeout = 258;
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+// At most this many handles in one wait, also in one that wakes for window events.
+inline constexpr std::size_t kMaxWaitHandles = 63;
 
 // kernel32: version, processes, folder search, pauses and the code page.
 class KernelServices {
@@ -116,6 +123,9 @@ public:
     virtual std::uint32_t GetDriveTypeA(const std::string& root) = 0;
 
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Waits until one of the handles, at most 64, is signalled (its index),
+    // or the time runs out (258); 0xFFFFFFFF when the wait fails.
+    virtual std::uint32_t WaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds) = 0;
     // Milliseconds since start-up; wraps after 49.7 days.
     virtual std::uint32_t GetTickCount() = 0;
     // Empty when the call fails.

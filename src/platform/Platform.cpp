@@ -49,6 +49,21 @@ SecurityServices& Security()
     return Installed(gServices.security);
 }
 
+MessageServices& Messages()
+{
+    return Installed(gServices.messages);
+}
+
+DesktopServices& Desktop()
+{
+    return Installed(gServices.desktop);
+}
+
+ConsoleServices& Console()
+{
+    return Installed(gServices.console);
+}
+
 ScopedServices::ScopedServices(const Services& services) noexcept : mPrevious(gServices)
 {
     gServices = services;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/ConsoleServices.h"
+#include "platform/DesktopServices.h"
 #include "platform/KernelServices.h"
 #include "platform/LaunchServices.h"
+#include "platform/MessageServices.h"
 #include "platform/ProcessStatusServices.h"
 #include "platform/RegistryServices.h"
 #include "platform/SecurityServices.h"
@@ -9,8 +12,9 @@
 
 namespace platform {
 
-// The one seam to the operating system: the Win32 start-up installs the real
-// services, tests install fakes.
+// The one seam to the operating system: each program's start-up installs the
+// real services it uses, tests install fakes. A family a program does not
+// install raises a run-time error when called.
 struct Services {
     KernelServices* kernel = nullptr;
     ProcessStatusServices* processStatus = nullptr;
@@ -18,6 +22,10 @@ struct Services {
     WindowingServices* windowing = nullptr;
     LaunchServices* launch = nullptr;
     SecurityServices* security = nullptr;
+    MessageServices* messages = nullptr;
+    DesktopServices* desktop = nullptr;
+    // The console program's alone.
+    ConsoleServices* console = nullptr;
 };
 
 KernelServices& Kernel();
@@ -26,6 +34,9 @@ RegistryServices& Registry();
 WindowingServices& Windowing();
 LaunchServices& Launch();
 SecurityServices& Security();
+MessageServices& Messages();
+DesktopServices& Desktop();
+ConsoleServices& Console();
 
 // Installs a set of services for its lifetime and restores the previous set.
 class ScopedServices {

@@ -25,8 +25,9 @@ public:
     virtual bool OpenProcessToken(Handle process, std::uint32_t access, Handle& token) = 0;
     // GetTokenInformation's TokenUser: the SID of the token's user.
     virtual std::optional<Sid> GetTokenUser(Handle token) = 0;
-    // "S-1-5-21-...".
+    // "S-1-5-21-...", and back.
     virtual std::optional<std::string> ConvertSidToStringSidA(const Sid& sid) = 0;
+    virtual std::optional<Sid> ConvertStringSidToSidA(const std::string& text) = 0;
     // The account's domain and name.
     virtual std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const Sid& sid) = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Handle.h"
+#include "platform/KernelServices.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -69,12 +70,7 @@ inline constexpr std::uint32_t WakeMaskFor(std::uint32_t platformId, std::uint32
     return rawInput ? kQsAllInput : kQsAllInput & ~kQsRawInput;
 }
 
-inline constexpr std::uint32_t kWaitObject0 = 0;
-inline constexpr std::uint32_t kWaitTimeout = 258;
-// At most this many handles in one wait that also wakes for window events.
-inline constexpr std::size_t kMaxWaitHandles = 63;
-
-// user32 and gdi32: one window with its controls, message boxes and events.
+// user32 and gdi32: one window with its controls and events.
 class WindowingServices {
 public:
     virtual ~WindowingServices() = default;
@@ -91,21 +87,11 @@ public:
     // a window event arrives (kWaitObject0 + the number of handles) or the
     // time runs out (kWaitTimeout).
     virtual std::uint32_t MsgWaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds) = 0;
-    virtual std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
-                                     std::uint32_t type) = 0;
-    // The window a box without an owner of its own is modal to.
-    virtual Handle GetActiveWindow() = 0;
     // Vista and later tell the user, at log-off or shut-down, why a window
     // holds them up; absent before, so callers ask before they call.
     virtual bool HasShutdownBlockReason() = 0;
     virtual bool ShutdownBlockReasonCreate(Handle window, const std::u16string& reason) = 0;
     virtual bool ShutdownBlockReasonDestroy(Handle window) = 0;
-    // The desktop's shell window, whose process runs as the person at the
-    // keyboard; 0 where there is none (a service, a scheduled task) or the
-    // system lacks the function.
-    virtual Handle GetShellWindow() = 0;
-    // The thread that made a window, and its process; 0 when the window is gone.
-    virtual std::uint32_t GetWindowThreadProcessId(Handle window, std::uint32_t& processId) = 0;
     virtual void DestroyWindow(Handle window) = 0;
     virtual void PostQuitMessage(int exitCode) = 0;
     // Runs until PostQuitMessage, or returns at once for a quit kept by

@@ -2,8 +2,8 @@
 // a buffer of exactly their size so that any read past it is caught, and the
 // verdict must agree with a plain reading of the record's layout.
 #include "RecordModel.h"
-#include "app/OutlookResiliency.h"
 #include "common/Text.h"
+#include "reset/OutlookResiliency.h"
 
 #include <cstdlib>
 #include <optional>

@@ -5,8 +5,8 @@
 // Half the inputs are well-formed images first, built from the fuzzer's
 // choices and then corrupted and cut at its choice, so that the walk reaches
 // the table and its end.
-#include "app/PeImage.h"
 #include "fakes/FakeKernel.h"
+#include "loadcheck/PeImage.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -3,8 +3,8 @@
 // What the fuzz targets of Outlook's records share: the value they are
 // given, and the add-in folder rule read the long way for their reference
 // models, with no views and no shortcuts.
-#include "app/AddinFolder.h"
 #include "common/Text.h"
+#include "reset/AddinFolder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

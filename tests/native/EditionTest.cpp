@@ -1,4 +1,4 @@
-#include "app/Edition.h"
+#include "reset/Edition.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "app/Outcome.h"
-#include "app/Regsvr32Runs.h"
-#include "app/frmMain.h"
 #include "fakes/FakePlatform.h"
+#include "reset/Outcome.h"
+#include "reset/Regsvr32Runs.h"
+#include "window/frmMain.h"
 
 #include <gtest/gtest.h>
 
@@ -535,7 +535,8 @@ TEST_F(FormTest, MissingPlatformFunctionIsReportedAsRunTimeError)
             throw RuntimeError::LibraryNotFound("psapi.dll");
         }
     } noPsapi{os.kernel};
-    const platform::ScopedServices withoutPsapi({&os.kernel, &noPsapi, &os.registry, &os.windowing, &os.launch});
+    const platform::ScopedServices withoutPsapi({&os.kernel, &noPsapi, &os.registry, &os.windowing, &os.launch,
+                                                 &os.security, &os.windowing, &os.windowing, &os.console});
     ClickReset();
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
     EXPECT_EQ(os.windowing.boxes[0].text, "Run-time error '53':\r\n\r\nFile not found: psapi.dll");

@@ -101,7 +101,7 @@ struct FreedByTraits {
     }
 };
 
-// How each kind is freed: the screen's device context, a font, the text the system allocated.
+// How each kind is freed: the screen's device context, a font, the text and the SID the system allocated.
 inline void Free(const SystemFunction<decltype(&::ReleaseDC)>& releaseDC, HDC screen)
 {
     releaseDC(nullptr, screen);
@@ -117,9 +117,15 @@ inline void Free(const SystemFunction<decltype(&::LocalFree)>& localFree, LPSTR 
     localFree(text);
 }
 
+inline void Free(const SystemFunction<decltype(&::LocalFree)>& localFree, PSID sid)
+{
+    localFree(sid);
+}
+
 using UniqueScreenContext = UniqueHandle<FreedByTraits<HDC, decltype(&::ReleaseDC)>>;
 using UniqueFont = UniqueHandle<FreedByTraits<HFONT, decltype(&::DeleteObject)>>;
 using UniqueLocalText = UniqueHandle<FreedByTraits<LPSTR, decltype(&::LocalFree)>>;
+using UniqueLocalSid = UniqueHandle<FreedByTraits<PSID, decltype(&::LocalFree)>>;
 
 // Every system library the tool calls, each loaded once, at its first use.
 struct SystemLibraries {

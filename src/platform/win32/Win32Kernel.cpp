@@ -2,6 +2,7 @@
 
 #include "common/RuntimeError.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -150,6 +151,13 @@ std::uint32_t Win32Kernel::GetDriveTypeA(const std::string& root)
 void Win32Kernel::Sleep(std::uint32_t milliseconds)
 {
     mSleep(milliseconds);
+}
+
+std::uint32_t Win32Kernel::WaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds)
+{
+    std::vector<HANDLE> waited(handles.size());
+    std::transform(handles.begin(), handles.end(), waited.begin(), AsHandle);
+    return mWaitForMultipleObjects(static_cast<DWORD>(waited.size()), waited.data(), FALSE, milliseconds);
 }
 
 std::uint32_t Win32Kernel::GetTickCount()

@@ -33,6 +33,7 @@ public:
     Handle OpenMutexA(const std::string& name, std::int32_t& lastError) override;
     std::uint32_t GetDriveTypeA(const std::string& root) override;
     void Sleep(std::uint32_t milliseconds) override;
+    std::uint32_t WaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override;
     std::string GetSystemDirectoryA() override;
     std::string GetSystemWow64DirectoryA() override;
@@ -63,6 +64,7 @@ private:
     SYSTEM_FUNCTION(mKernel32, GetLastError);
     SYSTEM_FUNCTION(mKernel32, GetDriveTypeA);
     SYSTEM_FUNCTION(mKernel32, Sleep);
+    SYSTEM_FUNCTION(mKernel32, WaitForMultipleObjects);
     SYSTEM_FUNCTION(mKernel32, GetTickCount);
     SYSTEM_FUNCTION(mKernel32, GetSystemDirectoryA);
     SYSTEM_FUNCTION(mKernel32, GetSystemWow64DirectoryA);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32Kernel.h"
 #include "platform/win32/Win32Launch.h"
+#include "platform/win32/Win32Messages.h"
 #include "platform/win32/Win32ProcessStatus.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Security.h"
@@ -10,18 +12,43 @@
 
 namespace platform::win32 {
 
-// The real services of the running system, one of each family, over one
-// set of system libraries.
-struct Win32Platform {
+// The real services both programs use, one of each family, over one set of
+// system libraries: no window among them.
+struct Win32System {
     SystemLibraries libraries;
     Win32Kernel kernel{libraries};
     Win32ProcessStatus processStatus{libraries};
     Win32Registry registry{libraries};
-    Win32Windowing windowing{libraries};
     Win32Launch launch{libraries};
     Win32Security security{libraries};
+    Win32Desktop desktop{libraries};
 
-    Services AsServices() noexcept { return {&kernel, &processStatus, &registry, &windowing, &launch, &security}; }
+    Services AsServices() noexcept
+    {
+        Services services;
+        services.kernel = &kernel;
+        services.processStatus = &processStatus;
+        services.registry = &registry;
+        services.launch = &launch;
+        services.security = &security;
+        services.desktop = &desktop;
+        return services;
+    }
+};
+
+// The window program's: the system's and user32's window and boxes.
+struct Win32Platform {
+    Win32System system;
+    Win32Windowing windowing{system.libraries};
+    Win32Messages messages{system.libraries};
+
+    Services AsServices() noexcept
+    {
+        Services services = system.AsServices();
+        services.windowing = &windowing;
+        services.messages = &messages;
+        return services;
+    }
 };
 
 } // namespace platform::win32

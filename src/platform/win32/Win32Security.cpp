@@ -55,6 +55,20 @@ std::optional<std::string> Win32Security::ConvertSidToStringSidA(const Sid& sid)
     return std::string(owned.Get());
 }
 
+std::optional<Sid> Win32Security::ConvertStringSidToSidA(const std::string& text)
+{
+    if (!mConvertStringSidToSidA.Available() || !mGetLengthSid.Available() || !mLocalFree.Available()) {
+        return std::nullopt;
+    }
+    PSID sid = nullptr;
+    if (mConvertStringSidToSidA(text.c_str(), &sid) == FALSE || sid == nullptr) {
+        return std::nullopt;
+    }
+    const UniqueLocalSid owned(sid, {&mLocalFree});
+    const auto* bytes = static_cast<const std::uint8_t*>(owned.Get());
+    return Sid(bytes, bytes + mGetLengthSid(owned.Get()));
+}
+
 std::optional<std::pair<std::string, std::string>> Win32Security::LookupAccountSidA(const Sid& sid)
 {
     if (!mLookupAccountSidA.Available()) {

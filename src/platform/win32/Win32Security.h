@@ -16,6 +16,7 @@ public:
     bool OpenProcessToken(Handle process, std::uint32_t access, Handle& token) override;
     std::optional<Sid> GetTokenUser(Handle token) override;
     std::optional<std::string> ConvertSidToStringSidA(const Sid& sid) override;
+    std::optional<Sid> ConvertStringSidToSidA(const std::string& text) override;
     std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const Sid& sid) override;
 
 private:
@@ -25,6 +26,7 @@ private:
     SYSTEM_FUNCTION(mAdvapi32, GetTokenInformation);
     SYSTEM_FUNCTION(mAdvapi32, GetLengthSid);
     SYSTEM_FUNCTION(mAdvapi32, ConvertSidToStringSidA);
+    SYSTEM_FUNCTION(mAdvapi32, ConvertStringSidToSidA);
     SYSTEM_FUNCTION(mAdvapi32, LookupAccountSidA);
     SYSTEM_FUNCTION(mKernel32, LocalFree);
 };

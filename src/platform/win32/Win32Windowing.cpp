@@ -256,17 +256,6 @@ DWORD Win32Windowing::WakeMask()
     return *mWakeMask;
 }
 
-std::int32_t Win32Windowing::MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
-                                         std::uint32_t type)
-{
-    return mMessageBoxA(AsWindow(owner), text.c_str(), caption.c_str(), type);
-}
-
-Handle Win32Windowing::GetActiveWindow()
-{
-    return FromHandle(mGetActiveWindow());
-}
-
 bool Win32Windowing::HasShutdownBlockReason()
 {
     return mShutdownBlockReasonCreate.Available() && mShutdownBlockReasonDestroy.Available();
@@ -280,20 +269,6 @@ bool Win32Windowing::ShutdownBlockReasonCreate(Handle window, const std::u16stri
 bool Win32Windowing::ShutdownBlockReasonDestroy(Handle window)
 {
     return mShutdownBlockReasonDestroy(AsWindow(window)) != FALSE;
-}
-
-Handle Win32Windowing::GetShellWindow()
-{
-    return mGetShellWindow.Available() ? FromHandle(mGetShellWindow()) : 0;
-}
-
-std::uint32_t Win32Windowing::GetWindowThreadProcessId(Handle window, std::uint32_t& processId)
-{
-    DWORD process = 0;
-    const DWORD thread =
-        mGetWindowThreadProcessId.Available() ? mGetWindowThreadProcessId(AsWindow(window), &process) : 0;
-    processId = process;
-    return thread;
 }
 
 void Win32Windowing::DestroyWindow(Handle window)

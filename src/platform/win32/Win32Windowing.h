@@ -27,14 +27,9 @@ public:
     void UpdateWindow(Handle window) override;
     void ProcessPendingEvents() override;
     std::uint32_t MsgWaitForMultipleObjects(const std::vector<Handle>& handles, std::uint32_t milliseconds) override;
-    std::int32_t MessageBoxA(Handle owner, const std::string& text, const std::string& caption,
-                             std::uint32_t type) override;
-    Handle GetActiveWindow() override;
     bool HasShutdownBlockReason() override;
     bool ShutdownBlockReasonCreate(Handle window, const std::u16string& reason) override;
     bool ShutdownBlockReasonDestroy(Handle window) override;
-    Handle GetShellWindow() override;
-    std::uint32_t GetWindowThreadProcessId(Handle window, std::uint32_t& processId) override;
     void DestroyWindow(Handle window) override;
     void PostQuitMessage(int exitCode) override;
     int RunEventLoop() override;
@@ -69,9 +64,7 @@ private:
     SYSTEM_FUNCTION(mUser32, TranslateMessage);
     SYSTEM_FUNCTION(mUser32, DispatchMessageA);
     SYSTEM_FUNCTION(mUser32, IsDialogMessageA);
-    SYSTEM_FUNCTION(mUser32, MessageBoxA);
     SYSTEM_FUNCTION(mUser32, DestroyWindow);
-    SYSTEM_FUNCTION(mUser32, GetActiveWindow);
     SYSTEM_FUNCTION(mUser32, PostQuitMessage);
     SYSTEM_FUNCTION(mUser32, ShowWindow);
     SYSTEM_FUNCTION(mUser32, AdjustWindowRectEx);
@@ -90,8 +83,6 @@ private:
 #endif
     SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonCreate);
     SYSTEM_FUNCTION(mUser32, ShutdownBlockReasonDestroy);
-    SYSTEM_FUNCTION(mUser32, GetShellWindow);
-    SYSTEM_FUNCTION(mUser32, GetWindowThreadProcessId);
     SYSTEM_FUNCTION(mGdi32, GetDeviceCaps);
     SYSTEM_FUNCTION(mGdi32, CreateFontIndirectA);
     SYSTEM_FUNCTION(mGdi32, DeleteObject);

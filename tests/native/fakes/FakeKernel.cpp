@@ -496,6 +496,26 @@ void FakeKernel::Sleep(std::uint32_t milliseconds)
     }
 }
 
+std::uint32_t FakeKernel::WaitForMultipleObjects(const std::vector<platform::Handle>& handles,
+                                                 std::uint32_t milliseconds)
+{
+    std::optional<std::size_t> first;
+    std::uint32_t firstEnd = 0;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const auto end = EndOf(handles[i]);
+        if (end && (!first || *end < firstEnd)) {
+            first = i;
+            firstEnd = *end;
+        }
+    }
+    if (first && firstEnd <= now + milliseconds) {
+        now = std::max(now, firstEnd);
+        return platform::kWaitObject0 + static_cast<std::uint32_t>(*first);
+    }
+    now += milliseconds;
+    return platform::kWaitTimeout;
+}
+
 std::string FakeKernel::WideToAnsi(std::u16string_view text)
 {
     std::string ansi;

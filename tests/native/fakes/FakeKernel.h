@@ -96,6 +96,9 @@ public:
     platform::Handle OpenMutexA(const std::string& name, std::int32_t& lastError) override;
     std::uint32_t GetDriveTypeA(const std::string& root) override;
     void Sleep(std::uint32_t milliseconds) override;
+    // The first of the processes to end, moving the clock on to its end; a timeout otherwise.
+    std::uint32_t WaitForMultipleObjects(const std::vector<platform::Handle>& handles,
+                                         std::uint32_t milliseconds) override;
     std::uint32_t GetTickCount() override { return now; }
     std::string GetSystemDirectoryA() override { return systemDirectory; }
     std::string GetSystemWow64DirectoryA() override { return windows64 ? "C:\\WINDOWS\\SysWOW64" : ""; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakes/FakeConsole.h"
 #include "fakes/FakeKernel.h"
 #include "fakes/FakeLaunch.h"
 #include "fakes/FakeProcessStatus.h"
@@ -26,8 +27,10 @@ struct FakePlatform {
     FakeRegistry registry;
     FakeWindowing windowing;
     FakeLaunch launch{kernel, registry};
+    FakeConsole console;
     FakeSecurity security{kernel};
-    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch, &security}};
+    platform::ScopedServices installed{
+        {&kernel, &processStatus, &registry, &windowing, &launch, &security, &windowing, &windowing, &console}};
 };
 
 } // namespace fakes

@@ -55,6 +55,11 @@ public:
         return withoutText.count(text) != 0 ? std::nullopt : std::optional<std::string>(text);
     }
 
+    std::optional<platform::Sid> ConvertStringSidToSidA(const std::string& text) override
+    {
+        return text.starts_with("S-1-") && !withoutText.contains(text) ? std::optional(SidOf(text)) : std::nullopt;
+    }
+
     std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const platform::Sid& sid) override
     {
         const auto account = accounts.find(std::string(sid.begin(), sid.end()));

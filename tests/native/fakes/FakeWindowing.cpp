@@ -63,21 +63,7 @@ std::uint32_t FakeWindowing::MsgWaitForMultipleObjects(const std::vector<platfor
         eventsDuringWaits = std::max(eventsDuringWaits - 1, 0);
         return platform::kWaitObject0 + static_cast<std::uint32_t>(handles.size());
     }
-    std::optional<std::size_t> first;
-    std::uint32_t firstEnd = 0;
-    for (std::size_t i = 0; i < handles.size(); ++i) {
-        const auto end = kernel->EndOf(handles[i]);
-        if (end && (!first || *end < firstEnd)) {
-            first = i;
-            firstEnd = *end;
-        }
-    }
-    if (first && firstEnd <= kernel->now + milliseconds) {
-        kernel->now = std::max(kernel->now, firstEnd);
-        return platform::kWaitObject0 + static_cast<std::uint32_t>(*first);
-    }
-    kernel->now += milliseconds;
-    return platform::kWaitTimeout;
+    return kernel->WaitForMultipleObjects(handles, milliseconds);
 }
 
 std::int32_t FakeWindowing::MessageBoxA(platform::Handle owner, const std::string& text, const std::string& caption,

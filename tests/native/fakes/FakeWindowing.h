@@ -1,6 +1,8 @@
 #pragma once
 
 #include "fakes/FakeKernel.h"
+#include "platform/DesktopServices.h"
+#include "platform/MessageServices.h"
 #include "platform/WindowingServices.h"
 
 #include <functional>
@@ -13,8 +15,11 @@ namespace fakes {
 
 // user32 in memory: records every caption, repaint, event pump and message
 // box in one log, in the order they happened, and lets a test click or close
-// the form, also from inside an event pump.
-class FakeWindowing : public platform::WindowingServices {
+// the form, also from inside an event pump. Its desktop has a shell window
+// where a test gives it one.
+class FakeWindowing : public platform::WindowingServices,
+                      public platform::MessageServices,
+                      public platform::DesktopServices {
 public:
     struct Box {
         std::string text;

@@ -1,0 +1,18 @@
+#include "console/ConsoleMessages.h"
+#include "console/ConsoleProgram.h"
+#include "platform/win32/Win32Console.h"
+#include "platform/win32/Win32Platform.h"
+
+// The administrators' program: the system's families with the console's own,
+// and no window among them.
+int main(int argc, char** argv)
+{
+    platform::win32::Win32System system;
+    platform::win32::Win32Console console{system.libraries};
+    ConsoleMessages messages;
+    platform::Services services = system.AsServices();
+    services.console = &console;
+    services.messages = &messages;
+    const platform::ScopedServices installed(services);
+    return ConsoleProgram(std::vector<std::string>(argv + 1, argv + argc)).Run();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "common/Text.h"
+
+#include <string>
+#include <vector>
+
+// The administrators' program: "check" reads what a reset would change,
+// "reset" runs the window's reset without a window. Run as LocalSystem, as
+// fleet tools run it, both work on the settings of every signed-in user.
+class ConsoleProgram {
+public:
+    enum class Command { Check, Reset, Help, Invalid };
+
+    // The system's "invalid parameter": an argument the program does not know.
+    static constexpr int kExitInvalidArgument = 87;
+
+    // The arguments after the program's name.
+    explicit ConsoleProgram(std::vector<std::string> arguments) : mArguments(std::move(arguments)) {}
+
+    // Runs the command; returns the program's exit code.
+    int Run() noexcept;
+
+    static Command CommandOf(const std::vector<std::string>& arguments);
+    static const Text& Usage();
+
+private:
+    int RunCommand(Command command);
+
+    std::vector<std::string> mArguments;
+};

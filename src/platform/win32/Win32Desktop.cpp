@@ -1,0 +1,19 @@
+#include "platform/win32/Win32Desktop.h"
+
+namespace platform::win32 {
+
+Handle Win32Desktop::GetShellWindow()
+{
+    return mGetShellWindow.Available() ? FromHandle(mGetShellWindow()) : 0;
+}
+
+std::uint32_t Win32Desktop::GetWindowThreadProcessId(Handle window, std::uint32_t& processId)
+{
+    DWORD process = 0;
+    const DWORD thread =
+        mGetWindowThreadProcessId.Available() ? mGetWindowThreadProcessId(reinterpret_cast<HWND>(window), &process) : 0;
+    processId = process;
+    return thread;
+}
+
+} // namespace platform::win32

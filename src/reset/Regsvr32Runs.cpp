@@ -1,0 +1,260 @@
+#include "reset/Regsvr32Runs.h"
+
+#include "files/CFileList.h"
+#include "loadcheck/PeImage.h"
+#include "platform/AnsiText.h"
+#include "platform/SystemCodes.h"
+#include "reset/AppTexts.h"
+
+#include <string>
+
+namespace {
+
+const Text kMainLibrary = u"kroutlook.dll";
+// The system regsvr32's exit codes: the library did not load, it has no
+// DllRegisterServer, its DllRegisterServer failed.
+constexpr std::uint32_t kLoadLibraryFailed = 3;
+constexpr std::uint32_t kNoEntryPoint = 4;
+constexpr std::uint32_t kRegistrationFailed = 5;
+const Text kMissingLibraryWarning = u"Warning: File KROutlook.dll has not been found.  Please contact " +
+                                    kSupportAddress + u" about this problem.\r\nContinuing anyway...";
+
+// The search also matches 8.3 names: "*.dll" lists "KROutlook.dll_old",
+// whose short name ends in ".DLL". Only a long name of the mask's kind is a
+// component; a backup copy registered after the library would take its class.
+bool IsOfKind(const Text& name, const Text& mask)
+{
+    const Text extension = LowerCase(mask.substr(1));
+    const Text lower = LowerCase(name);
+    return lower.size() > extension.size() && lower.ends_with(extension);
+}
+
+} // namespace
+
+Regsvr32Runs::Regsvr32Runs(const Edition& edition)
+    : mInstalled(edition.installed), mFolder(edition.folder), mRegsvr32(edition.regsvr32),
+      mSystemFolder(edition.regsvr32Folder)
+{
+}
+
+Boolean Regsvr32Runs::UnregisterFiles(const RunView& view, RunReport& report)
+{
+    if (!mInstalled) {
+        return True;
+    }
+    view.ShowProgress(u"Unregistering files...");
+    const bool found = Pass(u"*.dll", Action::Unregister, view);
+    if (!found) {
+        view.ShowMessage(kMissingLibraryWarning, kTitle);
+        report.AddProblem(u"- KROutlook.dll was not found in " + mFolder);
+    }
+    Pass(u"*.ocx", Action::Unregister, view);
+    AwaitAll(Action::Unregister, view);
+    return Boolean(found);
+}
+
+Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)
+{
+    if (!mInstalled) {
+        return True;
+    }
+    view.ShowProgress(u"Registering files...");
+    Pass(u"*.dll", Action::Register, view);
+    Pass(u"*.ocx", Action::Register, view);
+    AwaitAll(Action::Register, view);
+    const bool registered = AddProblems(report);
+    // Lets go of every process still held.
+    mRuns.clear();
+    return Boolean(registered);
+}
+
+// One pass over the folder: launches regsvr32 on every file of the mask's
+// kind, names it and pauses. True when the engine's main library was among them.
+bool Regsvr32Runs::Pass(const Text& mask, Action action, const RunView& view)
+{
+    CFileList files;
+    files.FileNameMask(mask);
+    files.FolderName(mFolder);
+
+    bool found = false;
+    const Long count = files.FileCount();
+    for (Long i = 1; i <= count; ++i) {
+        const Text name = files.FileName(i);
+        if (!IsOfKind(name, mask)) {
+            continue;
+        }
+        found = found || LowerCase(name) == kMainLibrary;
+        if (!IsComponent(name) || (action == Action::Register && !MayRegister(name))) {
+            continue;
+        }
+        Text commandLine = action == Action::Register ? u"regsvr32 /s \"" : u"regsvr32 /u /s \"";
+        commandLine += files.FolderName();
+        commandLine += name;
+        commandLine += u'"';
+        Start(action, name, commandLine);
+        view.ShowProgress((action == Action::Register ? u"Registering " : u"Unregistering ") + name);
+        platform::Kernel().Sleep(kPauseMilliseconds);
+        CollectEnded();
+    }
+    return found;
+}
+
+void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& commandLine)
+{
+    Run& run = mRuns.emplace_back();
+    run.action = action;
+    run.fileName = fileName;
+    // Named by its full path: a regsvr32.exe planted beside the tool or in the
+    // current folder must never run with the tool's rights. Without the
+    // system folder nothing is started at all.
+    if (!mRegsvr32.empty()) {
+        run.process.Reset(platform::Launch().LaunchHidden(mRegsvr32, ToAnsi(commandLine), mSystemFolder));
+    }
+    run.started = static_cast<bool>(run.process);
+}
+
+void Regsvr32Runs::CollectEnded()
+{
+    for (Run& run : mRuns) {
+        ReadExitCodeIfEnded(run);
+    }
+}
+
+void Regsvr32Runs::AwaitAll(Action action, const RunView& view)
+{
+    auto& kernel = platform::Kernel();
+    const std::uint32_t start = kernel.GetTickCount();
+    for (;;) {
+        std::vector<Run*> awaited;
+        std::vector<platform::Handle> handles;
+        for (Run& run : mRuns) {
+            if (run.action == action && run.process && handles.size() < platform::kMaxWaitHandles) {
+                awaited.push_back(&run);
+                handles.push_back(run.process.Get());
+            }
+        }
+        const std::uint32_t elapsed = kernel.GetTickCount() - start;
+        if (awaited.empty() || elapsed >= kWaitMilliseconds) {
+            break;
+        }
+        const std::uint32_t woken = view.WaitForRuns(handles, kWaitMilliseconds - elapsed);
+        if (woken < awaited.size()) {
+            Ended(*awaited.at(woken));
+        } else if (woken == RunView::kWaitEvents) {
+            view.HandleEvents();
+        } else if (woken != RunView::kWaitTimedOut) {
+            // The wait itself failed: the runs are looked at in short steps instead, as long as a wait would last.
+            kernel.Sleep(kPollMilliseconds);
+            view.HandleEvents();
+            CollectEnded();
+        }
+    }
+    // A modal loop of the window (a drag, its system menu) may have outlasted
+    // the time, and one wait holds at most 63 handles: each gets a last look.
+    for (Run& run : mRuns) {
+        if (run.action == action) {
+            ReadExitCodeIfEnded(run);
+        }
+    }
+}
+
+// A library that exports no DllRegisterServer is no component but a plain
+// library beside the add-in (its run-time, a helper): regsvr32 could only
+// fail on it. One whose exports cannot be read is handed to regsvr32, which
+// tells what it is.
+bool Regsvr32Runs::IsComponent(const Text& fileName)
+{
+    const auto known = mComponents.find(fileName);
+    if (known != mComponents.end()) {
+        return known->second;
+    }
+    const bool component = ExportsFunction(ReadImage(mFolder + u"\\" + fileName), "DllRegisterServer") != false;
+    mComponents.emplace(fileName, component);
+    return component;
+}
+
+// False while the file's unregistration still runs, which would undo a
+// registration started now: the file is then named instead of registered.
+bool Regsvr32Runs::MayRegister(const Text& fileName)
+{
+    bool unregistering = false;
+    for (Run& run : mRuns) {
+        if (run.action == Action::Unregister && run.fileName == fileName) {
+            ReadExitCodeIfEnded(run);
+            unregistering = unregistering || static_cast<bool>(run.process);
+        }
+    }
+    if (unregistering) {
+        Run& skipped = mRuns.emplace_back();
+        skipped.action = Action::Register;
+        skipped.fileName = fileName;
+        skipped.stillUnregistering = true;
+    }
+    return !unregistering;
+}
+
+// One line for each file that was not registered as it should be, in the
+// order of the files; false when there was any. The system regsvr32's own
+// codes are told in words, their number kept.
+bool Regsvr32Runs::AddProblems(RunReport& report) const
+{
+    bool registered = true;
+    for (const Run& run : mRuns) {
+        if (run.action != Action::Register) {
+            continue;
+        }
+        Text what;
+        auto cause = RunReport::Cause::Other;
+        if (run.stillUnregistering) {
+            what = u" did not finish unregistering";
+        } else if (!run.started) {
+            what = u" could not be started";
+        } else if (!run.finished) {
+            what = u" did not finish registering";
+        } else if (run.exitCode != 0) {
+            const Text number = u" (error " + TextOfAscii(std::to_string(run.exitCode)) + u")";
+            switch (run.exitCode) {
+            case kLoadLibraryFailed:
+                what = u" could not be loaded" + number;
+                cause = LowerCase(run.fileName) == kMainLibrary ? RunReport::Cause::MainLibraryNotLoaded
+                                                                : RunReport::Cause::LibraryNotLoaded;
+                break;
+            case kNoEntryPoint:
+                what = u" has no registration entry point" + number;
+                break;
+            case kRegistrationFailed:
+                what = u" refused to register" + number;
+                break;
+            default:
+                what = u" could not be registered" + number;
+                break;
+            }
+        }
+        if (!what.empty()) {
+            report.AddProblem(u"- " + run.fileName + what, cause);
+            registered = false;
+        }
+    }
+    return registered;
+}
+
+// The exit code of a run that has ended by now; one still running keeps its process.
+void Regsvr32Runs::ReadExitCodeIfEnded(Run& run)
+{
+    std::uint32_t exitCode = 0;
+    if (run.process && platform::Kernel().GetExitCodeProcess(run.process.Get(), exitCode) &&
+        exitCode != platform::kStillActive) {
+        run.finished = true;
+        run.exitCode = exitCode;
+        run.process.Reset();
+    }
+}
+
+// A run whose process the wait saw end: one whose exit code cannot be read counts as unfinished.
+void Regsvr32Runs::Ended(Run& run)
+{
+    std::uint32_t exitCode = 0;
+    run.finished = platform::Kernel().GetExitCodeProcess(run.process.Get(), exitCode);
+    run.exitCode = exitCode;
+    run.process.Reset();
+}

@@ -1,0 +1,137 @@
+#include "reset/ResetSteps.h"
+
+#include "loadcheck/OutlookLoadCheck.h"
+#include "process/CProcessList.h"
+#include "reset/AppTexts.h"
+#include "reset/Outcome.h"
+#include "reset/OutlookResiliency.h"
+
+namespace {
+
+const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
+const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
+const Text kOutlookExe = u"outlook.exe";
+const Text kAnotherCopy =
+    u"Another copy of this program is resetting Kestrin Software add-ins. Please wait until it has finished.";
+const Text kOutlookStarted = u"- Outlook was started during the reset; close Outlook and run this program again";
+
+} // namespace
+
+ResetSteps::ResetSteps(RunView& view, Whose whose) : mView(view), mWhose(whose)
+{
+}
+
+int ResetSteps::Run()
+{
+    if (!VerifyOutlookClosed()) {
+        return kExitOutlookRuns;
+    }
+    if (!VerifyNoOtherCopyResets()) {
+        return kExitAnotherCopy;
+    }
+    mState.emplace(mWhose);
+    mView.BeginChanges();
+    if (CheckHKLMKeys()) {
+        EnableUserRegistration();
+    } else {
+        CheckHKCUKeys();
+    }
+    CheckDisabledItems();
+    UnregisterFiles();
+    RegisterFiles();
+    RestoreRegistration();
+    CheckOutlookCanLoad();
+    VerifyOutlookStayedClosed();
+    mView.EndChanges();
+    mLock.reset();
+    return ShowOutcome();
+}
+
+Boolean ResetSteps::VerifyOutlookClosed()
+{
+    CProcessList processes;
+    if (processes.IsProcessRunning(kOutlookExe)) {
+        mView.ShowRefusal(kOutlookWarning, kOutlookWarningTitle);
+        return False;
+    }
+    return True;
+}
+
+// Changes nothing when another copy is resetting, as the Outlook check does.
+Boolean ResetSteps::VerifyNoOtherCopyResets()
+{
+    mLock = ResetLock::Take();
+    if (!mLock) {
+        mView.ShowRefusal(kAnotherCopy, kTitle);
+        return False;
+    }
+    return True;
+}
+
+Boolean ResetSteps::CheckHKLMKeys()
+{
+    return mState->registration.WriteForMachine(mView, mState->scope.report);
+}
+
+// Where no user is signed in, the registration has nowhere else to go.
+Boolean ResetSteps::CheckHKCUKeys()
+{
+    if (mState->scope.users.Users().empty()) {
+        return AddinRegistration::ReportNotWritten(mState->scope.report);
+    }
+    return mState->scope.ForEachUser(
+        [&](platform::Handle root) { return mState->registration.WriteForUser(root, mView, mState->scope.report); });
+}
+
+Boolean ResetSteps::EnableUserRegistration()
+{
+    return mState->scope.ForEachUser([&](platform::Handle root) {
+        return mState->registration.EnableUserOverride(root, mView, mState->scope.report);
+    });
+}
+
+Boolean ResetSteps::CheckDisabledItems()
+{
+    return mState->scope.ForEachUser([&](platform::Handle root) {
+        return OutlookResiliency(root, mState->scope.folder, kAddinName)
+            .RemoveAddinRecords(mView, mState->scope.report);
+    });
+}
+
+Boolean ResetSteps::UnregisterFiles()
+{
+    return mState->regsvr32.UnregisterFiles(mView, mState->scope.report);
+}
+
+Boolean ResetSteps::RegisterFiles()
+{
+    return mState->regsvr32.RegisterFiles(mView, mState->scope.report);
+}
+
+Boolean ResetSteps::RestoreRegistration()
+{
+    return mState->registration.Restore(mState->scope.report);
+}
+
+Boolean ResetSteps::CheckOutlookCanLoad()
+{
+    return OutlookLoadCheck(mState->scope.edition, mState->scope.folder).Check(mView, mState->scope);
+}
+
+// An Outlook started while the components were unregistered may have disabled the add-in again.
+Boolean ResetSteps::VerifyOutlookStayedClosed()
+{
+    CProcessList processes;
+    if (processes.IsProcessRunning(kOutlookExe)) {
+        mState->scope.report.AddProblem(kOutlookStarted);
+        return False;
+    }
+    return True;
+}
+
+int ResetSteps::ShowOutcome()
+{
+    const Outcome outcome = OutcomeOf(mState->scope.report);
+    mView.ShowOutcome(outcome, kTitle);
+    return outcome.exitCode;
+}

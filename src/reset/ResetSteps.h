@@ -1,0 +1,49 @@
+#pragma once
+
+#include "common/Boolean.h"
+#include "reset/AddinRegistration.h"
+#include "reset/Regsvr32Runs.h"
+#include "reset/ResetLock.h"
+#include "reset/ResetScope.h"
+#include "reset/RunView.h"
+
+#include <optional>
+
+// One reset: its steps in their order, each the call into the unit that does
+// its work. The window's Reset button and the console program's "reset" run
+// the same steps; each shows them through its own view.
+class ResetSteps {
+public:
+    ResetSteps(RunView& view, Whose whose);
+
+    // Runs the steps and shows how they ended; returns the program's exit code.
+    int Run();
+
+private:
+    // What a reset works on, found once the lock is held, and the units that keep state across steps.
+    struct State {
+        explicit State(Whose whose) : scope(whose), registration(scope.edition), regsvr32(scope.edition) {}
+
+        ResetScope scope;
+        AddinRegistration registration;
+        Regsvr32Runs regsvr32;
+    };
+
+    Boolean VerifyOutlookClosed();
+    Boolean VerifyNoOtherCopyResets();
+    Boolean CheckHKLMKeys();
+    Boolean CheckHKCUKeys();
+    Boolean EnableUserRegistration();
+    Boolean CheckDisabledItems();
+    Boolean UnregisterFiles();
+    Boolean RegisterFiles();
+    Boolean RestoreRegistration();
+    Boolean CheckOutlookCanLoad();
+    Boolean VerifyOutlookStayedClosed();
+    int ShowOutcome();
+
+    RunView& mView;
+    Whose mWhose;
+    std::optional<ResetLock> mLock;
+    std::optional<State> mState;
+};

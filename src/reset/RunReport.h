@@ -1,0 +1,97 @@
+#pragma once
+
+#include "common/Text.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+// What one reset, or one check, found. Every step adds its own lines:
+// problems are what the reset itself could not do (or, for a check, what a
+// reset would change), blockers what keeps Outlook from loading the add-in
+// that no reset may change. The final text is made from it alone.
+class RunReport {
+public:
+    // What a line stands for, where the final text's advice depends on it.
+    enum class Cause {
+        Other,
+        LibraryNotLoaded,
+        MainLibraryNotLoaded,
+        ClassNotRegistered,
+        LibraryMissing,
+        // A check's line that no reset would change.
+        NoResetHelps
+    };
+
+    // signedInUser: "DOMAIN\NAME" of the user whose settings the run
+    // repairs, where that is not the tool's own; empty otherwise.
+    explicit RunReport(Text signedInUser = Text()) : mSignedInUser(std::move(signedInUser)) {}
+
+    // A run of LocalSystem's for every user whose hive is loaded: the users' names.
+    static RunReport ForEveryLoadedUser(std::vector<Text> users)
+    {
+        RunReport report;
+        report.mEveryLoadedUser = true;
+        report.mUsers = std::move(users);
+        return report;
+    }
+
+    // Lines added from now on are about that user's settings, and say so;
+    // empty for lines about the computer's.
+    void AboutUser(const Text& name) { mAboutUser = name; }
+
+    // A line already there is not told twice.
+    void AddProblem(Text line, Cause cause = Cause::Other)
+    {
+        line = Tagged(line);
+        if (std::find(mProblems.begin(), mProblems.end(), line) != mProblems.end()) {
+            return;
+        }
+        mLibrariesNotLoaded += cause == Cause::LibraryNotLoaded || cause == Cause::MainLibraryNotLoaded ? 1 : 0;
+        mMainLibraryNotLoaded = mMainLibraryNotLoaded || cause == Cause::MainLibraryNotLoaded;
+        mClassNotRegistered += cause == Cause::ClassNotRegistered ? 1 : 0;
+        mResetWouldChange = mResetWouldChange || cause != Cause::NoResetHelps;
+        mProblems.push_back(std::move(line));
+    }
+    void AddBlocker(Text line, Cause cause = Cause::Other)
+    {
+        line = Tagged(line);
+        if (std::find(mBlockers.begin(), mBlockers.end(), line) != mBlockers.end()) {
+            return;
+        }
+        mLibrariesMissing += cause == Cause::LibraryMissing ? 1 : 0;
+        mBlockers.push_back(std::move(line));
+    }
+
+    const std::vector<Text>& Problems() const noexcept { return mProblems; }
+    const std::vector<Text>& Blockers() const noexcept { return mBlockers; }
+    const Text& SignedInUser() const noexcept { return mSignedInUser; }
+    bool EveryLoadedUser() const noexcept { return mEveryLoadedUser; }
+    const std::vector<Text>& Users() const noexcept { return mUsers; }
+    // True when the reset's only problems are libraries that could not be
+    // loaded and the report names what they lack: no administrator can help.
+    // A class never registered because KROutlook.dll could not be loaded
+    // follows from the same cause.
+    bool OnlyLibrariesLackingOthers() const noexcept
+    {
+        const std::size_t following = mMainLibraryNotLoaded ? mClassNotRegistered : 0;
+        return !mProblems.empty() && mLibrariesNotLoaded + following == mProblems.size() && mLibrariesMissing > 0;
+    }
+    // For a check: a problem line that a reset would change.
+    bool ResetWouldChange() const noexcept { return mResetWouldChange; }
+
+private:
+    Text Tagged(const Text& line) const { return mAboutUser.empty() ? line : line + u" (" + mAboutUser + u")"; }
+
+    Text mSignedInUser;
+    bool mEveryLoadedUser = false;
+    std::vector<Text> mUsers;
+    Text mAboutUser;
+    std::vector<Text> mProblems;
+    std::vector<Text> mBlockers;
+    std::size_t mLibrariesNotLoaded = 0;
+    bool mMainLibraryNotLoaded = false;
+    std::size_t mClassNotRegistered = 0;
+    std::size_t mLibrariesMissing = 0;
+    bool mResetWouldChange = false;
+};
