@@ -1,3 +1,5 @@
+#include "console/ConsoleOutput.h"
+#include "console/ConsoleProgram.h"
 #include "fakes/FakePlatform.h"
 #include "reset/Outcome.h"
 #include "reset/Regsvr32Runs.h"
@@ -1366,6 +1368,243 @@ TEST(OutcomeTest, TheFinalBoxIsMadeFromTheReportAlone)
         EXPECT_EQ(AsciiOf(outcome.label), c.label);
         EXPECT_EQ(outcome.exitCode, c.exitCode);
     }
+}
+
+// The administrators' program as a fleet tool runs it: LocalSystem, no
+// desktop, the hives of whoever is signed in loaded under HKEY_USERS. Each
+// person's settings are checked and repaired and named; a service's hive,
+// the "_Classes" hives and one that cannot be opened are not repaired.
+TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
+{
+    const std::string alice = "S-1-5-21-7-1001";
+    const std::string bob = "S-1-12-1-4089-2117-3318-3305";
+    const std::string carol = "S-1-5-21-7-1003";
+    struct Case {
+        const char* what;
+        std::vector<std::string> hives; // loaded; carol's cannot be opened
+        bool bobNamed = true;
+        std::string check;
+        int checkExit;
+        std::string reset;
+        int resetExit;
+    };
+    const std::string notFully = "Kestrin Software add-ins were not fully reset:\r\n";
+    const std::string admin =
+        "Please run this program as an administrator, or contact support@kestrinsoftware.com about this problem.";
+    // The registry lists the hives in its order: the Entra account's first.
+    const auto disabled = [](const std::vector<std::string>& who) {
+        std::string lines;
+        for (const char* what :
+             {"- a per-user registration gives the add-in LoadBehavior 2 (", "- Outlook has disabled the add-in ("}) {
+            for (const std::string& user : who) {
+                lines += what + user + ")\r\n";
+            }
+        }
+        return lines;
+    };
+    const std::vector<Case> cases = {
+        {"a domain account, an Entra account, one that cannot be opened",
+         {alice, bob, carol, "S-1-5-18", ".DEFAULT", alice + "_Classes"},
+         true,
+         "- the settings of the user " + carol + " could not be opened\r\n" +
+             disabled({"AzureAD\\bob", "CORP\\alice"}) +
+             "Outlook's settings were checked for the signed-in users AzureAD\\bob and CORP\\alice.\r\n"
+             "A reset of Kestrin Software add-ins is needed.\r\n",
+         1,
+         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin +
+             "\r\n\r\nOutlook's settings were repaired for the signed-in users AzureAD\\bob and CORP\\alice.\r\n",
+         2},
+        {"a name that cannot be looked up",
+         {bob},
+         false,
+         disabled({bob}) + "Outlook's settings were checked for the signed-in user " + bob +
+             ".\r\nA reset of Kestrin Software add-ins is needed.\r\n",
+         1,
+         kSuccess + "\r\n\r\nOutlook's settings were repaired for the signed-in user " + bob + ".\r\n",
+         0},
+        {"no user signed in",
+         {"S-1-5-18", "S-1-5-19"},
+         true,
+         "No user is signed in: only this computer's settings were checked.\r\nKestrin Software add-ins need no "
+         "reset.\r\n",
+         0,
+         kSuccess + "\r\n\r\nNo user is signed in: only this computer's settings were repaired.\r\n",
+         0},
+    };
+    for (const Case& c : cases) {
+        fakes::FakePlatform os;
+        os.security.ownUser = "S-1-5-18";
+        os.security.accounts[alice] = {"CORP", "alice"};
+        if (c.bobNamed) {
+            os.security.accounts[bob] = {"AzureAD", "bob"};
+        }
+        os.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+        // Registered and enabled for the computer, disabled for each person.
+        os.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "CommandLineSafe", 0);
+        os.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 3);
+        os.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "FriendlyName", "Kestrin Software Add-In Engine");
+        os.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "Description", "Kestrin Software Add-In Engine");
+        os.registry.SetText(platform::kHkeyLocalMachine, "Software\\Classes\\KestrinSoftware.Connect\\CLSID", "",
+                            fakes::FakeLaunch::kClsid);
+        os.registry.SetText(platform::kHkeyLocalMachine,
+                            std::string("Software\\Classes\\CLSID\\") + fakes::FakeLaunch::kClsid + "\\InprocServer32",
+                            "", kAddinFolder + "\\KROutlook.dll");
+        for (const std::string& hive : c.hives) {
+            os.registry.SetDword(platform::kHkeyUsers, hive + "\\" + kAddinKey, "LoadBehavior", 2);
+            os.registry.SetValue(platform::kHkeyUsers, hive + "\\" + kOffice + "16.0" + kDisabled, "byPath", 3,
+                                 Record(kOurPath, u"x"));
+        }
+        os.registry.openStatus[carol] = 5;
+
+        EXPECT_EQ(ConsoleProgram({"check"}).Run(), c.checkExit) << c.what;
+        EXPECT_EQ(os.console.output, c.check) << c.what;
+        EXPECT_TRUE(os.registry.writes.empty() && os.registry.deletes.empty() && os.launch.launches.empty())
+            << c.what << ": a check changes nothing";
+        os.console.output.clear();
+
+        EXPECT_EQ(ConsoleProgram({"reset"}).Run(), c.resetExit) << c.what;
+        EXPECT_EQ(os.console.output, c.reset) << c.what;
+        for (const std::string& hive : c.hives) {
+            const bool person = hive == alice || hive == bob;
+            EXPECT_EQ(os.registry.Key(platform::kHkeyUsers, hive + "\\" + kAddinKey)->values.at("LoadBehavior").data[0],
+                      person ? 3 : 2)
+                << c.what << ": " << hive;
+        }
+        EXPECT_NE(os.console.error.find("Unregistering KROutlook.dll\r\n"), std::string::npos) << "progress";
+        os.console.output.clear();
+        EXPECT_EQ(ConsoleProgram({"check"}).Run(), 0) << c.what << ": nothing left that a reset would change";
+        EXPECT_EQ(os.kernel.OpenHandleCount(), 0) << c.what;
+        EXPECT_EQ(os.registry.openHandles(), 0) << c.what;
+    }
+}
+
+// A check reads; each thing a reset would change makes exit code 1, and
+// what no reset changes is told with exit code 0, so that a fleet does not
+// reset every day for nothing.
+TEST(ConsoleTest, CheckTellsWhatAResetWouldChange)
+{
+    const std::string classes = "Software\\Classes\\";
+    const std::string server = classes + "CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32";
+    const std::string clickToRun = kOffice + "ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\Outlook\\"
+                                             "Addins\\KestrinSoftware.Connect";
+    const std::string needed = "A reset of Kestrin Software add-ins is needed.\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(fakes::FakePlatform&)> arrange;
+        std::string output;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {"all as a reset leaves it", [](auto&) {}, "Kestrin Software add-ins need no reset.\r\n", 0},
+        {"no registration", [](auto& p) { p.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.clear(); },
+         "- the add-in's registration has no LoadBehavior\r\n" + needed, 1},
+        {"disabled", [](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2); },
+         "- the add-in's registration has LoadBehavior 2\r\n" + needed, 1},
+        {"another name",
+         [](auto& p) { p.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "FriendlyName", "Kestrin"); },
+         "- the add-in's registration is not as a reset writes it\r\n" + needed, 1},
+        {"Click-to-Run's copy disabled",
+         [&](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, clickToRun, "LoadBehavior", 2); },
+         "- Click-to-Run's copy of the add-in's registration has LoadBehavior 2\r\n" + needed, 1},
+        {"a class leading elsewhere",
+         [&](auto& p) { p.registry.SetText(platform::kHkeyLocalMachine, server, "", "C:\\Old\\KROutlook.dll"); },
+         "- the add-in's component KestrinSoftware.Connect leads to C:\\Old\\KROutlook.dll, not to the add-in's "
+         "own library\r\n" +
+             needed,
+         1},
+        {"a user's class that outweighs the machine's, which stays",
+         [&](auto& p) {
+             p.registry.SetText(platform::kHkeyCurrentUser, classes + "KestrinSoftware.Connect\\CLSID", "",
+                                fakes::FakeLaunch::kClsid);
+             p.registry.SetText(platform::kHkeyCurrentUser, server, "", "C:\\Tools\\Other.dll");
+         },
+         "- an old registration of the add-in for this user outweighs the computer's; a reset removes it\r\n" + needed,
+         1},
+        {"no library: what no reset changes",
+         [](auto& p) {
+             p.kernel.folders.erase(kAddinFolder);
+             p.registry.SetText(platform::kHkeyCurrentUser,
+                                "Software\\Policies\\Microsoft\\Office\\16.0\\Outlook\\"
+                                "Resiliency\\AddinList",
+                                kProgId, "0");
+         },
+         "- KROutlook.dll was not found in " + kAddinFolder + "\r\n" +
+             "- the add-in's component KestrinSoftware.Connect is not registered\r\n"
+             "What keeps Outlook from loading the add-in, which no reset changes:\r\n"
+             "- your organization's policy keeps the add-in disabled; please ask your administrator\r\n"
+             "No reset would change what the lines above say.\r\n",
+         0},
+    };
+    for (const Case& c : cases) {
+        fakes::FakePlatform os;
+        os.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+        os.kernel.folders["C:\\Tools"] = {{"Other.dll"}};
+        EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0) << c.what;
+        c.arrange(os);
+        os.registry.writes.clear();
+        os.console.output.clear();
+        const auto registry = os.registry.writes.size() + os.registry.keyDeletes.size() + os.registry.deletes.size();
+        EXPECT_EQ(ConsoleProgram({"check"}).Run(), c.exitCode) << c.what;
+        EXPECT_EQ(os.console.output, c.output) << c.what;
+        EXPECT_EQ(os.registry.writes.size() + os.registry.keyDeletes.size() + os.registry.deletes.size(), registry)
+            << c.what << ": nothing changed";
+    }
+}
+
+// Help on standard output; any other argument, or none, the usage on
+// standard error and the system's "invalid parameter", with nothing done.
+// A reset whose output a pipe stops reading is still done whole, with its code.
+TEST(ConsoleTest, ArgumentsAndOutputThatGoesAway)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        bool usageOnOutput;
+        bool usageOnError;
+    };
+    for (const Case& c : std::vector<Case>{{{"/?"}, 0, true, false},
+                                           {{"-h"}, 0, true, false},
+                                           {{"--HELP"}, 0, true, false},
+                                           {{"help"}, 0, true, false},
+                                           {{}, 87, false, true},
+                                           {{"reset", "now"}, 87, false, true},
+                                           {{"/reset"}, 87, false, true}}) {
+        fakes::FakePlatform os;
+        EXPECT_EQ(ConsoleProgram(c.arguments).Run(), c.exitCode);
+        const std::string usage = AsciiOf(ConsoleProgram::Usage());
+        EXPECT_EQ(os.console.output.starts_with(usage.substr(0, 40)), c.usageOnOutput);
+        EXPECT_EQ(os.console.error.starts_with(usage.substr(0, 40)), c.usageOnError);
+        EXPECT_TRUE(os.registry.accesses.empty() && os.registry.opens.empty() && os.kernel.openedIds.empty());
+    }
+    for (const bool errorIsConsole : {true, false}) {
+        fakes::FakePlatform os;
+        os.launch.environment["CommonProgramFiles"] = kCommonFiles;
+        os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+        os.console.outputClosesAfter = 10;
+        os.console.errorIsConsole = errorIsConsole;
+        EXPECT_EQ(ConsoleProgram({"RESET"}).Run(), 0);
+        EXPECT_EQ(os.console.output, kSuccess.substr(0, 10));
+        EXPECT_EQ(os.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.size(), 4u);
+        EXPECT_EQ(os.console.error.empty(), !errorIsConsole) << "progress only for a console";
+    }
+}
+
+// At most 2,048 characters, as fleet tools keep; the last line counts what was left out.
+TEST(ConsoleTest, OutputIsCappedAndSaysWhatWasLeftOut)
+{
+    const std::vector<Text> few(10, Text(100, u'x'));
+    EXPECT_EQ(ConsoleOutput::Capped(few, 2048), few);
+    const std::vector<Text> many(30, Text(100, u'y'));
+    const std::vector<Text> capped = ConsoleOutput::Capped(many, 2048);
+    std::size_t characters = 0;
+    for (const Text& line : capped) {
+        characters += line.size() + 2;
+    }
+    EXPECT_LE(characters, 2048u);
+    EXPECT_EQ(capped.back(), u"11 more lines were left out.");
+    EXPECT_EQ(capped.size(), 20u);
 }
 
 } // namespace
