@@ -2,6 +2,8 @@
 # Builds AddinsReset.exe and opens its window under Wine on a demo prefix in
 # build/demo. With a display it waits for you; without one it runs headless
 # under Xvfb, presses Reset, prints every box it saw and saves screenshots.
+# Before and after the window's reset, AddinsResetCmd.exe check says what it
+# finds, with its exit code.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,7 +33,7 @@ if ! prefix_fits; then
 else
     wineserver -p 600
     install_wine_fonts
-    cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+    install_tools
 fi
 use_edition "$DEFAULT_EDITION"
 
@@ -62,12 +64,21 @@ show_registration() {
     win_reg query "$OFFICE_KEY\\$demo_items" /reg:32 | sed -n 's/^    \([^ ]*\)    REG_BINARY    \(.\{40\}\).*/    \1 REG_BINARY \2.../p'
 }
 show_registration before
+# What the administrators' program finds: the exit code 1 says a reset is needed.
+show_check() {
+    local out rc
+    out=$(run_cmd check) && rc=0 || rc=$?
+    echo "run: AddinsResetCmd.exe check $1 the reset (exit code $rc):"
+    sed 's/^/    /' <<<"$out"
+}
+show_check before
 
 show_after() {
     wait_for_calls 6
     echo "run: registration calls the components saw, in order:"
     calls | sed 's/^/    /'
     show_registration after
+    show_check after
 }
 
 if [ -z "$headless" ]; then

@@ -16,6 +16,7 @@ unset WINEARCH
 
 TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
 TOOL_WIN='C:\Kestrin Tools\AddinsReset.exe'
+CMD_WIN='C:\Kestrin Tools\AddinsResetCmd.exe'
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -86,9 +87,12 @@ make_prefix() {
     wineserver -p 600
     install_wine_fonts
     mkdir -p "$TOOL_DIR"
-    cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+    install_tools
     echo "$WINE" >"$WINEPREFIX/made-by"
 }
+
+# Both programs, as they were last built.
+install_tools() { cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_BUILD/AddinsResetCmd.exe" "$TOOL_DIR/"; }
 
 # Whether the prefix is there, made by the launcher this machine uses: one
 # made where no 32-bit program ran lacks what 32-bit programs need.
@@ -125,6 +129,16 @@ run_windows() {
 }
 
 probe() { run_windows "$TOOL_BUILD/tests/probe.exe" "$@"; }
+
+# Runs the administrators' program from its folder: its standard output
+# without CRs, its standard error in $E2E_WORK/cmd-stderr, its exit code.
+run_cmd() {
+    local out rc
+    out=$(cd "$TOOL_DIR" && $WINE "$CMD_WIN" "$@" 2>"$E2E_WORK/cmd-stderr")
+    rc=$?
+    [ -z "$out" ] || printf '%s\n' "${out//$'\r'/}"
+    return $rc
+}
 
 # An "add" is tried once more where it fails: once in a full run on a
 # machine without 32-bit programs, one failed at once, before any tool ran,

@@ -15,7 +15,7 @@ if [ -n "${E2E_REUSE_PREFIX:-}" ] && prefix_fits; then
     # For working on one test: the prefix of the last run, with the tool refreshed.
     wineserver -p 600
     install_wine_fonts
-    cp "$TOOL_BUILD/AddinsReset.exe" "$TOOL_DIR/"
+    install_tools
 else
     log "e2e: creating a fresh Wine prefix in $WINEPREFIX"
     make_prefix

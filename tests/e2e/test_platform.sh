@@ -28,31 +28,48 @@ runtime_lookups() {
         sed 's/GetProcAddress(\([a-z0-9]*\), "\(.*\)")/\1.dll \2/'
 }
 
-test_exe_loads_on_windows_95_and_nt4() {
-    local dump; dump=$(i686-w64-mingw32-objdump -p "$WINDOWS_BUILD/AddinsReset.exe")
-    expect_line "Subsystem		00000002	(Windows GUI)" "$dump"
+# The imports of one exe, each known on Windows 95 and NT 4.
+check_imports() {
+    local exe=$1 subsystem=$2
+    local dump; dump=$(i686-w64-mingw32-objdump -p "$WINDOWS_BUILD/$exe")
+    expect_line "Subsystem		$subsystem" "$dump"
     expect_line "MajorSubsystemVersion	4" "$dump"
     local imports; imports=$(awk '/DLL Name/ {dll = tolower($3)} dll && NF == 3 && $2 ~ /^[0-9]+$/ {print dll, $3}' <<<"$dump")
-    [ -n "$imports" ] || { log "no imported names read"; return 1; }
+    [ -n "$imports" ] || { log "$exe: no imported names read"; return 1; }
     local kernel32 msvcrt status=0 dll name own="$E2E_ROOT/tests/e2e/platform/runtime-win95-nt4.txt"
     kernel32=$(export_list kernel32-win95.txt)
     msvcrt=$(export_list msvcrt-vc42.txt)
     while read -r dll name; do
         case "$dll" in
-            kernel32.dll) grep -qxF "$name" "$kernel32" || { log "kernel32 import $name is not in Windows 95"; status=1; } ;;
-            msvcrt.dll) grep -qxF "$name" "$msvcrt" || { log "msvcrt import $name is not in Visual C++ 4.2's"; status=1; } ;;
+            kernel32.dll) grep -qxF "$name" "$kernel32" || { log "$exe: kernel32 import $name is not in Windows 95"; status=1; } ;;
+            msvcrt.dll) grep -qxF "$name" "$msvcrt" || { log "$exe: msvcrt import $name is not in Visual C++ 4.2's"; status=1; } ;;
             user32.dll | gdi32.dll | advapi32.dll | comctl32.dll)
-                grep -qxF "$dll $name" "$own" || { log "$dll import $name is not known on Windows 95 and NT 4"; status=1; } ;;
-            *) log "unexpected import of $dll"; status=1 ;;
+                grep -qxF "$dll $name" "$own" || { log "$exe: $dll import $name is not known on Windows 95 and NT 4"; status=1; } ;;
+            *) log "$exe: unexpected import of $dll"; status=1 ;;
         esac
         if [[ "$name" =~ [a-z0-9]W$ ]] && ! grep -qxF "$name" <<<"$HARMLESS_WIDE"; then
-            log "wide import $name: a failing stub on the 9x line"; status=1
+            log "$exe: wide import $name: a failing stub on the 9x line"; status=1
         fi
     done <<<"$imports"
     # The process functions that NT 4 or the 9x line lack are only ever looked up.
     expect_no_match ' (psapi|K32|CreateToolhelp32Snapshot$|Process32|QueryFullProcessImageName|EnumProcess|GetModuleFileNameEx)' "$imports" || status=1
+    return $status
+}
 
-    local lookups; lookups=$(runtime_lookups)
+test_exe_loads_on_windows_95_and_nt4() {
+    local status=0
+    check_imports AddinsReset.exe "00000002	(Windows GUI)" || status=1
+    check_imports AddinsResetCmd.exe "00000003	(Windows CUI)" || status=1
+    # The console program carries no window: no name of a window function to look up.
+    local name
+    for name in CreateWindowExA MessageBoxA RegisterClassExA GetMessageA; do
+        if LC_ALL=C grep -qa "$name" "$WINDOWS_BUILD/AddinsResetCmd.exe"; then log "AddinsResetCmd.exe names $name"; status=1; fi
+        LC_ALL=C grep -qa "$name" "$WINDOWS_BUILD/AddinsReset.exe" || { log "AddinsReset.exe does not name $name"; status=1; }
+    done
+
+    local lookups kernel32 name dll own="$E2E_ROOT/tests/e2e/platform/runtime-win95-nt4.txt"
+    kernel32=$(export_list kernel32-win95.txt)
+    lookups=$(runtime_lookups)
     [ "$(wc -l <<<"$lookups")" -gt 40 ] || { log "run-time lookups not read: $lookups"; return 1; }
     while read -r dll name; do
         grep -qE "$GUARDED" <<<"$dll $name" && continue

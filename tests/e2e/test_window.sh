@@ -23,9 +23,11 @@ test_window_shows_texts_and_layout() {
 }
 
 test_icon_has_32_and_16_pixel_images_of_16_colours() {
-    local icons; icons=$(probe icon-images 'C:\Kestrin Tools\AddinsReset.exe')
-    expect_eq "icon 32x32 colours=16 bits=4
-icon 16x16 colours=16 bits=4" "$icons"
+    local exe
+    for exe in AddinsReset.exe AddinsResetCmd.exe; do
+        expect_eq "icon 32x32 colours=16 bits=4
+icon 16x16 colours=16 bits=4" "$(probe icon-images "C:\\Kestrin Tools\\$exe")" "$exe"
+    done
 }
 
 # The tool refuses while the stand-in Outlook runs and leaves it running.
@@ -96,23 +98,35 @@ test_reset_without_outlook_ends_with_success_box() {
     set_tool_version ""
 }
 
+# Both programs: small, with the manifest each needs (the window asks for
+# the user's highest rights, the console program runs with what a script
+# gives it) and their version resources.
 test_exe_is_small_and_carries_its_manifest_and_version() {
-    local exe="$WINDOWS_BUILD/AddinsReset.exe"
-    local size; size=$(stat -c %s "$exe")
-    [ "$size" -le 327680 ] || { log "AddinsReset.exe is $size bytes, over 320 KiB"; return 1; }
-    grep -qa 'requestedExecutionLevel level="highestAvailable"' "$exe"
-    grep -qa 'Microsoft.Windows.Common-Controls' "$exe"
-    grep -qa '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>' "$exe"
-    local id
-    for id in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
-        4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
-        grep -qa "$id" "$exe" || { log "supportedOS $id missing"; return 1; }
+    local name exe size level description status=0
+    for name in AddinsReset AddinsResetCmd; do
+        exe="$WINDOWS_BUILD/$name.exe"
+        size=$(stat -c %s "$exe")
+        log "$name.exe: $size bytes"
+        [ "$size" -le 393216 ] || { log "$name.exe is $size bytes, over 384 KiB"; status=1; }
+        level=highestAvailable description="Kestrin Software Add-Ins Reset"
+        [ "$name" = AddinsReset ] || level=asInvoker description="Kestrin Software Add-Ins Reset for administrators"
+        grep -qa "requestedExecutionLevel level=\"$level\"" "$exe" || { log "$name.exe: not $level"; status=1; }
+        local id
+        for id in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
+            4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+            grep -qa "$id" "$exe" || { log "$name.exe: supportedOS $id missing"; status=1; }
+        done
+        # Version strings are UTF-16 in the resource.
+        local wide; wide=$(LC_ALL=C tr -d '\000' <"$exe")
+        grep -qa 'CompanyNameKestrin Software' <<<"$wide" || status=1
+        grep -qa "FileDescription$description" <<<"$wide" || { log "$name.exe: description"; status=1; }
+        grep -qa "OriginalFilename$name.exe" <<<"$wide" || { log "$name.exe: original file name"; status=1; }
+        grep -qa 'FileVersion1.0.0.0' <<<"$wide" || status=1
     done
-    # Version strings are UTF-16 in the resource.
-    local wide; wide=$(LC_ALL=C tr -d '\000' <"$exe")
-    grep -qa 'CompanyNameKestrin Software' <<<"$wide"
-    grep -qa 'FileDescriptionKestrin Software Add-Ins Reset' <<<"$wide"
-    grep -qa 'FileVersion1.0.0.0' <<<"$wide"
+    grep -qa 'Microsoft.Windows.Common-Controls' "$WINDOWS_BUILD/AddinsReset.exe" || status=1
+    grep -qa '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>' \
+        "$WINDOWS_BUILD/AddinsReset.exe" || status=1
+    return $status
 }
 
 # The same layout at 120 DPI: twips are converted by the screen's real DPI.
