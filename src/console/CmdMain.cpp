@@ -8,7 +8,7 @@
 int main(int argc, char** argv)
 {
     platform::win32::Win32System system;
-    platform::win32::Win32Console console{system.libraries};
+    platform::win32::Win32Console console{system.libraries, system.kernel};
     ConsoleMessages messages;
     platform::Services services = system.AsServices();
     services.console = &console;

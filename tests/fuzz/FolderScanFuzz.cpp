@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptedFolder kernel(input);
     fakes::FakeProcessStatus processStatus(kernel);
     fakes::FakeWindowing windowing;
-    const platform::ScopedServices installed({&kernel, &processStatus, nullptr, &windowing, nullptr});
+    const platform::ScopedServices installed(
+        {&kernel, &processStatus, nullptr, &windowing, nullptr, nullptr, &windowing, &windowing, nullptr});
 
     CFileList files;
     const Text mask = FuzzText(input);

@@ -1,6 +1,7 @@
-// The toolchain's default terminate handler prints a demangled type name to a
-// console a GUI program does not have; its demangler alone is a sixth of the
-// exe. Nothing throws past the window procedure, so plain abort is all it needs.
+// The toolchain's default terminate handler prints a demangled type name,
+// to a console the window program does not have; its demangler alone is a
+// sixth of an exe. Nothing throws past the window procedure, nor past the
+// console program's command, so plain abort is all either needs.
 #include <cstdlib>
 
 namespace __gnu_cxx {

@@ -39,19 +39,8 @@ bool Win32Console::Write(Stream stream, std::string_view bytes)
 
 std::string Win32Console::ToConsoleText(std::u16string_view text)
 {
-    if (text.empty()) {
-        return {};
-    }
     const UINT console = mGetConsoleOutputCP();
-    const UINT codePage = console != 0 ? console : CP_OEMCP;
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int chars = static_cast<int>(text.size());
-    const int bytes = mWideCharToMultiByte(codePage, 0, wide, chars, nullptr, 0, nullptr, nullptr);
-    std::string converted(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) {
-        mWideCharToMultiByte(codePage, 0, wide, chars, converted.data(), bytes, nullptr, nullptr);
-    }
-    return converted;
+    return mKernel.WideToCodePage(console != 0 ? console : CP_OEMCP, text);
 }
 
 } // namespace platform::win32

@@ -2,12 +2,16 @@
 
 #include "platform/ConsoleServices.h"
 #include "platform/win32/SystemLibrary.h"
+#include "platform/win32/Win32Kernel.h"
 
 namespace platform::win32 {
 
 class Win32Console final : public ConsoleServices {
 public:
-    explicit Win32Console(SystemLibraries& libraries) noexcept : mKernel32(libraries.kernel32) {}
+    Win32Console(SystemLibraries& libraries, Win32Kernel& kernel) noexcept
+        : mKernel32(libraries.kernel32), mKernel(kernel)
+    {
+    }
     bool IsConsole(Stream stream) override;
     bool Write(Stream stream, std::string_view bytes) override;
     std::string ToConsoleText(std::u16string_view text) override;
@@ -16,12 +20,12 @@ private:
     HANDLE HandleOf(Stream stream);
 
     SystemLibrary& mKernel32;
+    Win32Kernel& mKernel;
     SYSTEM_FUNCTION(mKernel32, GetStdHandle);
     SYSTEM_FUNCTION(mKernel32, GetFileType);
     SYSTEM_FUNCTION(mKernel32, GetConsoleMode);
     SYSTEM_FUNCTION(mKernel32, WriteFile);
     SYSTEM_FUNCTION(mKernel32, GetConsoleOutputCP);
-    SYSTEM_FUNCTION(mKernel32, WideCharToMultiByte);
 };
 
 } // namespace platform::win32

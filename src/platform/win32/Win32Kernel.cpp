@@ -184,6 +184,11 @@ std::string Win32Kernel::GetSystemWow64DirectoryA()
 
 std::string Win32Kernel::WideToAnsi(std::u16string_view text)
 {
+    return WideToCodePage(CP_ACP, text);
+}
+
+std::string Win32Kernel::WideToCodePage(UINT codePage, std::u16string_view text)
+{
     if (text.empty()) {
         return {};
     }
@@ -192,12 +197,12 @@ std::string Win32Kernel::WideToAnsi(std::u16string_view text)
     }
     const auto* wide = reinterpret_cast<LPCWCH>(text.data());
     const int length = static_cast<int>(text.size());
-    const int bytes = mWideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    const int bytes = mWideCharToMultiByte(codePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string converted(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0) {
-        mWideCharToMultiByte(CP_ACP, 0, wide, length, ansi.data(), bytes, nullptr, nullptr);
+        mWideCharToMultiByte(codePage, 0, wide, length, converted.data(), bytes, nullptr, nullptr);
     }
-    return ansi;
+    return converted;
 }
 
 std::u16string Win32Kernel::AnsiToWide(std::string_view ansi)

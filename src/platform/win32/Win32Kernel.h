@@ -38,6 +38,8 @@ public:
     std::string GetSystemDirectoryA() override;
     std::string GetSystemWow64DirectoryA() override;
     std::string WideToAnsi(std::u16string_view text) override;
+    // The text in a code page of the system's choice: the ANSI one, the console's.
+    std::string WideToCodePage(UINT codePage, std::u16string_view text);
     std::u16string AnsiToWide(std::string_view ansi) override;
 
 private:
