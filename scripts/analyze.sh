@@ -10,13 +10,18 @@ if clang-format --dry-run --Werror "${cpp[@]}"; then echo "analyze: clang-format
 
 # The Win32 side is compiled by MinGW only; clang-tidy reads what the native build compiles.
 mapfile -t native < <(git ls-files 'src/*.cpp' | grep -v -e '^src/platform/win32/' -e '^src/window/WinMain.cpp' -e '^src/console/CmdMain.cpp')
-# Its findings are read from its output: with warnings as errors it also
-# exits non-zero, which must not hide them from the grep's verdict.
-if { clang-tidy -p build/native --quiet "${native[@]}" 2>/dev/null || true; } | grep -E 'warning:|error:'; then
+# One run a core, each file's findings in a file of its own, read after all
+# ended: a run that exits non-zero with warnings as errors must not hide them.
+findings=$(mktemp -d)
+printf '%s\n' "${native[@]}" |
+    xargs -P "$(nproc)" -I{} sh -c 'clang-tidy -p build/native --quiet "$1" >"$2/$(echo "$1" | tr / _).txt" 2>/dev/null || true' \
+        _ {} "$findings"
+if cat "$findings"/*.txt | grep -E 'warning:|error:'; then
     status=1
 else
     echo "analyze: clang-tidy clean"
 fi
+rm -rf "$findings"
 
 if cppcheck --quiet --enable=warning,performance,portability,style --inline-suppr --error-exitcode=1 --std=c++20 \
     -I src --suppress=missingIncludeSystem src; then
