@@ -124,7 +124,8 @@ std::string ShortAlias(const std::string& name)
     }
     alias += "~1";
     if (!extension.empty()) {
-        alias += "." + extension.substr(0, 3);
+        alias.push_back('.');
+        alias.append(extension, 0, 3);
     }
     std::transform(alias.begin(), alias.end(), alias.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -353,8 +354,6 @@ void FakeKernel::FillFound(const FakeEntry& entry, platform::Win32FindDataA& dat
     std::memset(&data, 0, sizeof(data));
     data.dwFileAttributes = entry.attributes;
     std::memcpy(data.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof(data.cFileName)));
-    const std::string alias = ShortAlias(entry.name.substr(0, entry.name.find('\0')));
-    std::memcpy(data.cAlternateFileName, alias.data(), std::min(alias.size(), sizeof(data.cAlternateFileName) - 1));
 }
 
 const FakeEntry* FakeKernel::EntryAt(const std::string& path) const
@@ -430,7 +429,8 @@ platform::Handle FakeKernel::FindFirstFileA(const std::string& pattern, platform
     OpenHandle search{OpenHandle::Kind::Find, 0, 0, {}, 0, {}};
     for (const FakeEntry& entry : *contents) {
         const std::string name = entry.name.substr(0, entry.name.find('\0'));
-        if (Matches(mask, Folded(name)) || (!ShortAlias(name).empty() && Matches(mask, Folded(ShortAlias(name))))) {
+        const std::string alias = ShortAlias(name);
+        if (Matches(mask, Folded(name)) || (!alias.empty() && Matches(mask, Folded(alias)))) {
             search.found.push_back(entry);
         }
     }
