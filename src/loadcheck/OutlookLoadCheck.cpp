@@ -73,7 +73,7 @@ bool IsMissingLocalFile(const Text& path)
 
 OutlookLoadCheck::OutlookLoadCheck(const Edition& edition, const AddinFolder& folder, bool mayChange)
     : mEdition(edition), mFolder(folder), mMayChange(mayChange),
-      mLibrary(edition.installed ? ReadImage(folder.Path() + u"\\KROutlook.dll") : std::vector<std::uint8_t>())
+      mLibrary(edition.installed ? ReadImage(folder.MainLibrary()) : std::vector<std::uint8_t>())
 {
 }
 
@@ -169,7 +169,7 @@ OutlookLoadCheck::ClassProblem(std::optional<platform::Handle> userRoot) const
         }
     }
     // The tool's own path, not the one read: a path from a user's hive never reaches the file system.
-    const bool libraryThere = IsPlainFile(mFolder.Path() + u"\\KROutlook.dll");
+    const bool libraryThere = IsPlainFile(mFolder.MainLibrary());
     // A check: no reset registers a library that is not there.
     const Cause notRegistered = mMayChange || libraryThere ? Cause::ClassNotRegistered : Cause::NoResetHelps;
     if (!server) {
@@ -277,7 +277,7 @@ std::optional<Text> OutlookLoadCheck::BitnessLine() const
     if (!mEdition.installed) {
         return kNo64BitEdition;
     }
-    const auto library = BitnessOfImage(mEdition.folder + u"\\KROutlook.dll");
+    const auto library = BitnessOfImage(mFolder.MainLibrary());
     if (!library || *library == *mEdition.outlook) {
         return std::nullopt;
     }

@@ -19,6 +19,8 @@ public:
     AddinFolder(const Text& folder, const Text& shortFolder, const Text& shortLibraryName);
 
     const Text& Path() const noexcept { return mPath; }
+    // The path of the folder's KROutlook.dll, the add-in's main library.
+    Text MainLibrary() const { return mPath + u"\\KROutlook.dll"; }
     // True when path names a file directly in the folder.
     bool HoldsFile(std::u16string_view path) const;
     // True when path names the folder's own KROutlook.dll.

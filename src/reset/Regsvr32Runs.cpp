@@ -5,6 +5,7 @@
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
 #include "reset/AppTexts.h"
+#include "reset/PlainFile.h"
 
 #include <string>
 
@@ -46,11 +47,24 @@ Boolean Regsvr32Runs::UnregisterFiles(const RunView& view, RunReport& report)
     const bool found = Pass(u"*.dll", Action::Unregister, view);
     if (!found) {
         view.ShowMessage(kMissingLibraryWarning, kTitle);
-        report.AddProblem(u"- KROutlook.dll was not found in " + mFolder);
+        report.AddProblem(MissingMainLibraryLine());
     }
     Pass(u"*.ocx", Action::Unregister, view);
     AwaitAll(Action::Unregister, view);
     return Boolean(found);
+}
+
+// No reset registers a library that is not there: for a check, a line that no reset helps.
+void Regsvr32Runs::InspectMainLibrary(RunReport& report) const
+{
+    if (mInstalled && !IsPlainFile(mFolder + u"\\KROutlook.dll")) {
+        report.AddProblem(MissingMainLibraryLine(), RunReport::Cause::NoResetHelps);
+    }
+}
+
+Text Regsvr32Runs::MissingMainLibraryLine() const
+{
+    return u"- KROutlook.dll was not found in " + mFolder;
 }
 
 Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)

@@ -39,6 +39,8 @@ public:
     // A component that could not be registered leaves the add-in broken:
     // each such file gets its line. False when any did.
     Boolean RegisterFiles(const RunView& view, RunReport& report);
+    // Reads only: KROutlook.dll missing from the folder, with the line UnregisterFiles gives it.
+    void InspectMainLibrary(RunReport& report) const;
 
 private:
     enum class Action { Unregister, Register };
@@ -58,6 +60,7 @@ private:
     void CollectEnded();
     void AwaitAll(Action action, const RunView& view);
     bool IsComponent(const Text& fileName);
+    Text MissingMainLibraryLine() const;
     bool MayRegister(const Text& fileName);
     bool AddProblems(RunReport& report) const;
     static void ReadExitCodeIfEnded(Run& run);

@@ -5,7 +5,7 @@
 #include "reset/AppTexts.h"
 #include "reset/Outcome.h"
 #include "reset/OutlookResiliency.h"
-#include "reset/PlainFile.h"
+#include "reset/Regsvr32Runs.h"
 
 #include <algorithm>
 #include <vector>
@@ -27,11 +27,7 @@ int ResetCheck::Run()
         OutlookResiliency(root, scope.folder, kAddinName).InspectAddinRecords(scope.report);
         return True;
     });
-    // No reset registers a library that is not there.
-    if (scope.edition.installed && !IsPlainFile(scope.folder.Path() + u"\\KROutlook.dll")) {
-        scope.report.AddProblem(u"- KROutlook.dll was not found in " + scope.folder.Path(),
-                                RunReport::Cause::NoResetHelps);
-    }
+    Regsvr32Runs(scope.edition).InspectMainLibrary(scope.report);
     OutlookLoadCheck(scope.edition, scope.folder, false).Check(mView, scope);
     const Outcome outcome = CheckOutcomeOf(scope.report);
     mView.ShowOutcome(outcome, kTitle);
