@@ -7,12 +7,13 @@
 // and no window among them.
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     platform::win32::Win32System system;
     platform::win32::Win32Console console{system.libraries, system.kernel};
-    ConsoleMessages messages;
+    ConsoleMessages messages(ConsoleProgram::WantsJson(arguments));
     platform::Services services = system.AsServices();
     services.console = &console;
     services.messages = &messages;
     const platform::ScopedServices installed(services);
-    return ConsoleProgram(std::vector<std::string>(argv + 1, argv + argc)).Run();
+    return ConsoleProgram(arguments).Run();
 }

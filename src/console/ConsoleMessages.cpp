@@ -8,6 +8,8 @@ std::int32_t ConsoleMessages::MessageBoxA(platform::Handle, const std::string& t
                                           std::uint32_t)
 {
     constexpr std::int32_t kOk = 1;
-    ConsoleOutput::WriteWarning(FromAnsi(caption) + u": " + FromAnsi(text));
+    if (!mQuiet) {
+        ConsoleOutput::WriteWarning(FromAnsi(caption) + u": " + FromAnsi(text));
+    }
     return kOk;
 }

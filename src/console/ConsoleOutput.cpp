@@ -2,7 +2,10 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
+#include <iterator>
 #include <numeric>
+#include <optional>
 #include <string>
 
 namespace {
@@ -25,9 +28,91 @@ std::vector<Text> LinesOf(const Text& text)
 
 Text LeftOut(std::size_t count)
 {
-    const std::string number = std::to_string(count);
-    return Text(number.begin(), number.end()) +
+    return TextOfAscii(std::to_string(count)) +
            (count == 1 ? u" more line was left out." : u" more lines were left out.");
+}
+
+// The console's code pages have no ellipsis character: three full stops.
+Text MoreLikeThese(std::size_t count)
+{
+    return u"- ... and " + TextOfAscii(std::to_string(count)) + u" more like these";
+}
+
+std::size_t CharactersOf(const std::vector<Outcome::TextLine>& lines)
+{
+    return std::accumulate(lines.begin(), lines.end(), std::size_t{0},
+                           [](std::size_t sum, const Outcome::TextLine& line) { return sum + line.text.size() + 2; });
+}
+
+// A run of lines of one code: where it starts, and how many.
+struct Run {
+    std::size_t start;
+    std::size_t length;
+};
+
+// The longest run of two lines or more, the first of equal ones; none where there is none.
+std::optional<Run> LongestRun(const std::vector<Outcome::TextLine>& lines)
+{
+    std::optional<Run> longest;
+    for (std::size_t start = 0; start < lines.size();) {
+        std::size_t end = start + 1;
+        while (!lines[start].code.empty() && end < lines.size() && lines[end].code == lines[start].code) {
+            ++end;
+        }
+        if (end - start > 1 && (!longest || end - start > longest->length)) {
+            longest = Run{start, end - start};
+        }
+        start = end;
+    }
+    return longest;
+}
+
+// The run cut to as many of its first lines as fit, at least one, and a line that counts the rest.
+void Shorten(std::vector<Outcome::TextLine>& lines, Run run, std::size_t mostCharacters)
+{
+    std::size_t keep = run.length - 1;
+    for (;; --keep) {
+        std::vector<Outcome::TextLine> shortened(lines.begin(), lines.begin() + static_cast<long>(run.start + keep));
+        // Of a code of its own: never part of a run again, and left out with the lines before it.
+        shortened.push_back({MoreLikeThese(run.length - keep), lines[run.start].code + "+more"});
+        shortened.insert(shortened.end(), lines.begin() + static_cast<long>(run.start + run.length), lines.end());
+        if (keep == 1 || CharactersOf(shortened) <= mostCharacters) {
+            lines = std::move(shortened);
+            return;
+        }
+    }
+}
+
+// The last resort: lines left out before those that follow the last line
+// with a code (what keeps Outlook out, the advice, the verdict), the last
+// that stays saying how many; where even those do not fit, from the very end.
+std::vector<Text> LeftOutFromTheEnd(const std::vector<Outcome::TextLine>& lines, std::size_t mostCharacters)
+{
+    std::size_t tail = lines.size();
+    while (tail > 1 && lines[tail - 1].code.empty()) {
+        --tail;
+    }
+    std::vector<Outcome::TextLine> end(lines.begin() + static_cast<long>(tail), lines.end());
+    if (CharactersOf(end) + LeftOut(lines.size()).size() + kLineBreak > mostCharacters) {
+        end.clear();
+        tail = lines.size();
+    }
+    const std::size_t room = mostCharacters - CharactersOf(end);
+    std::vector<Text> kept;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < tail; ++i) {
+        const std::size_t wouldUse = used + lines[i].text.size() + kLineBreak;
+        if (wouldUse + LeftOut(tail - i - 1).size() + kLineBreak > room) {
+            kept.push_back(LeftOut(tail - i));
+            break;
+        }
+        kept.push_back(lines[i].text);
+        used = wouldUse;
+    }
+    for (const auto& line : end) {
+        kept.push_back(line.text);
+    }
+    return kept;
 }
 
 bool WriteLines(Stream stream, const std::vector<Text>& lines)
@@ -42,32 +127,40 @@ bool WriteLines(Stream stream, const std::vector<Text>& lines)
 
 } // namespace
 
-std::vector<Text> ConsoleOutput::Capped(const std::vector<Text>& lines, std::size_t mostCharacters)
+std::vector<Text> ConsoleOutput::Capped(const std::vector<Outcome::TextLine>& lines, std::size_t mostCharacters)
 {
-    std::size_t used =
-        std::accumulate(lines.begin(), lines.end(), std::size_t{0},
-                        [](std::size_t sum, const Text& line) { return sum + line.size() + kLineBreak; });
-    if (used <= mostCharacters) {
-        return lines;
-    }
-    // As many lines as leave room for the one that counts the rest.
-    std::vector<Text> kept;
-    used = 0;
-    for (const Text& line : lines) {
-        const std::size_t wouldUse = used + line.size() + kLineBreak;
-        if (wouldUse + LeftOut(lines.size() - kept.size() - 1).size() + kLineBreak > mostCharacters) {
-            break;
+    std::vector<Outcome::TextLine> shortened = lines;
+    while (CharactersOf(shortened) > mostCharacters) {
+        const auto run = LongestRun(shortened);
+        if (!run) {
+            return LeftOutFromTheEnd(shortened, mostCharacters);
         }
-        kept.push_back(line);
-        used = wouldUse;
+        Shorten(shortened, *run, mostCharacters);
     }
-    kept.push_back(LeftOut(lines.size() - kept.size()));
-    return kept;
+    std::vector<Text> texts;
+    std::transform(shortened.begin(), shortened.end(), std::back_inserter(texts),
+                   [](const Outcome::TextLine& line) { return line.text; });
+    return texts;
 }
 
-bool ConsoleOutput::WriteOutcome(const Text& text)
+bool ConsoleOutput::WriteOutcome(const Outcome& outcome)
 {
-    return WriteLines(Stream::Output, Capped(LinesOf(text), kMostCharacters));
+    return WriteLines(Stream::Output, Capped(outcome.lines, kMostCharacters));
+}
+
+bool ConsoleOutput::WriteText(const Text& text)
+{
+    std::vector<Outcome::TextLine> lines;
+    for (Text& line : LinesOf(text)) {
+        // Every line its own kind: none is a run to shorten.
+        lines.push_back({std::move(line), "line" + std::to_string(lines.size())});
+    }
+    return WriteLines(Stream::Output, Capped(lines, kMostCharacters));
+}
+
+bool ConsoleOutput::WriteLine(const std::string& ascii)
+{
+    return platform::Console().Write(Stream::Output, ascii + "\r\n");
 }
 
 void ConsoleOutput::WriteWarning(const Text& text)

@@ -3,11 +3,13 @@
 #include "common/RuntimeError.h"
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleView.h"
+#include "console/JsonAnswer.h"
 #include "reset/ResetCheck.h"
 #include "reset/ResetSteps.h"
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace {
 
@@ -21,30 +23,42 @@ std::string Lower(std::string text)
 
 const Text kUsage = u"Kestrin Software Add-Ins Reset for administrators\r\n"
                     u"\r\n"
-                    u"Usage: AddinsResetCmd check | reset | help\r\n"
+                    u"Usage: AddinsResetCmd check | reset [--json] | help\r\n"
                     u"\r\n"
                     u"  check  Tells what a reset would change, and what keeps Outlook from loading\r\n"
                     u"         the add-in. Changes nothing; runs while Outlook runs.\r\n"
-                    u"         Exit code 0: no reset is needed. 1: a reset is needed.\r\n"
+                    u"         Exit code 0: no reset is needed, or the add-in is not installed.\r\n"
+                    u"         1: a reset is needed.\r\n"
                     u"  reset  Resets the add-in as the window's Reset button does, and prints what\r\n"
                     u"         the window's last box would say. Refuses while Outlook runs.\r\n"
                     u"         Exit code 0: reset. 1: Outlook runs. 2: not fully reset.\r\n"
                     u"         3: reset, but Outlook will not load the add-in.\r\n"
-                    u"         4: another copy is resetting.\r\n"
+                    u"         4: another copy is resetting. 6: the add-in is not installed.\r\n"
+                    u"         Each reset is logged, and the registry it changes saved, in\r\n"
+                    u"         %ProgramData%\\Kestrin Software\\Add-Ins Reset.\r\n"
+                    u"  --json Answers with one line of JSON instead of text (also /json).\r\n"
                     u"  help   Shows this text; so do /?, -h and --help.\r\n"
                     u"\r\n"
                     u"Run as LocalSystem, both work on the settings of every signed-in user.\r\n"
                     u"Exit code 87: an argument this program does not know. Any other: the\r\n"
                     u"number of a run-time error.";
 
+bool IsJsonSwitch(const std::string& argument)
+{
+    return Lower(argument) == "--json" || Lower(argument) == "/json";
+}
+
 } // namespace
 
 ConsoleProgram::Command ConsoleProgram::CommandOf(const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 1) {
+    std::vector<std::string> words;
+    std::copy_if(arguments.begin(), arguments.end(), std::back_inserter(words),
+                 [](const std::string& argument) { return !IsJsonSwitch(argument); });
+    if (words.size() != 1 || arguments.size() - words.size() > 1) {
         return Command::Invalid;
     }
-    const std::string argument = Lower(arguments.front());
+    const std::string argument = Lower(words.front());
     if (argument == "check") {
         return Command::Check;
     }
@@ -52,9 +66,14 @@ ConsoleProgram::Command ConsoleProgram::CommandOf(const std::vector<std::string>
         return Command::Reset;
     }
     if (argument == "help" || argument == "/?" || argument == "-h" || argument == "--help") {
-        return Command::Help;
+        return words.size() == arguments.size() ? Command::Help : Command::Invalid;
     }
     return Command::Invalid;
+}
+
+bool ConsoleProgram::WantsJson(const std::vector<std::string>& arguments)
+{
+    return std::any_of(arguments.begin(), arguments.end(), IsJsonSwitch);
 }
 
 const Text& ConsoleProgram::Usage()
@@ -64,13 +83,20 @@ const Text& ConsoleProgram::Usage()
 
 int ConsoleProgram::Run() noexcept
 {
+    const Command command = CommandOf(mArguments);
+    const bool json = WantsJson(mArguments) && command != Command::Invalid;
     try {
-        return RunCommand(CommandOf(mArguments));
+        return RunCommand(command, json);
     } catch (...) {
         // As the window's box: the error's report, and its number as the exit code.
         const RuntimeError error = RuntimeError::OfCaughtException();
         try {
-            ConsoleOutput::WriteOutcome(error.Report());
+            if (json) {
+                ConsoleOutput::WriteLine(JsonAnswer::OfRunTimeError(command == Command::Check ? "check" : "reset",
+                                                                    error.ExitCode(), error.Description()));
+            } else {
+                ConsoleOutput::WriteText(error.Report());
+            }
         } catch (...) {
             // Not even the report could be written: the exit code still tells.
         }
@@ -78,16 +104,19 @@ int ConsoleProgram::Run() noexcept
     }
 }
 
-int ConsoleProgram::RunCommand(Command command)
+int ConsoleProgram::RunCommand(Command command, bool json)
 {
-    ConsoleView view;
     switch (command) {
-    case Command::Check:
+    case Command::Check: {
+        ConsoleView view("check", json);
         return ResetCheck(view, Whose::EveryLoadedUserAsSystem).Run();
-    case Command::Reset:
-        return ResetSteps(view, Whose::EveryLoadedUserAsSystem).Run();
+    }
+    case Command::Reset: {
+        ConsoleView view("reset", json);
+        return ResetSteps(view, Whose::EveryLoadedUserAsSystem, ResetSteps::Program::Console).Run();
+    }
     case Command::Help:
-        ConsoleOutput::WriteOutcome(kUsage);
+        ConsoleOutput::WriteText(kUsage);
         return 0;
     case Command::Invalid:
         break;

@@ -8,6 +8,7 @@
 // The administrators' program: "check" reads what a reset would change,
 // "reset" runs the window's reset without a window. Run as LocalSystem, as
 // fleet tools run it, both work on the settings of every signed-in user.
+// With --json (or /json) each answers with one line of JSON instead of text.
 class ConsoleProgram {
 public:
     enum class Command { Check, Reset, Help, Invalid };
@@ -22,10 +23,12 @@ public:
     int Run() noexcept;
 
     static Command CommandOf(const std::vector<std::string>& arguments);
+    // True where the arguments ask for the JSON answer, also before the command.
+    static bool WantsJson(const std::vector<std::string>& arguments);
     static const Text& Usage();
 
 private:
-    int RunCommand(Command command);
+    int RunCommand(Command command, bool json);
 
     std::vector<std::string> mArguments;
 };

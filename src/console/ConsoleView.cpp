@@ -1,27 +1,36 @@
 #include "console/ConsoleView.h"
 
 #include "console/ConsoleOutput.h"
+#include "console/JsonAnswer.h"
 #include "platform/Platform.h"
 #include "reset/Outcome.h"
 
 void ConsoleView::ShowProgress(const Text& text) const
 {
-    ConsoleOutput::WriteProgress(text);
+    if (!mJson) {
+        ConsoleOutput::WriteProgress(text);
+    }
 }
 
 void ConsoleView::ShowMessage(const Text& text, const Text&) const
 {
-    ConsoleOutput::WriteWarning(text);
+    if (!mJson) {
+        ConsoleOutput::WriteWarning(text);
+    }
 }
 
-void ConsoleView::ShowRefusal(const Text& text, const Text&) const
+void ConsoleView::ShowRefusal(const Outcome& outcome, const Text& title) const
 {
-    ConsoleOutput::WriteOutcome(text);
+    ShowOutcome(outcome, title);
 }
 
 void ConsoleView::ShowOutcome(const Outcome& outcome, const Text&) const
 {
-    ConsoleOutput::WriteOutcome(outcome.box);
+    if (mJson) {
+        ConsoleOutput::WriteLine(JsonAnswer::Of(mCommand, outcome));
+    } else {
+        ConsoleOutput::WriteOutcome(outcome);
+    }
 }
 
 std::uint32_t ConsoleView::WaitForRuns(const std::vector<platform::Handle>& processes, std::uint32_t milliseconds) const

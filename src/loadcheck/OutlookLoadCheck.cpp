@@ -25,19 +25,29 @@ const Text kPreferencesKey = kOfficeKey + u"16.0\\Outlook\\Preferences";
 const std::array<Text, 2> kPolicyKeys = {u"Software\\Policies\\Microsoft\\Office\\",
                                          u"Software\\Policies\\Microsoft\\Cloud\\Office\\"};
 
-const Text kBlockedByPolicy = u"- your organization's policy keeps the add-in disabled; please ask your administrator";
-const Text kNewOutlook =
-    u"- Outlook is set to use the new Outlook, which cannot load this add-in; switch the new Outlook off to use it";
-const Text kOutlook64 = u"- Outlook is 64-bit and cannot load this 32-bit add-in";
-const Text kOutlook32 = u"- Outlook is 32-bit and cannot load this 64-bit add-in";
-const Text kNo64BitEdition = u"- Outlook is 64-bit, and the add-in's 64-bit edition is not installed";
-const Text kClassNotRegistered = u"- the add-in's component KestrinSoftware.Connect is not registered";
-const Text kOldUserRegistration = u"- an old registration of the add-in for this user could not be removed";
-const Text kUserRegistrationOutweighs =
-    u"- an old registration of the add-in for this user outweighs the computer's; a reset removes it";
-const Text kTrustCenter = u"- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; please "
-                          u"ask your administrator";
-const Text kTrustCenterAll = u"- Outlook's Trust Center disables all add-ins; please ask your administrator";
+using Line = RunReport::Line;
+
+const Line kBlockedByPolicy = {u"- your organization's policy keeps the add-in disabled; please ask your administrator",
+                               "policy"};
+const Line kNewOutlook = {
+    u"- Outlook is set to use the new Outlook, which cannot load this add-in; switch the new Outlook off to use it",
+    "newOutlook"};
+const Line kOutlook64 = {u"- Outlook is 64-bit and cannot load this 32-bit add-in", "outlookBitness"};
+const Line kOutlook32 = {u"- Outlook is 32-bit and cannot load this 64-bit add-in", "outlookBitness"};
+const Line kNo64BitEdition = {u"- Outlook is 64-bit, and the add-in's 64-bit edition is not installed",
+                              "editionMissing"};
+const Line kClassNotRegistered = {u"- the add-in's component KestrinSoftware.Connect is not registered",
+                                  "classNotRegistered"};
+const Line kOldUserRegistration = {u"- an old registration of the add-in for this user could not be removed",
+                                   "userClassNotRemoved"};
+const Line kUserRegistrationOutweighs = {
+    u"- an old registration of the add-in for this user outweighs the computer's; a reset removes it", "userClass"};
+const Line kTrustCenter = {
+    u"- Outlook's Trust Center blocks add-ins that are not signed by a trusted publisher; please "
+    u"ask your administrator",
+    "trustCenterUnsigned"};
+const Line kTrustCenterAll = {u"- Outlook's Trust Center disables all add-ins; please ask your administrator",
+                              "trustCenterAll"};
 // Where Outlook reads its Trust Center settings, the first found winning.
 const std::array<Text, 3> kSecurityKeys = {u"Software\\Policies\\Microsoft\\Office\\",
                                            u"Software\\Policies\\Microsoft\\Cloud\\Office\\", kOfficeKey};
@@ -80,11 +90,12 @@ OutlookLoadCheck::OutlookLoadCheck(const Edition& edition, const AddinFolder& fo
 Boolean OutlookLoadCheck::Check(const RunView& view, ResetScope& scope) const
 {
     bool loads = CheckLibraries(view, scope.report);
+    const bool registers = MainLibraryRegisters(loads);
     const Boolean usersLoad =
-        scope.ForEachUser([&](platform::Handle root) { return Boolean(CheckUser(root, scope.report)); });
+        scope.ForEachUser([&](platform::Handle root) { return Boolean(CheckUser(root, registers, scope.report)); });
     loads = static_cast<bool>(usersLoad) && loads;
     if (scope.users.Users().empty()) {
-        loads = CheckUser(std::nullopt, scope.report) && loads;
+        loads = CheckUser(std::nullopt, registers, scope.report) && loads;
     }
     return Boolean(CheckBitness(scope.report) && loads);
 }
@@ -95,17 +106,29 @@ bool OutlookLoadCheck::CheckLibraries(const RunView& view, RunReport& report) co
     bool loads = true;
     for (const std::string& name :
          DependencyWalk(mEdition).MissingLibraries(mLibrary).value_or(std::vector<std::string>())) {
-        report.AddBlocker(u"- the add-in needs " + FromAnsi(name) + u", which is not on this computer",
+        report.AddBlocker({.text = u"- the add-in needs " + FromAnsi(name) + u", which is not on this computer",
+                           .code = "libraryMissing",
+                           .file = FromAnsi(name)},
                           RunReport::Cause::LibraryMissing);
         loads = false;
     }
     return loads;
 }
 
-bool OutlookLoadCheck::CheckUser(std::optional<platform::Handle> userRoot, RunReport& report) const
+// What regsvr32 needs of the library can be read from its headers alone;
+// what its DllRegisterServer then does cannot. A library that cannot be
+// read may yet register.
+bool OutlookLoadCheck::MainLibraryRegisters(bool librariesFound) const
+{
+    const std::uint16_t machine = mEdition.bitness == Bitness::X64 ? kMachineAmd64 : kMachineI386;
+    return librariesFound && MachineOfImage(mLibrary).value_or(machine) == machine &&
+           ExportsFunction(mLibrary, "DllRegisterServer") != false;
+}
+
+bool OutlookLoadCheck::CheckUser(std::optional<platform::Handle> userRoot, bool registers, RunReport& report) const
 {
     bool loads = true;
-    if (auto problem = ClassProblem(userRoot)) {
+    if (auto problem = ClassProblem(userRoot, registers)) {
         report.AddProblem(std::move(problem->first), problem->second);
         loads = false;
     }
@@ -143,8 +166,8 @@ bool OutlookLoadCheck::CheckBitness(RunReport& report) const
 // class leads to the library, or where they lead to a file no longer there.
 // An edition that is not installed has its own line. Without a user, the
 // machine's class alone.
-std::optional<std::pair<Text, RunReport::Cause>>
-OutlookLoadCheck::ClassProblem(std::optional<platform::Handle> userRoot) const
+std::optional<std::pair<RunReport::Line, RunReport::Cause>>
+OutlookLoadCheck::ClassProblem(std::optional<platform::Handle> userRoot, bool registers) const
 {
     using Cause = RunReport::Cause;
     if (!mEdition.installed) {
@@ -170,15 +193,18 @@ OutlookLoadCheck::ClassProblem(std::optional<platform::Handle> userRoot) const
     }
     // The tool's own path, not the one read: a path from a user's hive never reaches the file system.
     const bool libraryThere = IsPlainFile(mFolder.MainLibrary());
-    // A check: no reset registers a library that is not there.
-    const Cause notRegistered = mMayChange || libraryThere ? Cause::ClassNotRegistered : Cause::NoResetHelps;
+    // A check: no reset registers a library that is not there, or that regsvr32 cannot register.
+    const bool resetRegisters = mMayChange || (libraryThere && registers);
+    const Cause notRegistered = resetRegisters ? Cause::ClassNotRegistered : Cause::NoResetHelps;
     if (!server) {
         return std::pair(kClassNotRegistered, notRegistered);
     }
     if (!mFolder.IsMainLibrary(server->path)) {
-        return std::pair(u"- the add-in's component KestrinSoftware.Connect leads to " + server->path +
-                             u", not to the add-in's own library",
-                         Cause::Other);
+        return std::pair(Line{.text = u"- the add-in's component KestrinSoftware.Connect leads to " + server->path +
+                                      u", not to the add-in's own library",
+                              .code = "classLeadsElsewhere",
+                              .file = server->path},
+                         resetRegisters ? Cause::Other : Cause::NoResetHelps);
     }
     return libraryThere ? std::nullopt : std::optional(std::pair(kClassNotRegistered, notRegistered));
 }
@@ -193,8 +219,8 @@ bool OutlookLoadCheck::LeadsToLibrary(const std::optional<AddinClass::Server>& s
 // publisher signed. Whether Outlook trusts a signature's publisher only
 // Outlook knows: a signed library passes level 3 here. Each Office version
 // is judged on its own.
-std::optional<Text> OutlookLoadCheck::TrustCenterLine(platform::Handle userRoot,
-                                                      std::optional<bool> librarySigned) const
+std::optional<RunReport::Line> OutlookLoadCheck::TrustCenterLine(platform::Handle userRoot,
+                                                                 std::optional<bool> librarySigned) const
 {
     std::set<Text> versions;
     for (const Text& base : kSecurityKeys) {
@@ -212,7 +238,7 @@ std::optional<Text> OutlookLoadCheck::TrustCenterLine(platform::Handle userRoot,
         }
         return value;
     };
-    std::optional<Text> line;
+    std::optional<Line> line;
     for (const Text& version : versions) {
         if (firstFound(version, "DontTrustInstalledFiles") != 1U) {
             continue;
@@ -269,7 +295,7 @@ bool OutlookLoadCheck::IsBlockedByPolicyIn(platform::Handle userRoot, const Text
 }
 
 // Outlook loads only a library of its own bitness.
-std::optional<Text> OutlookLoadCheck::BitnessLine() const
+std::optional<RunReport::Line> OutlookLoadCheck::BitnessLine() const
 {
     if (!mEdition.outlook) {
         return std::nullopt;

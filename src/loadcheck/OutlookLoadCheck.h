@@ -35,19 +35,23 @@ public:
 private:
     // The libraries KROutlook.dll needs that are not on this computer, each a blocker.
     bool CheckLibraries(const RunView& view, RunReport& report) const;
+    // False where regsvr32 could never register KROutlook.dll: it lacks a
+    // library, is built for the other processor, or exports no DllRegisterServer.
+    bool MainLibraryRegisters(bool librariesFound) const;
     // The class as the user's Outlook sees it, a problem where it does not
     // lead to the library, and a blocker for each of the user's settings
     // that only the user or an administrator can change. Without a user,
     // the machine's class alone.
-    bool CheckUser(std::optional<platform::Handle> userRoot, RunReport& report) const;
+    bool CheckUser(std::optional<platform::Handle> userRoot, bool registers, RunReport& report) const;
     // An Outlook that cannot load the edition.
     bool CheckBitness(RunReport& report) const;
-    std::optional<std::pair<Text, RunReport::Cause>> ClassProblem(std::optional<platform::Handle> userRoot) const;
+    std::optional<std::pair<RunReport::Line, RunReport::Cause>> ClassProblem(std::optional<platform::Handle> userRoot,
+                                                                             bool registers) const;
     bool LeadsToLibrary(const std::optional<AddinClass::Server>& server) const;
-    std::optional<Text> TrustCenterLine(platform::Handle userRoot, std::optional<bool> librarySigned) const;
+    std::optional<RunReport::Line> TrustCenterLine(platform::Handle userRoot, std::optional<bool> librarySigned) const;
     bool IsBlockedByPolicy(platform::Handle userRoot) const;
     bool IsBlockedByPolicyIn(platform::Handle userRoot, const Text& resiliencyKey) const;
-    std::optional<Text> BitnessLine() const;
+    std::optional<RunReport::Line> BitnessLine() const;
 
     const Edition& mEdition;
     const AddinFolder& mFolder;

@@ -13,7 +13,7 @@ namespace {
 
 // Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
 constexpr std::uint32_t kRegistrationAccess = 63;
-const Text kNotWritten = u"- the add-in's registration could not be written";
+const RunReport::Line kNotWritten = {u"- the add-in's registration could not be written", "registrationNotWritten"};
 const Text kCheckingHkcu = u"Checking HKCU registry keys...";
 // Click-to-Run Office keeps a copy of the machine's add-in registrations of
 // its own, in the 64-bit view, with the 32-bit view's under Wow6432Node.
@@ -120,11 +120,7 @@ Boolean AddinRegistration::Restore(RunReport& report) const
 {
     bool restored = true;
     for (const auto& [root, view] : mWritten) {
-        CRegistry registration;
-        const bool kept = registration.OpenExistingKey(kAddinRegistrationKey, root, platform::kKeyQueryValue | view) ==
-                              platform::kErrorSuccess &&
-                          registration.ReadDword("LoadBehavior") == 3U;
-        if (!kept && !Write(root, view)) {
+        if (!IsEnabled(root, view) && !Write(root, view)) {
             report.AddProblem(kNotWritten);
             restored = false;
         }
@@ -143,23 +139,25 @@ void AddinRegistration::InspectMachine(const std::vector<platform::Handle>& user
     if (opened == platform::kErrorFileNotFound) {
         // Where the machine's could not be written, a reset wrote the user's.
         const bool usersHaveIt = !userRoots.empty() && std::all_of(userRoots.begin(), userRoots.end(),
-                                                                   [](auto root) { return IsAsWritten(root, 0); });
+                                                                   [](auto root) { return IsEnabled(root, 0); });
         if (!usersHaveIt) {
-            report.AddProblem(u"- the add-in's registration is missing");
+            report.AddProblem({u"- the add-in's registration is missing", "registrationMissing"});
         }
     } else if (opened != platform::kErrorSuccess) {
-        report.AddProblem(u"- the add-in's registration could not be read");
+        report.AddProblem({u"- the add-in's registration could not be read", "registrationUnreadable"});
     } else if (const auto loadBehavior = machine.ReadDword("LoadBehavior"); loadBehavior != 3U) {
-        report.AddProblem(u"- the add-in's registration has " + LoadBehaviorOf(loadBehavior));
-    } else if (!IsAsWritten(platform::kHkeyLocalMachine, mRegistryView)) {
-        report.AddProblem(u"- the add-in's registration is not as a reset writes it");
+        report.AddProblem({.text = u"- the add-in's registration has " + LoadBehaviorOf(loadBehavior),
+                           .code = "registrationDisabled",
+                           .loadBehavior = loadBehavior});
     }
     CRegistry copy;
     if (copy.OpenExistingKey(ClickToRunCopy(), platform::kHkeyLocalMachine,
                              platform::kKeyQueryValue | ClickToRunView()) == platform::kErrorSuccess) {
         if (const auto loadBehavior = copy.ReadDword("LoadBehavior"); loadBehavior && *loadBehavior != 3U) {
-            report.AddProblem(u"- Click-to-Run's copy of the add-in's registration has " +
-                              LoadBehaviorOf(loadBehavior));
+            report.AddProblem(
+                {.text = u"- Click-to-Run's copy of the add-in's registration has " + LoadBehaviorOf(loadBehavior),
+                 .code = "clickToRunDisabled",
+                 .loadBehavior = loadBehavior});
         }
     }
 }
@@ -169,19 +167,21 @@ void AddinRegistration::InspectUser(platform::Handle userRoot, RunReport& report
     CRegistry user;
     if (user.OpenExistingKey(kAddinRegistrationKey, userRoot, platform::kKeyQueryValue) == platform::kErrorSuccess) {
         if (const auto loadBehavior = user.ReadDword("LoadBehavior"); loadBehavior != 3U) {
-            report.AddProblem(u"- a per-user registration gives the add-in " + LoadBehaviorOf(loadBehavior));
+            report.AddProblem({.text = u"- a per-user registration gives the add-in " + LoadBehaviorOf(loadBehavior),
+                               .code = "userOverride",
+                               .loadBehavior = loadBehavior});
         }
     }
 }
 
-bool AddinRegistration::IsAsWritten(platform::Handle root, std::uint32_t view)
+// Outlook loads an add-in whose key has LoadBehavior 3, whatever its other
+// values: its own installer may have written them.
+bool AddinRegistration::IsEnabled(platform::Handle root, std::uint32_t view)
 {
     CRegistry registry;
     return registry.OpenExistingKey(kAddinRegistrationKey, root, platform::kKeyQueryValue | view) ==
                platform::kErrorSuccess &&
-           registry.ReadDword("CommandLineSafe") == 0U && registry.ReadDword("LoadBehavior") == 3U &&
-           registry.GetString(u"FriendlyName", Text()) == kAddinName &&
-           registry.GetString(u"Description", Text()) == kAddinName;
+           registry.ReadDword("LoadBehavior") == 3U;
 }
 
 bool AddinRegistration::Write(platform::Handle root, std::uint32_t view)

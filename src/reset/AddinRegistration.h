@@ -39,15 +39,16 @@ public:
     Boolean Restore(RunReport& report) const;
 
     // Reads only: a line for what a reset would write, in the machine's
-    // registration and Click-to-Run's copy of it. A machine without one is
-    // right where each of the users has the four values of the fallback.
+    // registration and Click-to-Run's copy of it. A registration with
+    // LoadBehavior 3 is right, whoever wrote its other values; a machine
+    // without one is right where each of the users has the fallback's.
     void InspectMachine(const std::vector<platform::Handle>& userRoots, RunReport& report) const;
     // A per-user registration whose LoadBehavior a reset would set.
     static void InspectUser(platform::Handle userRoot, RunReport& report);
 
 private:
     static bool Write(platform::Handle root, std::uint32_t view);
-    static bool IsAsWritten(platform::Handle root, std::uint32_t view);
+    static bool IsEnabled(platform::Handle root, std::uint32_t view);
     Text ClickToRunCopy() const;
     std::uint32_t ClickToRunView() const;
     bool EnableClickToRunCopy() const;

@@ -91,6 +91,15 @@ Edition X64(const std::string& system)
 
 } // namespace
 
+std::vector<Edition> Edition::EveryOfThisComputer()
+{
+    const std::string system = platform::Kernel().GetSystemDirectoryA();
+    if (!platform::Kernel().Is64BitWindows()) {
+        return {X86OnWindows32(system)};
+    }
+    return {X86OnWindows64(system), X64(system)};
+}
+
 Edition Edition::OfThisComputer()
 {
     const std::string system = platform::Kernel().GetSystemDirectoryA();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The add-in is built twice: for a 32-bit Outlook (x86) and for a 64-bit one
 // (x64). Each build has its folder, its registry view and the regsvr32 that
@@ -36,4 +37,7 @@ struct Edition {
     // On 32-bit Windows, the 9x line and NT 4, x86; on 64-bit Windows the
     // edition of Outlook's bitness, x86 where no Outlook is found.
     static Edition OfThisComputer();
+    // Each edition an Outlook of this Windows could load: x86 alone on
+    // 32-bit Windows, both on 64-bit Windows, whichever Outlook is there.
+    static std::vector<Edition> EveryOfThisComputer();
 };

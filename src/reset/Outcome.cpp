@@ -2,6 +2,7 @@
 
 #include "reset/AppTexts.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,6 +20,7 @@ const Text kResetNeeded = u"A reset of Kestrin Software add-ins is needed.";
 const Text kNoResetNeeded = u"Kestrin Software add-ins need no reset.";
 const Text kNoResetHelps = u"No reset would change what the lines above say.";
 const Text kWhatKeepsOutlook = u"What keeps Outlook from loading the add-in, which no reset changes:";
+const RunReport::Line kNotInstalled = {u"Kestrin Software add-ins are not installed on this computer.", "notInstalled"};
 
 // Whose per-user settings the run was about; nothing where they were the tool's own user's.
 Text Whose(const RunReport& report, const Text& done)
@@ -40,57 +42,108 @@ Text Whose(const RunReport& report, const Text& done)
            u".";
 }
 
-// The heading and one line each; nothing when there are no lines.
-Text Block(const Text& heading, const std::vector<Text>& lines)
-{
-    if (lines.empty()) {
-        return Text();
+// The text line by line; the box is made from the lines once they are all there.
+class Lines {
+public:
+    void Add(Text text, std::string code = {}) { mLines.push_back({std::move(text), std::move(code)}); }
+    // A heading and one line each of the report's lines; nothing where there are none.
+    void AddBlock(const Text& heading, const std::vector<RunReport::Line>& lines, bool withCodes)
+    {
+        if (lines.empty()) {
+            return;
+        }
+        Add(heading);
+        for (const RunReport::Line& line : lines) {
+            Add(line.text, withCodes ? line.code : std::string());
+        }
     }
-    Text block = heading;
-    for (const Text& line : lines) {
-        block += u"\r\n" + line;
+    void AddBlank() { Add(Text()); }
+    bool Empty() const noexcept { return mLines.empty(); }
+
+    Outcome Finish(const RunReport& report, Text label, int exitCode) &&
+    {
+        Outcome outcome;
+        for (std::size_t i = 0; i < mLines.size(); ++i) {
+            outcome.box += (i == 0 ? u"" : u"\r\n") + mLines[i].text;
+        }
+        outcome.lines = std::move(mLines);
+        outcome.label = std::move(label);
+        outcome.exitCode = exitCode;
+        outcome.problems = report.Problems();
+        outcome.blockers = report.Blockers();
+        return outcome;
     }
-    return block;
-}
+
+private:
+    std::vector<Outcome::TextLine> mLines;
+};
 
 } // namespace
 
 Outcome OutcomeOf(const RunReport& report)
 {
     const Text whose = Whose(report, u"repaired");
-    const Text repairedFor = whose.empty() ? Text() : u"\r\n\r\n" + whose;
     const auto& problems = report.Problems();
     const auto& blockers = report.Blockers();
+    Lines lines;
     if (problems.empty() && blockers.empty()) {
-        return {kSuccess + repairedFor, kSuccess, kExitSuccess};
+        lines.Add(kSuccess);
+    } else {
+        // Only the reset's own lines come in runs of one kind; every line of what keeps Outlook out stays.
+        lines.AddBlock(kNotFullyReset, problems, true);
+        if (!blockers.empty() && !lines.Empty()) {
+            lines.AddBlank();
+        }
+        lines.AddBlock(kWillNotLoad, blockers, false);
+        const bool administratorMayHelp = !problems.empty() && !report.OnlyLibrariesLackingOthers();
+        lines.AddBlank();
+        lines.Add(administratorMayHelp ? kRunAsAdministrator : kContactSupport);
     }
-    Text box = Block(kNotFullyReset, problems);
-    if (!blockers.empty()) {
-        box += (box.empty() ? u"" : u"\r\n\r\n") + Block(kWillNotLoad, blockers);
+    if (!whose.empty()) {
+        lines.AddBlank();
+        lines.Add(whose);
     }
-    const bool administratorMayHelp = !problems.empty() && !report.OnlyLibrariesLackingOthers();
-    box += u"\r\n\r\n" + (administratorMayHelp ? kRunAsAdministrator : kContactSupport) + repairedFor;
+    if (problems.empty() && blockers.empty()) {
+        return std::move(lines).Finish(report, kSuccess, kExitSuccess);
+    }
     if (problems.empty()) {
-        return {box, kFinishedButNotLoaded, kExitNotLoaded};
+        return std::move(lines).Finish(report, kFinishedButNotLoaded, kExitNotLoaded);
     }
-    return {box, kFinishedWithErrors, kExitNotFullyReset};
+    return std::move(lines).Finish(report, kFinishedWithErrors, kExitNotFullyReset);
 }
 
 Outcome CheckOutcomeOf(const RunReport& report)
 {
-    Text text;
-    for (const Text& line : report.Problems()) {
-        text += line + u"\r\n";
+    Lines lines;
+    for (const RunReport::Line& line : report.Problems()) {
+        lines.Add(line.text, line.code);
     }
-    if (!report.Blockers().empty()) {
-        text += Block(kWhatKeepsOutlook, report.Blockers()) + u"\r\n";
-    }
+    lines.AddBlock(kWhatKeepsOutlook, report.Blockers(), false);
     if (const Text whose = Whose(report, u"checked"); !whose.empty()) {
-        text += whose + u"\r\n";
+        lines.Add(whose);
     }
-    if (report.ResetWouldChange()) {
-        return {text + kResetNeeded, Text(), kExitResetNeeded};
-    }
+    const bool needed = report.ResetWouldChange();
     const bool nothingFound = report.Problems().empty() && report.Blockers().empty();
-    return {text + (nothingFound ? kNoResetNeeded : kNoResetHelps), Text(), kExitSuccess};
+    lines.Add(needed ? kResetNeeded : nothingFound ? kNoResetNeeded : kNoResetHelps);
+    Outcome outcome = std::move(lines).Finish(report, Text(), needed ? kExitResetNeeded : kExitSuccess);
+    outcome.needsReset = needed;
+    return outcome;
+}
+
+Outcome RefusalOf(const RunReport::Line& why, int exitCode)
+{
+    RunReport report;
+    report.AddProblem(why);
+    Lines lines;
+    lines.Add(why.text);
+    return std::move(lines).Finish(report, Text(), exitCode);
+}
+
+Outcome NotInstalledOutcome(int exitCode)
+{
+    RunReport report;
+    report.AddBlocker(kNotInstalled);
+    Lines lines;
+    lines.Add(kNotInstalled.text);
+    return std::move(lines).Finish(report, Text(), exitCode);
 }

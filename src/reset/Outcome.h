@@ -3,6 +3,10 @@
 #include "common/Text.h"
 #include "reset/RunReport.h"
 
+#include <optional>
+#include <string>
+#include <vector>
+
 // The program's exit code for each way a click ends, so that a script or a
 // remote session can tell without reading the screen. A run-time error
 // ends it with the error's own number.
@@ -14,13 +18,37 @@ inline constexpr int kExitNotFullyReset = 2;
 inline constexpr int kExitNotLoaded = 3;
 inline constexpr int kExitAnotherCopy = 4;
 inline constexpr int kExitClosedWithoutReset = 5;
+// The administrators' reset where the add-in is not on the computer: nothing done.
+inline constexpr int kExitNotInstalled = 6;
 
 // How a reset ends: the final box, the progress label's last text and the
-// program's exit code. A check has no label.
+// program's exit code. A check has no label. Beside the text, what a
+// script reads instead of it.
 struct Outcome {
+    // One line of the text, with the code of the report's line it shows:
+    // lines of one code in a row are one run, which a short answer may
+    // shorten. A line without a code is always kept.
+    struct TextLine {
+        Text text;
+        std::string code;
+    };
+
+    // The lines of the text, "\r\n" between them.
     Text box;
+    std::vector<TextLine> lines;
     Text label;
     int exitCode = 0;
+
+    std::vector<RunReport::Line> problems;
+    std::vector<RunReport::Line> blockers;
+    // Whose settings the run was about: "DOMAIN\NAME", or a SID.
+    std::vector<Text> users;
+    // "x86" or "x64"; empty where the run ended before it was worked out.
+    Text edition;
+    // A check's answer.
+    std::optional<bool> needsReset;
+    // The file the run's record went to; none where none was written.
+    std::optional<Text> log;
 };
 
 // Made from what the run found alone. The reset's own problems come first
@@ -34,3 +62,11 @@ Outcome OutcomeOf(const RunReport& report);
 // says whether a reset is needed; exit code 1 where it is, 0 where a reset
 // would change nothing, blockers or not: no reset can help them.
 Outcome CheckOutcomeOf(const RunReport& report);
+
+// A run that stopped before it changed anything: the one line that says why,
+// with its code.
+Outcome RefusalOf(const RunReport::Line& why, int exitCode);
+
+// Where the add-in is not on the computer: one line, which a check and the
+// administrators' reset tell alike, and no reset helps.
+Outcome NotInstalledOutcome(int exitCode);

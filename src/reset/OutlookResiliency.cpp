@@ -10,7 +10,8 @@
 namespace {
 
 const Text kResiliencyKey = u"\\Outlook\\Resiliency\\";
-const Text kRecordNotRemoved = u"- Outlook's record of the disabled add-in could not be removed";
+const RunReport::Line kRecordNotRemoved = {u"- Outlook's record of the disabled add-in could not be removed",
+                                           "recordNotRemoved"};
 constexpr std::uint32_t kAddinKind = 1;
 constexpr std::size_t kHeaderBytes = 12;
 
@@ -115,13 +116,13 @@ void OutlookResiliency::InspectAddinRecords(RunReport& report)
     const bool whole = RemoveAll();
     mOnlyFind = false;
     if (mFound.contains(List::DisabledItems)) {
-        report.AddProblem(u"- Outlook has disabled the add-in");
+        report.AddProblem({u"- Outlook has disabled the add-in", "disabledItemsRecord"});
     }
     if (mFound.contains(List::CrashingAddinList)) {
-        report.AddProblem(u"- Outlook has a record of the add-in crashing");
+        report.AddProblem({u"- Outlook has a record of the add-in crashing", "crashRecord"});
     }
     if (!whole) {
-        report.AddProblem(u"- Outlook's records of disabled add-ins could not be read");
+        report.AddProblem({u"- Outlook's records of disabled add-ins could not be read", "recordsUnreadable"});
     }
 }
 

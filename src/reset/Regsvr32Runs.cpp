@@ -62,9 +62,11 @@ void Regsvr32Runs::InspectMainLibrary(RunReport& report) const
     }
 }
 
-Text Regsvr32Runs::MissingMainLibraryLine() const
+RunReport::Line Regsvr32Runs::MissingMainLibraryLine() const
 {
-    return u"- KROutlook.dll was not found in " + mFolder;
+    return {.text = u"- KROutlook.dll was not found in " + mFolder,
+            .code = "mainLibraryMissing",
+            .file = mFolder + u"\\KROutlook.dll"};
 }
 
 Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)
@@ -175,14 +177,16 @@ void Regsvr32Runs::AwaitAll(Action action, const RunView& view)
 // A library that exports no DllRegisterServer is no component but a plain
 // library beside the add-in (its run-time, a helper): regsvr32 could only
 // fail on it. One whose exports cannot be read is handed to regsvr32, which
-// tells what it is.
+// tells what it is, and so is KROutlook.dll always: the add-in is nothing
+// without its registration, and regsvr32's answer names why it failed.
 bool Regsvr32Runs::IsComponent(const Text& fileName)
 {
     const auto known = mComponents.find(fileName);
     if (known != mComponents.end()) {
         return known->second;
     }
-    const bool component = ExportsFunction(ReadImage(mFolder + u"\\" + fileName), "DllRegisterServer") != false;
+    const bool component = LowerCase(fileName) == kMainLibrary ||
+                           ExportsFunction(ReadImage(mFolder + u"\\" + fileName), "DllRegisterServer") != false;
     mComponents.emplace(fileName, component);
     return component;
 }
@@ -218,34 +222,39 @@ bool Regsvr32Runs::AddProblems(RunReport& report) const
             continue;
         }
         Text what;
+        std::string code;
         auto cause = RunReport::Cause::Other;
         if (run.stillUnregistering) {
-            what = u" did not finish unregistering";
+            what = u" did not finish unregistering", code = "componentStillUnregistering";
         } else if (!run.started) {
-            what = u" could not be started";
+            what = u" could not be started", code = "componentNotStarted";
         } else if (!run.finished) {
-            what = u" did not finish registering";
+            what = u" did not finish registering", code = "componentUnfinished";
         } else if (run.exitCode != 0) {
             const Text number = u" (error " + TextOfAscii(std::to_string(run.exitCode)) + u")";
             switch (run.exitCode) {
             case kLoadLibraryFailed:
-                what = u" could not be loaded" + number;
+                what = u" could not be loaded" + number, code = "componentNotLoaded";
                 cause = LowerCase(run.fileName) == kMainLibrary ? RunReport::Cause::MainLibraryNotLoaded
                                                                 : RunReport::Cause::LibraryNotLoaded;
                 break;
             case kNoEntryPoint:
-                what = u" has no registration entry point" + number;
+                what = u" has no registration entry point" + number, code = "componentNoEntryPoint";
                 break;
             case kRegistrationFailed:
-                what = u" refused to register" + number;
+                what = u" refused to register" + number, code = "componentRefused";
                 break;
             default:
-                what = u" could not be registered" + number;
+                what = u" could not be registered" + number, code = "componentFailed";
                 break;
             }
         }
         if (!what.empty()) {
-            report.AddProblem(u"- " + run.fileName + what, cause);
+            report.AddProblem({.text = u"- " + run.fileName + what,
+                               .code = code,
+                               .file = mFolder + u"\\" + run.fileName,
+                               .error = run.finished ? std::optional(run.exitCode) : std::nullopt},
+                              cause);
             registered = false;
         }
     }

@@ -60,7 +60,7 @@ private:
     void CollectEnded();
     void AwaitAll(Action action, const RunView& view);
     bool IsComponent(const Text& fileName);
-    Text MissingMainLibraryLine() const;
+    RunReport::Line MissingMainLibraryLine() const;
     bool MayRegister(const Text& fileName);
     bool AddProblems(RunReport& report) const;
     static void ReadExitCodeIfEnded(Run& run);

@@ -1,6 +1,7 @@
 #include "reset/ResetCheck.h"
 
 #include "loadcheck/OutlookLoadCheck.h"
+#include "reset/AddinInstallation.h"
 #include "reset/AddinRegistration.h"
 #include "reset/AppTexts.h"
 #include "reset/Outcome.h"
@@ -13,6 +14,13 @@
 int ResetCheck::Run()
 {
     ResetScope scope(mWhose);
+    if (!AddinInstallation::IsOnThisComputer(scope.users)) {
+        Outcome outcome = NotInstalledOutcome(kExitSuccess);
+        outcome.needsReset = false;
+        scope.Describe(outcome);
+        mView.ShowOutcome(outcome, kTitle);
+        return outcome.exitCode;
+    }
     std::vector<platform::Handle> userRoots(scope.users.Users().size());
     std::transform(scope.users.Users().begin(), scope.users.Users().end(), userRoots.begin(),
                    [](const UserHives::User& user) { return user.root; });
@@ -29,7 +37,8 @@ int ResetCheck::Run()
     });
     Regsvr32Runs(scope.edition).InspectMainLibrary(scope.report);
     OutlookLoadCheck(scope.edition, scope.folder, false).Check(mView, scope);
-    const Outcome outcome = CheckOutcomeOf(scope.report);
+    Outcome outcome = CheckOutcomeOf(scope.report);
+    scope.Describe(outcome);
     mView.ShowOutcome(outcome, kTitle);
     return outcome.exitCode;
 }

@@ -4,11 +4,6 @@
 
 namespace {
 
-UserHives UsersOf(Whose whose)
-{
-    return whose == Whose::SignedInUser ? UserHives::OfSignedInUser() : UserHives::OfEveryLoadedUserAsSystem();
-}
-
 RunReport ReportFor(const UserHives& users)
 {
     if (!users.EveryLoadedUser()) {
@@ -22,13 +17,30 @@ RunReport ReportFor(const UserHives& users)
 
 } // namespace
 
+UserHives ResetScope::UsersOf(Whose whose)
+{
+    return whose == Whose::SignedInUser ? UserHives::OfSignedInUser() : UserHives::OfEveryLoadedUserAsSystem();
+}
+
 ResetScope::ResetScope(Whose whose)
     : users(UsersOf(whose)), edition(Edition::OfThisComputer()), folder(edition.folder), report(ReportFor(users))
 {
     for (const Text& sid : users.Unopened()) {
-        report.AddProblem(u"- the settings of the user " + sid + u" could not be opened",
+        report.AddProblem({.text = u"- the settings of the user " + sid + u" could not be opened",
+                           .code = "hiveNotOpened",
+                           .user = sid},
                           RunReport::Cause::NoResetHelps);
     }
+}
+
+void ResetScope::Describe(Outcome& outcome) const
+{
+    for (const auto& user : users.Users()) {
+        if (!user.account.empty()) {
+            outcome.users.push_back(user.account);
+        }
+    }
+    outcome.edition = edition.bitness == Bitness::X64 ? u"x64" : u"x86";
 }
 
 Boolean ResetScope::ForEachUser(const std::function<Boolean(platform::Handle userRoot)>& step)

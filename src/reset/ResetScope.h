@@ -4,6 +4,7 @@
 #include "platform/Handle.h"
 #include "reset/AddinFolder.h"
 #include "reset/Edition.h"
+#include "reset/Outcome.h"
 #include "reset/RunReport.h"
 #include "reset/UserHives.h"
 
@@ -22,9 +23,13 @@ enum class Whose {
 struct ResetScope {
     explicit ResetScope(Whose whose);
 
+    static UserHives UsersOf(Whose whose);
+
     // Runs a per-user step for each user, its lines naming the user where
     // the run is every loaded user's; false when it failed for any.
     Boolean ForEachUser(const std::function<Boolean(platform::Handle userRoot)>& step);
+    // What a script is told of the run besides its lines: whose settings, which edition.
+    void Describe(Outcome& outcome) const;
 
     UserHives users;
     Edition edition;

@@ -2,6 +2,7 @@
 
 #include "loadcheck/OutlookLoadCheck.h"
 #include "process/CProcessList.h"
+#include "reset/AddinInstallation.h"
 #include "reset/AppTexts.h"
 #include "reset/Outcome.h"
 #include "reset/OutlookResiliency.h"
@@ -9,20 +10,26 @@
 namespace {
 
 const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
-const Text kOutlookWarning = u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.";
+const RunReport::Line kOutlookWarning = {
+    u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.", "outlookRunning"};
 const Text kOutlookExe = u"outlook.exe";
-const Text kAnotherCopy =
-    u"Another copy of this program is resetting Kestrin Software add-ins. Please wait until it has finished.";
-const Text kOutlookStarted = u"- Outlook was started during the reset; close Outlook and run this program again";
+const RunReport::Line kAnotherCopy = {
+    u"Another copy of this program is resetting Kestrin Software add-ins. Please wait until it has finished.",
+    "anotherCopy"};
+const RunReport::Line kOutlookStarted = {
+    u"- Outlook was started during the reset; close Outlook and run this program again", "outlookStarted"};
 
 } // namespace
 
-ResetSteps::ResetSteps(RunView& view, Whose whose) : mView(view), mWhose(whose)
+ResetSteps::ResetSteps(RunView& view, Whose whose, Program program) : mView(view), mWhose(whose), mProgram(program)
 {
 }
 
 int ResetSteps::Run()
 {
+    if (!VerifyAddinInstalled()) {
+        return kExitNotInstalled;
+    }
     if (!VerifyOutlookClosed()) {
         return kExitOutlookRuns;
     }
@@ -47,11 +54,23 @@ int ResetSteps::Run()
     return ShowOutcome();
 }
 
+// A fleet runs the administrators' program on every computer: where the add-in
+// is not there, a reset would only write a registration for nothing. The
+// window's user has the add-in, and is told what is missing of it.
+Boolean ResetSteps::VerifyAddinInstalled()
+{
+    if (mProgram == Program::Window || AddinInstallation::IsOnThisComputer(ResetScope::UsersOf(mWhose))) {
+        return True;
+    }
+    mView.ShowRefusal(NotInstalledOutcome(kExitNotInstalled), kTitle);
+    return False;
+}
+
 Boolean ResetSteps::VerifyOutlookClosed()
 {
     CProcessList processes;
     if (processes.IsProcessRunning(kOutlookExe)) {
-        mView.ShowRefusal(kOutlookWarning, kOutlookWarningTitle);
+        mView.ShowRefusal(RefusalOf(kOutlookWarning, kExitOutlookRuns), kOutlookWarningTitle);
         return False;
     }
     return True;
@@ -62,7 +81,7 @@ Boolean ResetSteps::VerifyNoOtherCopyResets()
 {
     mLock = ResetLock::Take();
     if (!mLock) {
-        mView.ShowRefusal(kAnotherCopy, kTitle);
+        mView.ShowRefusal(RefusalOf(kAnotherCopy, kExitAnotherCopy), kTitle);
         return False;
     }
     return True;
@@ -131,7 +150,8 @@ Boolean ResetSteps::VerifyOutlookStayedClosed()
 
 int ResetSteps::ShowOutcome()
 {
-    const Outcome outcome = OutcomeOf(mState->scope.report);
+    Outcome outcome = OutcomeOf(mState->scope.report);
+    mState->scope.Describe(outcome);
     mView.ShowOutcome(outcome, kTitle);
     return outcome.exitCode;
 }

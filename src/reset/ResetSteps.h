@@ -14,7 +14,11 @@
 // the same steps; each shows them through its own view.
 class ResetSteps {
 public:
-    ResetSteps(RunView& view, Whose whose);
+    // Which program runs the reset: the administrators' leaves a computer
+    // without the add-in alone, where the window resets whatever it finds.
+    enum class Program { Window, Console };
+
+    ResetSteps(RunView& view, Whose whose, Program program);
 
     // Runs the steps and shows how they ended; returns the program's exit code.
     int Run();
@@ -29,6 +33,7 @@ private:
         Regsvr32Runs regsvr32;
     };
 
+    Boolean VerifyAddinInstalled();
     Boolean VerifyOutlookClosed();
     Boolean VerifyNoOtherCopyResets();
     Boolean CheckHKLMKeys();
@@ -44,6 +49,7 @@ private:
 
     RunView& mView;
     Whose mWhose;
+    Program mProgram;
     std::optional<ResetLock> mLock;
     std::optional<State> mState;
 };

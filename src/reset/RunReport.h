@@ -3,6 +3,9 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -12,6 +15,18 @@
 // that no reset may change. The final text is made from it alone.
 class RunReport {
 public:
+    // One line of the final text, and what a script reads of it instead: a
+    // code that never changes, and the file and numbers the line names.
+    struct Line {
+        Text text;
+        std::string code;
+        Text file = {};
+        std::optional<std::uint32_t> loadBehavior = {};
+        std::optional<std::uint32_t> error = {};
+        // Whose settings the line is about; empty for the computer's. Set by the report.
+        Text user = {};
+    };
+
     // What a line stands for, where the final text's advice depends on it.
     enum class Cause {
         Other,
@@ -41,30 +56,25 @@ public:
     void AboutUser(const Text& name) { mAboutUser = name; }
 
     // A line already there is not told twice.
-    void AddProblem(Text line, Cause cause = Cause::Other)
+    void AddProblem(Line line, Cause cause = Cause::Other)
     {
-        line = Tagged(line);
-        if (std::find(mProblems.begin(), mProblems.end(), line) != mProblems.end()) {
+        if (!Add(mProblems, std::move(line))) {
             return;
         }
         mLibrariesNotLoaded += cause == Cause::LibraryNotLoaded || cause == Cause::MainLibraryNotLoaded ? 1 : 0;
         mMainLibraryNotLoaded = mMainLibraryNotLoaded || cause == Cause::MainLibraryNotLoaded;
         mClassNotRegistered += cause == Cause::ClassNotRegistered ? 1 : 0;
         mResetWouldChange = mResetWouldChange || cause != Cause::NoResetHelps;
-        mProblems.push_back(std::move(line));
     }
-    void AddBlocker(Text line, Cause cause = Cause::Other)
+    void AddBlocker(Line line, Cause cause = Cause::Other)
     {
-        line = Tagged(line);
-        if (std::find(mBlockers.begin(), mBlockers.end(), line) != mBlockers.end()) {
-            return;
+        if (Add(mBlockers, std::move(line))) {
+            mLibrariesMissing += cause == Cause::LibraryMissing ? 1 : 0;
         }
-        mLibrariesMissing += cause == Cause::LibraryMissing ? 1 : 0;
-        mBlockers.push_back(std::move(line));
     }
 
-    const std::vector<Text>& Problems() const noexcept { return mProblems; }
-    const std::vector<Text>& Blockers() const noexcept { return mBlockers; }
+    const std::vector<Line>& Problems() const noexcept { return mProblems; }
+    const std::vector<Line>& Blockers() const noexcept { return mBlockers; }
     const Text& SignedInUser() const noexcept { return mSignedInUser; }
     bool EveryLoadedUser() const noexcept { return mEveryLoadedUser; }
     const std::vector<Text>& Users() const noexcept { return mUsers; }
@@ -81,14 +91,26 @@ public:
     bool ResetWouldChange() const noexcept { return mResetWouldChange; }
 
 private:
-    Text Tagged(const Text& line) const { return mAboutUser.empty() ? line : line + u" (" + mAboutUser + u")"; }
+    // The line names its user; false where the same line is there already.
+    bool Add(std::vector<Line>& lines, Line line) const
+    {
+        if (!mAboutUser.empty()) {
+            line.text += u" (" + mAboutUser + u")";
+            line.user = mAboutUser;
+        }
+        if (std::any_of(lines.begin(), lines.end(), [&](const Line& there) { return there.text == line.text; })) {
+            return false;
+        }
+        lines.push_back(std::move(line));
+        return true;
+    }
 
     Text mSignedInUser;
     bool mEveryLoadedUser = false;
     std::vector<Text> mUsers;
     Text mAboutUser;
-    std::vector<Text> mProblems;
-    std::vector<Text> mBlockers;
+    std::vector<Line> mProblems;
+    std::vector<Line> mBlockers;
     std::size_t mLibrariesNotLoaded = 0;
     bool mMainLibraryNotLoaded = false;
     std::size_t mClassNotRegistered = 0;

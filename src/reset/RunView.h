@@ -28,7 +28,7 @@ public:
     // A warning the run goes on after: the user reads it first where there is one.
     virtual void ShowMessage(const Text& text, const Text& title) const = 0;
     // The run refused before changing anything: why.
-    virtual void ShowRefusal(const Text& text, const Text& title) const = 0;
+    virtual void ShowRefusal(const Outcome& outcome, const Text& title) const = 0;
     // How the run ended.
     virtual void ShowOutcome(const Outcome& outcome, const Text& title) const = 0;
 

@@ -78,7 +78,7 @@ UserHives UserHives::OfEveryLoadedUserAsSystem()
 void UserHives::OpenSignedInUsersHive()
 {
     const WindowsVersion version = WindowsVersion::OfThisComputer();
-    mUsers.push_back({platform::kHkeyCurrentUser, Text()});
+    mUsers.push_back({platform::kHkeyCurrentUser, Text(), Text()});
     if (version.platformId != platform::kVerPlatformWin32Nt) {
         return;
     }
@@ -86,6 +86,9 @@ void UserHives::OpenSignedInUsersHive()
         version.major >= kVista ? platform::kProcessQueryLimitedInformation : platform::kProcessQueryInformation;
     const auto signedIn = SignedInUser(access);
     const auto own = UserOf(platform::kCurrentProcess);
+    if (own) {
+        mUsers.front().account = NameOf(*own, platform::Security().ConvertSidToStringSidA(*own).value_or(""));
+    }
     if (!signedIn || !own || *signedIn == *own) {
         return;
     }
@@ -130,5 +133,6 @@ void UserHives::OpenEveryLoadedHive()
 void UserHives::Keep(platform::Handle hive, const platform::Sid& sid, const std::string& sidText)
 {
     mHives.emplace_back(hive);
-    mUsers.push_back({hive, sid.empty() ? FromAnsi(sidText) : NameOf(sid, sidText)});
+    const Text name = sid.empty() ? FromAnsi(sidText) : NameOf(sid, sidText);
+    mUsers.push_back({hive, name, name});
 }

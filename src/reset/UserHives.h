@@ -21,6 +21,9 @@ public:
         // "DOMAIN\NAME", or the SID's text where no name is found; empty for
         // HKEY_CURRENT_USER.
         Text name;
+        // The same for HKEY_CURRENT_USER too, as a script is told whose
+        // settings a run was about; empty where the system has no users (the 9x line).
+        Text account;
     };
 
     static UserHives OfSignedInUser();

@@ -26,9 +26,9 @@ void FormView::ShowMessage(const Text& text, const Text& title) const
 }
 
 // The label keeps "Progress": nothing was done.
-void FormView::ShowRefusal(const Text& text, const Text& title) const
+void FormView::ShowRefusal(const Outcome& outcome, const Text& title) const
 {
-    ShowMessage(text, title);
+    ShowMessage(outcome.box, title);
 }
 
 void FormView::ShowOutcome(const Outcome& outcome, const Text& title) const

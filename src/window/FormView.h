@@ -17,7 +17,7 @@ public:
 
     void ShowProgress(const Text& text) const override;
     void ShowMessage(const Text& text, const Text& title) const override;
-    void ShowRefusal(const Text& text, const Text& title) const override;
+    void ShowRefusal(const Outcome& outcome, const Text& title) const override;
     void ShowOutcome(const Outcome& outcome, const Text& title) const override;
     void BeginChanges() override;
     void EndChanges() override;

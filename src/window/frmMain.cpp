@@ -86,7 +86,7 @@ bool frmMain::OnQueryEndSession() noexcept
 // The reset's steps, in the order the console program's reset runs them too.
 void frmMain::cmdReset_Click()
 {
-    ResetSteps steps(*mView, Whose::SignedInUser);
+    ResetSteps steps(*mView, Whose::SignedInUser, ResetSteps::Program::Window);
     Unload(steps.Run());
 }
 

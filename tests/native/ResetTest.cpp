@@ -724,6 +724,10 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         std::uint32_t windows = 100; // major * 10 + minor: 40 for NT 4, 61 for 7, 100 for 10
         std::map<std::string, std::vector<fakes::FakeEntry>> files = {}; // more files, by folder
         bool otherUser = false; // run by an administrator for alice, the signed-in user
+        std::vector<std::string> exports = {"DllRegisterServer"}; // KROutlook.dll's, where it is a whole image
+        // A check's exit code after the reset: 0 unless the case changed the
+        // registration after it, or regsvr32 fails where no check can tell.
+        int checkAfter = 0;
     };
     const std::string policies = "Software\\Policies\\Microsoft\\Office";
     const std::string cloudPolicies = "Software\\Policies\\Microsoft\\Cloud\\Office";
@@ -812,16 +816,18 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
                     "C:\\PROGRA~2\\COMMON~1\\KESTRI~1\\KROUTL~1.DLL"}},
          .library = 32,
          .box = ""},
-        {"a class left leading to a backup copy",
-         {},
-         {{machine, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 1, kAddinFolder + "\\KROutlook.dll_old"}},
-         32,
-         kNotFullyReset + leadsTo(kAddinFolder + "\\KROutlook.dll_old") + kRunAsAdministrator},
-        {"a CLSID that is no GUID, and the new Outlook",
-         {newOutlook},
-         {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, "..\\..\\x"}},
-         32,
-         kNotFullyReset + kNoClass + "\r\n\r\n" + willNot + newOutlookLine + kRunAsAdministrator},
+        {.what = "a class left leading to a backup copy",
+         .after = {{machine, classes + "CLSID\\" + clsid + "\\InprocServer32", "", 1,
+                    kAddinFolder + "\\KROutlook.dll_old"}},
+         .library = 32,
+         .box = kNotFullyReset + leadsTo(kAddinFolder + "\\KROutlook.dll_old") + kRunAsAdministrator,
+         .checkAfter = 1},
+        {.what = "a CLSID that is no GUID, and the new Outlook",
+         .before = {newOutlook},
+         .after = {{machine, classes + "KestrinSoftware.Connect\\CLSID", "", 1, "..\\..\\x"}},
+         .library = 32,
+         .box = kNotFullyReset + kNoClass + "\r\n\r\n" + willNot + newOutlookLine + kRunAsAdministrator,
+         .checkAfter = 1},
         {.what = "run-times missing, one of them in a library of the folder, beside what Windows supplies",
          .library = 32,
          .box = willNot + needs("VCRUNTIME140.dll") + "\r\n" + needs("MSVCP140.dll") + contact,
@@ -876,6 +882,16 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
                 needs("VCRUNTIME140.dll") + contact,
          .imports = {"VCRUNTIME140.dll"},
          .registration = 3},
+        {.what = "a library of the other processor",
+         .library = 64,
+         .box = kNotFullyReset + "\r\n- KROutlook.dll could not be loaded (error 3)" + kNoClass + kRunAsAdministrator,
+         .registration = 3},
+        {.what = "a library without DllRegisterServer is still handed to regsvr32",
+         .library = 32,
+         .box = kNotFullyReset + "\r\n- KROutlook.dll has no registration entry point (error 4)" + kNoClass +
+                kRunAsAdministrator,
+         .registration = 4,
+         .exports = {}},
         {.what = "the Trust Center at level 4 disables every add-in",
          .before = level(policies, 1, 4),
          .library = 32,
@@ -942,14 +958,16 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          .library = 32,
          .box = kNotFullyReset + refused + leadsTo("\\\\host\\share\\KROutlook.dll") + kRunAsAdministrator,
          .registration = 5,
-         .userClassStays = true},
+         .userClassStays = true,
+         .checkAfter = 1},
         {.what = "the user's own class cannot be removed",
          .before = userClass("C:\\Old\\KROutlook.dll"),
          .library = 32,
          .box = kNotFullyReset + "\r\n- an old registration of the add-in for this user could not be removed" +
                 kRunAsAdministrator,
          .undeletable = "InprocServer32",
-         .userClassStays = true},
+         .userClassStays = true,
+         .checkAfter = 1},
         {.what = "the user's own ProgID cannot be removed",
          .before = userClass("C:\\Old\\KROutlook.dll"),
          .library = 32,
@@ -965,14 +983,16 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          .registration = 5,
          .userClassStays = true,
          .files = {{"C:\\Users\\alice\\AppData\\Local\\Kestrin", {{"KROutlook.dll"}}}},
-         .otherUser = true},
+         .otherUser = true,
+         .checkAfter = 1},
         {.what = "another user's class in a folder only she could name",
          .before = userClass("%OneDrive%\\Kestrin\\KROutlook.dll", hkcu, 2),
          .library = 32,
          .box = kNotFullyReset + refused + leadsTo("%OneDrive%\\Kestrin\\KROutlook.dll") + kRunAsAdministrator,
          .registration = 5,
          .userClassStays = true,
-         .otherUser = true},
+         .otherUser = true,
+         .checkAfter = 1},
     };
     for (const Case& c : cases) {
         Computer pc;
@@ -990,7 +1010,7 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
             {"KROutlook.dll", 0x20,
              c.imports.empty() && !c.isSigned && c.registration == 0
                  ? fakes::PeImage(machineType, c.library == 0)
-                 : fakes::PeImageImporting(machineType, c.imports, c.isSigned, {"Microsoft.VC90.CRT"})},
+                 : fakes::PeImageImporting(machineType, c.imports, c.isSigned, {"Microsoft.VC90.CRT"}, c.exports)},
             {"Helper.dll", 0x20, fakes::PeImageImporting(machineType, {"MSVCP140.dll", "VCRUNTIME140.dll"})}};
         if (c.x64) {
             StartedOutlookIs64Bit(pc.os, std::move(addinFiles));
@@ -1069,6 +1089,10 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         const bool userClassGone =
             pc.os.registry.Key(progIdRoot, progId) == nullptr && pc.os.registry.Key(classRoot, classKey) == nullptr;
         EXPECT_EQ(userClassGone, !c.userClassStays) << c.what;
+        // A check asks for a reset only where one could change its answer.
+        pc.os.console.output.clear();
+        EXPECT_EQ(ConsoleProgram({"check"}).Run(), c.checkAfter) << c.what << ", checked after the reset:\n"
+                                                                 << pc.os.console.output;
     }
 }
 
@@ -1358,10 +1382,10 @@ TEST(OutcomeTest, TheFinalBoxIsMadeFromTheReportAlone)
     for (const Case& c : cases) {
         RunReport report(c.signedInUser);
         for (const Text& line : c.problems) {
-            report.AddProblem(line);
+            report.AddProblem({line, "problem"});
         }
         for (const Text& line : c.blockers) {
-            report.AddBlocker(line);
+            report.AddBlocker({line, "blocker"});
         }
         const Outcome outcome = OutcomeOf(report);
         EXPECT_EQ(AsciiOf(outcome.box), c.box);
@@ -1501,9 +1525,13 @@ TEST(ConsoleTest, CheckTellsWhatAResetWouldChange)
          "- the add-in's registration has no LoadBehavior\r\n" + needed, 1},
         {"disabled", [](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2); },
          "- the add-in's registration has LoadBehavior 2\r\n" + needed, 1},
-        {"another name",
-         [](auto& p) { p.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "FriendlyName", "Kestrin"); },
-         "- the add-in's registration is not as a reset writes it\r\n" + needed, 1},
+        {"the add-in's own values beside LoadBehavior 3",
+         [](auto& p) {
+             p.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.erase("CommandLineSafe");
+             p.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "FriendlyName", "Kestrin");
+             p.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "Description", "Outlook add-in");
+         },
+         "Kestrin Software add-ins need no reset.\r\n", 0},
         {"Click-to-Run's copy disabled",
          [&](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, clickToRun, "LoadBehavior", 2); },
          "- Click-to-Run's copy of the add-in's registration has LoadBehavior 2\r\n" + needed, 1},
@@ -1594,10 +1622,16 @@ TEST(ConsoleTest, ArgumentsAndOutputThatGoesAway)
 // At most 2,048 characters, as fleet tools keep; the last line counts what was left out.
 TEST(ConsoleTest, OutputIsCappedAndSaysWhatWasLeftOut)
 {
-    const std::vector<Text> few(10, Text(100, u'x'));
-    EXPECT_EQ(ConsoleOutput::Capped(few, 2048), few);
-    const std::vector<Text> many(30, Text(100, u'y'));
-    const std::vector<Text> capped = ConsoleOutput::Capped(many, 2048);
+    const auto lines = [](std::size_t count, char16_t letter) {
+        std::vector<Outcome::TextLine> made;
+        for (std::size_t i = 0; i < count; ++i) {
+            made.push_back({Text(100, letter), "line" + std::to_string(i)});
+        }
+        return made;
+    };
+    const std::vector<Text> few = ConsoleOutput::Capped(lines(10, u'x'), 2048);
+    EXPECT_EQ(few, std::vector<Text>(10, Text(100, u'x')));
+    const std::vector<Text> capped = ConsoleOutput::Capped(lines(30, u'y'), 2048);
     std::size_t characters = 0;
     for (const Text& line : capped) {
         characters += line.size() + 2;

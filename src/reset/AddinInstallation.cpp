@@ -1,0 +1,40 @@
+#include "reset/AddinInstallation.h"
+
+#include "platform/SystemCodes.h"
+#include "registry/CRegistry.h"
+#include "reset/Edition.h"
+#include "reset/OfficeKeys.h"
+#include "reset/PlainFile.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+const Text kProgIdKey = u"Software\\Classes\\KestrinSoftware.Connect";
+
+// A key that cannot be read may hold the add-in: only one that is not there says it is gone.
+bool MayExist(platform::Handle root, const Text& path, std::uint32_t view)
+{
+    CRegistry key;
+    return key.OpenExistingKey(path, root, platform::kKeyQueryValue | view) != platform::kErrorFileNotFound;
+}
+
+} // namespace
+
+bool AddinInstallation::IsOnThisComputer(const UserHives& users)
+{
+    for (const Edition& edition : Edition::EveryOfThisComputer()) {
+        if (IsPlainFile(edition.folder + u"\\KROutlook.dll")) {
+            return true;
+        }
+        for (const Text& path : std::array<Text, 2>{kAddinRegistrationKey, kProgIdKey}) {
+            if (MayExist(platform::kHkeyLocalMachine, path, edition.registryView)) {
+                return true;
+            }
+        }
+    }
+    return std::any_of(users.Users().begin(), users.Users().end(), [](const UserHives::User& user) {
+        return MayExist(user.root, kAddinRegistrationKey, 0) || MayExist(user.root, kProgIdKey, 0);
+    });
+}
