@@ -109,9 +109,8 @@ std::vector<Text> LeftOutFromTheEnd(const std::vector<Outcome::TextLine>& lines,
         kept.push_back(lines[i].text);
         used = wouldUse;
     }
-    for (const auto& line : end) {
-        kept.push_back(line.text);
-    }
+    std::transform(end.begin(), end.end(), std::back_inserter(kept),
+                   [](const Outcome::TextLine& line) { return line.text; });
     return kept;
 }
 
@@ -150,11 +149,12 @@ bool ConsoleOutput::WriteOutcome(const Outcome& outcome)
 
 bool ConsoleOutput::WriteText(const Text& text)
 {
+    const std::vector<Text> texts = LinesOf(text);
     std::vector<Outcome::TextLine> lines;
-    for (Text& line : LinesOf(text)) {
-        // Every line its own kind: none is a run to shorten.
-        lines.push_back({std::move(line), "line" + std::to_string(lines.size())});
-    }
+    // Every line its own kind: none is a run to shorten.
+    std::transform(texts.begin(), texts.end(), std::back_inserter(lines), [&lines](const Text& line) {
+        return Outcome::TextLine{line, "line" + std::to_string(lines.size())};
+    });
     return WriteLines(Stream::Output, Capped(lines, kMostCharacters));
 }
 

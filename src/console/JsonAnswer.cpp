@@ -2,6 +2,7 @@
 
 #include "reset/AppTexts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -42,11 +43,9 @@ std::string Array(const std::vector<std::string>& entries)
 // What every answer begins with: the command, how it ended and what it was about.
 std::string Head(const std::string& command, int exitCode, const Text& edition, const std::vector<Text>& users)
 {
-    std::vector<std::string> names;
-    names.reserve(users.size());
-    for (const Text& user : users) {
-        names.push_back(JsonAnswer::Quoted(user));
-    }
+    std::vector<std::string> names(users.size());
+    std::transform(users.begin(), users.end(), names.begin(),
+                   [](const Text& user) { return JsonAnswer::Quoted(user); });
     return "{\"command\":" + JsonAnswer::Quoted(TextOfAscii(command)) + ",\"exitCode\":" + std::to_string(exitCode) +
            ",\"version\":" + JsonAnswer::Quoted(kVersion) +
            ",\"edition\":" + (edition.empty() ? std::string("null") : JsonAnswer::Quoted(edition)) +
@@ -81,14 +80,10 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
     }
     head += ",\"log\":" + (outcome.log ? Quoted(*outcome.log) : std::string("null"));
 
-    std::vector<std::string> problems;
-    std::vector<std::string> blockers;
-    for (const auto& line : outcome.problems) {
-        problems.push_back(Entry(line));
-    }
-    for (const auto& line : outcome.blockers) {
-        blockers.push_back(Entry(line));
-    }
+    std::vector<std::string> problems(outcome.problems.size());
+    std::vector<std::string> blockers(outcome.blockers.size());
+    std::transform(outcome.problems.begin(), outcome.problems.end(), problems.begin(), Entry);
+    std::transform(outcome.blockers.begin(), outcome.blockers.end(), blockers.begin(), Entry);
     const auto whole = [&](std::size_t more) {
         return head + ",\"problems\":" + Array(problems) + ",\"blockers\":" + Array(blockers) +
                (more == 0 ? std::string() : ",\"more\":" + std::to_string(more)) + "}";

@@ -106,10 +106,10 @@ bool OutlookLoadCheck::CheckLibraries(const RunView& view, RunReport& report) co
     bool loads = true;
     for (const std::string& name :
          DependencyWalk(mEdition).MissingLibraries(mLibrary).value_or(std::vector<std::string>())) {
-        report.AddBlocker({.text = u"- the add-in needs " + FromAnsi(name) + u", which is not on this computer",
-                           .code = "libraryMissing",
-                           .file = FromAnsi(name)},
-                          RunReport::Cause::LibraryMissing);
+        RunReport::Line line = {.text = u"- the add-in needs " + FromAnsi(name) + u", which is not on this computer",
+                                .code = "libraryMissing",
+                                .file = FromAnsi(name)};
+        report.AddBlocker(std::move(line), RunReport::Cause::LibraryMissing);
         loads = false;
     }
     return loads;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,19 @@ struct Win32FindDataA {
 };
 static_assert(sizeof(Win32FindDataA) == 320);
 
+// GetLocalTime's record.
+struct SystemTime {
+    std::uint16_t wYear;
+    std::uint16_t wMonth;
+    std::uint16_t wDayOfWeek;
+    std::uint16_t wDay;
+    std::uint16_t wHour;
+    std::uint16_t wMinute;
+    std::uint16_t wSecond;
+    std::uint16_t wMilliseconds;
+};
+static_assert(sizeof(SystemTime) == 16);
+
 inline constexpr std::uint32_t kTh32csSnapProcess = 0x2;
 // GetCurrentProcess's pseudo-handle: it needs no closing.
 inline constexpr Handle kCurrentProcess = kInvalidHandleValue;
@@ -63,6 +77,14 @@ inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr std::uint32_t kGenericRead = 0x80000000;
 inline constexpr std::uint32_t kFileShareReadWrite = 0x3;
 inline constexpr std::uint32_t kOpenExisting = 3;
+inline constexpr std::uint32_t kCreateNew = 1;
+inline constexpr std::uint32_t kOpenAlways = 4;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
+// Writes that land at the file's end, whoever else appends: the NT line's.
+inline constexpr std::uint32_t kFileAppendData = 0x4;
+inline constexpr std::uint32_t kSynchronize = 0x100000;
+inline constexpr std::uint32_t kFileEnd = 2;
+inline constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFF;
 inline constexpr std::uint32_t kProcessQueryAndRead = 0x410;
 inline constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
 // Enough to read a process's token: the limited right from Vista on, the full one before.
@@ -106,6 +128,23 @@ public:
     virtual Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
                                std::uint32_t creation) = 0;
     virtual bool ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) = 0;
+    virtual bool WriteFile(Handle file, const std::uint8_t* data, std::uint32_t bytes, std::uint32_t& written) = 0;
+    // None when the size cannot be read.
+    virtual std::optional<std::uint64_t> GetFileSize(Handle file) = 0;
+    // The new position from the file's start; kInvalidSetFilePointer when the call fails.
+    virtual std::uint32_t SetFilePointer(Handle file, std::int32_t distance, std::uint32_t method) = 0;
+    virtual bool DeleteFileA(const std::string& path) = 0;
+    // Fails where the new name exists.
+    virtual bool MoveFileA(const std::string& from, const std::string& to) = 0;
+    // Fails where the folder exists already, or its parent does not.
+    virtual bool CreateDirectoryA(const std::string& path) = 0;
+    // The user's folder for temporary files, with its closing separator; empty when the call fails.
+    virtual std::string GetTempPathA() = 0;
+    virtual SystemTime GetLocalTime() = 0;
+    // The minutes that local time is behind UTC, daylight saving time counted:
+    // -60 in Central European Time, 300 in Eastern Standard Time.
+    virtual std::int32_t GetTimeZoneBias() = 0;
+    virtual std::uint32_t GetCurrentThreadId() = 0;
 
     virtual Handle FindFirstFileA(const std::string& pattern, Win32FindDataA& data) = 0;
     virtual bool FindNextFileA(Handle find, Win32FindDataA& data) = 0;
@@ -119,6 +158,8 @@ public:
     virtual Handle CreateMutexA(const std::string& name, std::int32_t& lastError) = 0;
     // An existing named mutex, opened only to wait on: 0 on failure, with the last error.
     virtual Handle OpenMutexA(const std::string& name, std::int32_t& lastError) = 0;
+    // Lets go of a mutex a wait took.
+    virtual bool ReleaseMutex(Handle mutex) = 0;
     // The kind of drive of a root such as "C:\"; kDriveFixed for a local disk.
     virtual std::uint32_t GetDriveTypeA(const std::string& root) = 0;
 

@@ -64,6 +64,11 @@ ConsoleServices& Console()
     return Installed(gServices.console);
 }
 
+const Services& InstalledServices() noexcept
+{
+    return gServices;
+}
+
 ScopedServices::ScopedServices(const Services& services) noexcept : mPrevious(gServices)
 {
     gServices = services;

@@ -38,6 +38,9 @@ MessageServices& Messages();
 DesktopServices& Desktop();
 ConsoleServices& Console();
 
+// The set installed now, for one that stands in for a family of it.
+const Services& InstalledServices() noexcept;
+
 // Installs a set of services for its lifetime and restores the previous set.
 class ScopedServices {
 public:

@@ -30,6 +30,9 @@ public:
     virtual std::optional<Sid> ConvertStringSidToSidA(const std::string& text) = 0;
     // The account's domain and name.
     virtual std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const Sid& sid) = 0;
+    // GetTokenInformation's TokenElevation: whether the token holds an
+    // administrator's full rights; none before Vista, which has no UAC.
+    virtual std::optional<bool> GetTokenElevation(Handle token) = 0;
 };
 
 } // namespace platform

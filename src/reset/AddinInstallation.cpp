@@ -7,7 +7,7 @@
 #include "reset/PlainFile.h"
 
 #include <algorithm>
-#include <array>
+#include <vector>
 
 namespace {
 
@@ -24,15 +24,13 @@ bool MayExist(platform::Handle root, const Text& path, std::uint32_t view)
 
 bool AddinInstallation::IsOnThisComputer(const UserHives& users)
 {
-    for (const Edition& edition : Edition::EveryOfThisComputer()) {
-        if (IsPlainFile(edition.folder + u"\\KROutlook.dll")) {
-            return true;
-        }
-        for (const Text& path : std::array<Text, 2>{kAddinRegistrationKey, kProgIdKey}) {
-            if (MayExist(platform::kHkeyLocalMachine, path, edition.registryView)) {
-                return true;
-            }
-        }
+    const std::vector<Edition> editions = Edition::EveryOfThisComputer();
+    if (std::any_of(editions.begin(), editions.end(), [](const Edition& edition) {
+            return IsPlainFile(edition.folder + u"\\KROutlook.dll") ||
+                   MayExist(platform::kHkeyLocalMachine, kAddinRegistrationKey, edition.registryView) ||
+                   MayExist(platform::kHkeyLocalMachine, kProgIdKey, edition.registryView);
+        })) {
+        return true;
     }
     return std::any_of(users.Users().begin(), users.Users().end(), [](const UserHives::User& user) {
         return MayExist(user.root, kAddinRegistrationKey, 0) || MayExist(user.root, kProgIdKey, 0);

@@ -167,9 +167,11 @@ void AddinRegistration::InspectUser(platform::Handle userRoot, RunReport& report
     CRegistry user;
     if (user.OpenExistingKey(kAddinRegistrationKey, userRoot, platform::kKeyQueryValue) == platform::kErrorSuccess) {
         if (const auto loadBehavior = user.ReadDword("LoadBehavior"); loadBehavior != 3U) {
-            report.AddProblem({.text = u"- a per-user registration gives the add-in " + LoadBehaviorOf(loadBehavior),
-                               .code = "userOverride",
-                               .loadBehavior = loadBehavior});
+            RunReport::Line line = {.text =
+                                        u"- a per-user registration gives the add-in " + LoadBehaviorOf(loadBehavior),
+                                    .code = "userOverride",
+                                    .loadBehavior = loadBehavior};
+            report.AddProblem(std::move(line));
         }
     }
 }

@@ -32,8 +32,8 @@ bool IsOfKind(const Text& name, const Text& mask)
 
 } // namespace
 
-Regsvr32Runs::Regsvr32Runs(const Edition& edition)
-    : mInstalled(edition.installed), mFolder(edition.folder), mRegsvr32(edition.regsvr32),
+Regsvr32Runs::Regsvr32Runs(const Edition& edition, RunLog* log)
+    : mInstalled(edition.installed), mLog(log), mFolder(edition.folder), mRegsvr32(edition.regsvr32),
       mSystemFolder(edition.regsvr32Folder)
 {
 }
@@ -51,6 +51,7 @@ Boolean Regsvr32Runs::UnregisterFiles(const RunView& view, RunReport& report)
     }
     Pass(u"*.ocx", Action::Unregister, view);
     AwaitAll(Action::Unregister, view);
+    LogRuns(Action::Unregister);
     return Boolean(found);
 }
 
@@ -78,6 +79,7 @@ Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)
     Pass(u"*.dll", Action::Register, view);
     Pass(u"*.ocx", Action::Register, view);
     AwaitAll(Action::Register, view);
+    LogRuns(Action::Register);
     const bool registered = AddProblems(report);
     // Lets go of every process still held.
     mRuns.clear();
@@ -120,6 +122,7 @@ void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& comman
     Run& run = mRuns.emplace_back();
     run.action = action;
     run.fileName = fileName;
+    run.commandLine = commandLine;
     // Named by its full path: a regsvr32.exe planted beside the tool or in the
     // current folder must never run with the tool's rights. Without the
     // system folder nothing is started at all.
@@ -250,15 +253,39 @@ bool Regsvr32Runs::AddProblems(RunReport& report) const
             }
         }
         if (!what.empty()) {
-            report.AddProblem({.text = u"- " + run.fileName + what,
-                               .code = code,
-                               .file = mFolder + u"\\" + run.fileName,
-                               .error = run.finished ? std::optional(run.exitCode) : std::nullopt},
-                              cause);
+            RunReport::Line line = {.text = u"- " + run.fileName + what,
+                                    .code = code,
+                                    .file = mFolder + u"\\" + run.fileName,
+                                    .error = run.finished ? std::optional(run.exitCode) : std::nullopt};
+            report.AddProblem(std::move(line), cause);
             registered = false;
         }
     }
     return registered;
+}
+
+// Each run of the step, as the administrator reads it later: its command line and how it ended.
+void Regsvr32Runs::LogRuns(Action action) const
+{
+    if (mLog == nullptr) {
+        return;
+    }
+    for (const Run& run : mRuns) {
+        if (run.action != action) {
+            continue;
+        }
+        if (run.stillUnregistering) {
+            mLog->Note(run.fileName + u" was not registered: its unregistration had not ended",
+                       RunLog::Severity::Warning);
+        } else if (!run.started) {
+            mLog->Note(run.commandLine + u": could not be started", RunLog::Severity::Warning);
+        } else if (!run.finished) {
+            mLog->Note(run.commandLine + u": had not ended after 30 seconds", RunLog::Severity::Warning);
+        } else {
+            mLog->Note(run.commandLine + u": exit code " + TextOfAscii(std::to_string(run.exitCode)),
+                       run.exitCode == 0 ? RunLog::Severity::Information : RunLog::Severity::Warning);
+        }
+    }
 }
 
 // The exit code of a run that has ended by now; one still running keeps its process.

@@ -5,6 +5,7 @@
 #include "platform/Handles.h"
 #include "platform/LaunchServices.h"
 #include "reset/Edition.h"
+#include "reset/RunLog.h"
 #include "reset/RunReport.h"
 #include "reset/RunView.h"
 
@@ -29,7 +30,8 @@ public:
     // The step of the look at each run where the system cannot wait for them.
     static constexpr std::uint32_t kPollMilliseconds = 100;
 
-    explicit Regsvr32Runs(const Edition& edition);
+    // log: where each run is told with its outcome; none for a check, which starts nothing.
+    explicit Regsvr32Runs(const Edition& edition, RunLog* log = nullptr);
 
     // Ends by waiting for the unregistrations still running: one still
     // running when the same file is registered again would undo that
@@ -48,6 +50,7 @@ private:
     struct Run {
         Action action;
         Text fileName;
+        Text commandLine;
         platform::UniqueProcessHandle process;
         bool started = false;
         bool stillUnregistering = false;
@@ -63,10 +66,12 @@ private:
     RunReport::Line MissingMainLibraryLine() const;
     bool MayRegister(const Text& fileName);
     bool AddProblems(RunReport& report) const;
+    void LogRuns(Action action) const;
     static void ReadExitCodeIfEnded(Run& run);
     static void Ended(Run& run);
 
     bool mInstalled;
+    RunLog* mLog;
     Text mFolder;
     std::string mRegsvr32;
     platform::LaunchServices::SystemFolder mSystemFolder;

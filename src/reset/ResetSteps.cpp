@@ -1,5 +1,6 @@
 #include "reset/ResetSteps.h"
 
+#include "common/RuntimeError.h"
 #include "loadcheck/OutlookLoadCheck.h"
 #include "process/CProcessList.h"
 #include "reset/AddinInstallation.h"
@@ -21,22 +22,27 @@ const RunReport::Line kOutlookStarted = {
 
 } // namespace
 
-ResetSteps::ResetSteps(RunView& view, Whose whose, Program program) : mView(view), mWhose(whose), mProgram(program)
+ResetSteps::ResetSteps(RunView& view, Whose whose, Program program)
+    : mView(view), mWhose(whose), mProgram(program),
+      mRecord(program == Program::Window ? "AddinsReset" : "AddinsResetCmd")
 {
 }
 
+// The log keeps how a run that a run-time error stopped ended, too.
 int ResetSteps::Run()
-{
+try {
     if (!VerifyAddinInstalled()) {
         return kExitNotInstalled;
     }
+    mRecord.Begin();
     if (!VerifyOutlookClosed()) {
         return kExitOutlookRuns;
     }
     if (!VerifyNoOtherCopyResets()) {
         return kExitAnotherCopy;
     }
-    mState.emplace(mWhose);
+    mState.emplace(mWhose, mRecord);
+    mRecord.Describe(mState->scope);
     mView.BeginChanges();
     if (CheckHKLMKeys()) {
         EnableUserRegistration();
@@ -52,6 +58,11 @@ int ResetSteps::Run()
     mView.EndChanges();
     mLock.reset();
     return ShowOutcome();
+} catch (...) {
+    const RuntimeError error = RuntimeError::OfCaughtException();
+    mRecord.Note(u"Run-time error '" + TextOfAscii(std::to_string(error.Number())) + u"': " + error.Description(),
+                 RunLog::Severity::Error);
+    throw;
 }
 
 // A fleet runs the administrators' program on every computer: where the add-in
@@ -70,7 +81,7 @@ Boolean ResetSteps::VerifyOutlookClosed()
 {
     CProcessList processes;
     if (processes.IsProcessRunning(kOutlookExe)) {
-        mView.ShowRefusal(RefusalOf(kOutlookWarning, kExitOutlookRuns), kOutlookWarningTitle);
+        ShowRefusal(RefusalOf(kOutlookWarning, kExitOutlookRuns), kOutlookWarningTitle);
         return False;
     }
     return True;
@@ -81,7 +92,7 @@ Boolean ResetSteps::VerifyNoOtherCopyResets()
 {
     mLock = ResetLock::Take();
     if (!mLock) {
-        mView.ShowRefusal(RefusalOf(kAnotherCopy, kExitAnotherCopy), kTitle);
+        ShowRefusal(RefusalOf(kAnotherCopy, kExitAnotherCopy), kTitle);
         return False;
     }
     return True;
@@ -148,10 +159,17 @@ Boolean ResetSteps::VerifyOutlookStayedClosed()
     return True;
 }
 
+void ResetSteps::ShowRefusal(Outcome outcome, const Text& title)
+{
+    mRecord.End(outcome);
+    mView.ShowRefusal(outcome, title);
+}
+
 int ResetSteps::ShowOutcome()
 {
     Outcome outcome = OutcomeOf(mState->scope.report);
     mState->scope.Describe(outcome);
+    mRecord.End(outcome);
     mView.ShowOutcome(outcome, kTitle);
     return outcome.exitCode;
 }

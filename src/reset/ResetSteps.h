@@ -4,6 +4,7 @@
 #include "reset/AddinRegistration.h"
 #include "reset/Regsvr32Runs.h"
 #include "reset/ResetLock.h"
+#include "reset/ResetRecord.h"
 #include "reset/ResetScope.h"
 #include "reset/RunView.h"
 
@@ -26,7 +27,7 @@ public:
 private:
     // What a reset works on, found once the lock is held, and the units that keep state across steps.
     struct State {
-        explicit State(Whose whose) : scope(whose), registration(scope.edition), regsvr32(scope.edition) {}
+        State(Whose whose, RunLog& log) : scope(whose), registration(scope.edition), regsvr32(scope.edition, &log) {}
 
         ResetScope scope;
         AddinRegistration registration;
@@ -45,11 +46,14 @@ private:
     Boolean RestoreRegistration();
     Boolean CheckOutlookCanLoad();
     Boolean VerifyOutlookStayedClosed();
+    void ShowRefusal(Outcome outcome, const Text& title);
     int ShowOutcome();
 
     RunView& mView;
     Whose mWhose;
     Program mProgram;
+    // Declared first, so that it outlives the steps' keys and lock.
+    ResetRecord mRecord;
     std::optional<ResetLock> mLock;
     std::optional<State> mState;
 };

@@ -60,6 +60,14 @@ UserHives UserHives::OfSignedInUser()
     return hives;
 }
 
+Text UserHives::OwnAccount()
+{
+    const auto own = WindowsVersion::OfThisComputer().platformId == platform::kVerPlatformWin32Nt
+                         ? UserOf(platform::kCurrentProcess)
+                         : std::nullopt;
+    return own ? NameOf(*own, platform::Security().ConvertSidToStringSidA(*own).value_or("")) : Text();
+}
+
 UserHives UserHives::OfEveryLoadedUserAsSystem()
 {
     const auto own = WindowsVersion::OfThisComputer().IsNtAtLeast(5) ? UserOf(platform::kCurrentProcess) : std::nullopt;
@@ -86,9 +94,7 @@ void UserHives::OpenSignedInUsersHive()
         version.major >= kVista ? platform::kProcessQueryLimitedInformation : platform::kProcessQueryInformation;
     const auto signedIn = SignedInUser(access);
     const auto own = UserOf(platform::kCurrentProcess);
-    if (own) {
-        mUsers.front().account = NameOf(*own, platform::Security().ConvertSidToStringSidA(*own).value_or(""));
-    }
+    mUsers.front().account = OwnAccount();
     if (!signedIn || !own || *signedIn == *own) {
         return;
     }

@@ -27,6 +27,9 @@ public:
     };
 
     static UserHives OfSignedInUser();
+    // The account this program runs as: "DOMAIN\NAME", or its SID's text;
+    // empty where the system has no accounts (the 9x line).
+    static Text OwnAccount();
     // Every loaded user's where this program runs as LocalSystem; elsewhere the signed-in user's.
     static UserHives OfEveryLoadedUserAsSystem();
 

@@ -286,7 +286,8 @@ TEST_F(Regsvr32RunsTest, UnsetCommonProgramFilesSearchesAtTheRootOfTheDrive)
     os.launch.environment.clear();
     os.kernel.folders["\\Kestrin Software"] = {{"KROutlook.dll"}};
     ClickReset();
-    EXPECT_EQ(os.kernel.findPatterns.front(), "\\Kestrin Software\\\\*.dll");
+    EXPECT_EQ(std::count(os.kernel.findPatterns.begin(), os.kernel.findPatterns.end(), "\\Kestrin Software\\\\*.dll"),
+              2);
     ASSERT_EQ(os.launch.launches.size(), 2u);
     EXPECT_EQ(os.launch.launches[0].commandLine, "regsvr32 /u /s \"\\Kestrin Software\\KROutlook.dll\"");
 }

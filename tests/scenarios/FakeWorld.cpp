@@ -66,6 +66,8 @@ public:
         mOs.kernel.folders[folder].push_back({name, attributes});
     }
 
+    std::optional<std::string> FileContents(const std::string& path) override { return mOs.kernel.Contents(path); }
+
     void StartProgram(const std::string& folder, const std::string& exeName) override
     {
         mOs.kernel.AddProcess(mNextId, "C:\\Scenarios\\" + folder + "\\" + exeName);

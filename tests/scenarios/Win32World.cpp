@@ -204,6 +204,23 @@ public:
         return running;
     }
 
+    std::optional<std::string> FileContents(const std::string& path) override
+    {
+        HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return std::nullopt;
+        }
+        std::string contents;
+        char buffer[65536];
+        DWORD read = 0;
+        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+            contents.append(buffer, read);
+        }
+        ::CloseHandle(file);
+        return contents;
+    }
+
     std::optional<int> OpenHandles() override { return std::nullopt; }
 
 private:

@@ -54,6 +54,8 @@ public:
     // An empty folder; entries are named relative to it, folders made as needed.
     virtual std::string Folder() const = 0;
     virtual void AddEntry(const std::string& relativePath, std::uint32_t attributes) = 0;
+    // A file's bytes by its full path; none where it is not there.
+    virtual std::optional<std::string> FileContents(const std::string& path) = 0;
 
     // Starts a program that runs until the world ends, as the given file of
     // a folder of its own.

@@ -134,6 +134,7 @@ struct SystemLibraries {
     SystemLibrary gdi32{"gdi32.dll"};
     SystemLibrary advapi32{"advapi32.dll"};
     SystemLibrary psapi{"psapi.dll"};
+    SystemLibrary shell32{"shell32.dll"};
     SystemLibrary comctl32{"comctl32.dll", SystemLibrary::Location::SideBySide};
 };
 

@@ -16,4 +16,13 @@ std::uint32_t Win32Desktop::GetWindowThreadProcessId(Handle window, std::uint32_
     return thread;
 }
 
+std::optional<std::string> Win32Desktop::SHGetFolderPathA(int folder)
+{
+    char path[MAX_PATH] = {};
+    if (!mSHGetFolderPathA.Available() || mSHGetFolderPathA(nullptr, folder, nullptr, 0, path) != S_OK) {
+        return std::nullopt;
+    }
+    return std::string(path);
+}
+
 } // namespace platform::win32

@@ -11,6 +11,7 @@ namespace platform::win32 {
 static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA));
 static_assert(sizeof(ProcessEntry32A) == sizeof(PROCESSENTRY32));
 static_assert(sizeof(Win32FindDataA) == sizeof(WIN32_FIND_DATAA));
+static_assert(sizeof(SystemTime) == sizeof(SYSTEMTIME));
 
 bool Win32Kernel::GetVersionExA(OsVersionInfoA& info)
 {
@@ -97,6 +98,73 @@ bool Win32Kernel::ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes,
     return ok != FALSE;
 }
 
+bool Win32Kernel::WriteFile(Handle file, const std::uint8_t* data, std::uint32_t bytes, std::uint32_t& written)
+{
+    DWORD put = 0;
+    const BOOL ok = mWriteFile(AsHandle(file), data, bytes, &put, nullptr);
+    written = put;
+    return ok != FALSE;
+}
+
+std::optional<std::uint64_t> Win32Kernel::GetFileSize(Handle file)
+{
+    DWORD high = 0;
+    const DWORD low = mGetFileSize(AsHandle(file), &high);
+    // INVALID_FILE_SIZE is also the low half of a size: only the last error tells, and never for a log's size.
+    if (low == INVALID_FILE_SIZE && high == 0) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+std::uint32_t Win32Kernel::SetFilePointer(Handle file, std::int32_t distance, std::uint32_t method)
+{
+    return mSetFilePointer(AsHandle(file), distance, nullptr, method);
+}
+
+bool Win32Kernel::DeleteFileA(const std::string& path)
+{
+    return mDeleteFileA(path.c_str()) != FALSE;
+}
+
+bool Win32Kernel::MoveFileA(const std::string& from, const std::string& to)
+{
+    return mMoveFileA(from.c_str(), to.c_str()) != FALSE;
+}
+
+bool Win32Kernel::CreateDirectoryA(const std::string& path)
+{
+    return mCreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+std::string Win32Kernel::GetTempPathA()
+{
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = mGetTempPathA(MAX_PATH + 1, folder);
+    return length > 0 && length <= MAX_PATH ? std::string(folder, length) : std::string();
+}
+
+SystemTime Win32Kernel::GetLocalTime()
+{
+    SystemTime time{};
+    mGetLocalTime(reinterpret_cast<LPSYSTEMTIME>(&time));
+    return time;
+}
+
+std::int32_t Win32Kernel::GetTimeZoneBias()
+{
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD which = mGetTimeZoneInformation(&zone);
+    return zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                        : which == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                         : 0);
+}
+
+std::uint32_t Win32Kernel::GetCurrentThreadId()
+{
+    return mGetCurrentThreadId();
+}
+
 Handle Win32Kernel::FindFirstFileA(const std::string& pattern, Win32FindDataA& data)
 {
     return FromHandle(mFindFirstFileA(pattern.c_str(), reinterpret_cast<LPWIN32_FIND_DATAA>(&data)));
@@ -141,6 +209,11 @@ Handle Win32Kernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
     const HANDLE mutex = mOpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
     lastError = static_cast<std::int32_t>(mGetLastError());
     return FromHandle(mutex);
+}
+
+bool Win32Kernel::ReleaseMutex(Handle mutex)
+{
+    return mReleaseMutex(AsHandle(mutex)) != FALSE;
 }
 
 std::uint32_t Win32Kernel::GetDriveTypeA(const std::string& root)

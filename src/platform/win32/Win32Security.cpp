@@ -86,4 +86,15 @@ std::optional<std::pair<std::string, std::string>> Win32Security::LookupAccountS
     return std::make_pair(std::string(domain), std::string(name));
 }
 
+std::optional<bool> Win32Security::GetTokenElevation(Handle token)
+{
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!mGetTokenInformation.Available() ||
+        mGetTokenInformation(AsHandle(token), TokenElevation, &elevation, sizeof(elevation), &size) == FALSE) {
+        return std::nullopt;
+    }
+    return elevation.TokenIsElevated != 0;
+}
+
 } // namespace platform::win32

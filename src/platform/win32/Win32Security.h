@@ -18,6 +18,7 @@ public:
     std::optional<std::string> ConvertSidToStringSidA(const Sid& sid) override;
     std::optional<Sid> ConvertStringSidToSidA(const std::string& text) override;
     std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const Sid& sid) override;
+    std::optional<bool> GetTokenElevation(Handle token) override;
 
 private:
     SystemLibrary& mAdvapi32;

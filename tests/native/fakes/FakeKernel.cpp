@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace fakes {
 
@@ -257,6 +258,12 @@ platform::Handle FakeKernel::CreateMutexA(const std::string& name, std::int32_t&
     return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}});
 }
 
+bool FakeKernel::ReleaseMutex(platform::Handle mutex)
+{
+    const auto found = mHandles.find(mutex);
+    return found != mHandles.end() && found->second.kind == OpenHandle::Kind::Mutex;
+}
+
 platform::Handle FakeKernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
 {
     if (othersMutexes.count(name) == 0 || deniedMutexes.count(name) != 0) {
@@ -379,6 +386,11 @@ const std::vector<FakeEntry>* FakeKernel::FolderAt(const std::string& folder) co
     return found == folders.end() ? nullptr : &found->second;
 }
 
+std::vector<FakeEntry>& FakeKernel::FolderOf(const std::string& folder)
+{
+    return const_cast<std::vector<FakeEntry>&>(*FolderAt(folder));
+}
+
 std::uint32_t FakeKernel::GetFileAttributesA(const std::string& path)
 {
     fileSystemPaths.push_back(path);
@@ -386,16 +398,44 @@ std::uint32_t FakeKernel::GetFileAttributesA(const std::string& path)
     return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
 }
 
-platform::Handle FakeKernel::CreateFileA(const std::string& path, std::uint32_t, std::uint32_t, std::uint32_t)
+FakeEntry* FakeKernel::EntryAt(const std::string& path)
+{
+    return const_cast<FakeEntry*>(std::as_const(*this).EntryAt(path));
+}
+
+bool FakeKernel::IsReadOnly(const std::string& folder) const
+{
+    return std::any_of(readOnlyFolders.begin(), readOnlyFolders.end(),
+                       [&](const std::string& denied) { return Folded(denied) == Folded(folder); });
+}
+
+std::optional<std::string> FakeKernel::Contents(const std::string& path) const
+{
+    const FakeEntry* entry = EntryAt(path);
+    return entry == nullptr ? std::nullopt : std::optional(std::string(entry->contents.begin(), entry->contents.end()));
+}
+
+// Reads, and writes as the access asks: at the file pointer, or, opened
+// only to append, always at the end.
+platform::Handle FakeKernel::CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t,
+                                         std::uint32_t creation)
 {
     fileSystemPaths.push_back(path);
+    const std::size_t separator = path.find_last_of('\\');
+    const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator);
+    const bool writes = (access & (platform::kGenericWrite | platform::kFileAppendData)) != 0;
     const FakeEntry* entry = EntryAt(path);
-    if (entry == nullptr || (entry->attributes & platform::kFileAttributeDirectory) != 0) {
+    if (entry == nullptr && creation != platform::kOpenExisting && FolderAt(folder) != nullptr && !IsReadOnly(folder)) {
+        FolderOf(folder).push_back({path.substr(separator + 1)});
+        entry = EntryAt(path);
+    } else if (entry != nullptr && creation == platform::kCreateNew) {
         return platform::kInvalidHandleValue;
     }
-    OpenHandle file{OpenHandle::Kind::File, 0, 0, {}, 0, {}};
-    file.found.push_back(*entry);
-    return NewHandle(std::move(file));
+    if (entry == nullptr || (entry->attributes & platform::kFileAttributeDirectory) != 0 ||
+        (writes && IsReadOnly(folder))) {
+        return platform::kInvalidHandleValue;
+    }
+    return NewHandle(OpenHandle{OpenHandle::Kind::File, 0, access, {}, 0, {}, path});
 }
 
 bool FakeKernel::ReadFile(platform::Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read)
@@ -405,10 +445,94 @@ bool FakeKernel::ReadFile(platform::Handle file, std::uint8_t* data, std::uint32
         return false;
     }
     OpenHandle& open = found->second;
-    const std::vector<std::uint8_t>& contents = open.found.front().contents;
-    read = static_cast<std::uint32_t>(std::min<std::size_t>(bytes, contents.size() - open.next));
+    const std::vector<std::uint8_t>& contents = EntryAt(open.path)->contents;
+    read = static_cast<std::uint32_t>(
+        std::min<std::size_t>(bytes, contents.size() - std::min(open.next, contents.size())));
     std::copy_n(contents.begin() + static_cast<std::ptrdiff_t>(open.next), read, data);
     open.next += read;
+    return true;
+}
+
+bool FakeKernel::WriteFile(platform::Handle file, const std::uint8_t* data, std::uint32_t bytes, std::uint32_t& written)
+{
+    const auto found = mHandles.find(file);
+    written = 0;
+    // Only the NT line knows the right to append alone.
+    const std::uint32_t writeAccess =
+        platform::kGenericWrite | (platformId == platform::kVerPlatformWin32Nt ? platform::kFileAppendData : 0);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File ||
+        (found->second.access & writeAccess) == 0) {
+        return false;
+    }
+    OpenHandle& open = found->second;
+    std::vector<std::uint8_t>& contents = EntryAt(open.path)->contents;
+    const bool appends = (open.access & platform::kGenericWrite) == 0;
+    const std::size_t at = appends ? contents.size() : open.next;
+    contents.resize(std::max(contents.size(), at + bytes));
+    std::copy_n(data, bytes, contents.begin() + static_cast<std::ptrdiff_t>(at));
+    open.next = at + bytes;
+    written = bytes;
+    return true;
+}
+
+std::optional<std::uint64_t> FakeKernel::GetFileSize(platform::Handle file)
+{
+    const auto found = mHandles.find(file);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File) {
+        return std::nullopt;
+    }
+    return EntryAt(found->second.path)->contents.size();
+}
+
+std::uint32_t FakeKernel::SetFilePointer(platform::Handle file, std::int32_t distance, std::uint32_t method)
+{
+    const auto found = mHandles.find(file);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File || method != platform::kFileEnd ||
+        distance != 0) {
+        return platform::kInvalidSetFilePointer;
+    }
+    found->second.next = EntryAt(found->second.path)->contents.size();
+    return static_cast<std::uint32_t>(found->second.next);
+}
+
+bool FakeKernel::DeleteFileA(const std::string& path)
+{
+    fileSystemPaths.push_back(path);
+    const std::size_t separator = path.find_last_of('\\');
+    if (separator == std::string::npos || EntryAt(path) == nullptr || IsReadOnly(path.substr(0, separator))) {
+        return false;
+    }
+    auto& entries = FolderOf(path.substr(0, separator));
+    entries.erase(entries.begin() + (EntryAt(path) - entries.data()));
+    return true;
+}
+
+bool FakeKernel::MoveFileA(const std::string& from, const std::string& to)
+{
+    fileSystemPaths.push_back(from);
+    const std::size_t separator = to.find_last_of('\\');
+    FakeEntry* entry = EntryAt(from);
+    if (entry == nullptr || EntryAt(to) != nullptr || separator == std::string::npos ||
+        Folded(from.substr(0, from.find_last_of('\\'))) != Folded(to.substr(0, separator))) {
+        return false;
+    }
+    entry->name = to.substr(separator + 1);
+    return true;
+}
+
+bool FakeKernel::CreateDirectoryA(const std::string& path)
+{
+    fileSystemPaths.push_back(path);
+    const std::size_t separator = path.find_last_of('\\');
+    const std::string parent = separator == std::string::npos ? std::string() : path.substr(0, separator);
+    const bool atRoot = parent.size() == 2 && parent[1] == ':';
+    if (FolderAt(path) != nullptr || (!atRoot && FolderAt(parent) == nullptr) || IsReadOnly(parent)) {
+        return false;
+    }
+    if (!atRoot) {
+        FolderOf(parent).push_back({path.substr(separator + 1), platform::kFileAttributeDirectory});
+    }
+    folders[path];
     return true;
 }
 
@@ -502,6 +626,11 @@ std::uint32_t FakeKernel::WaitForMultipleObjects(const std::vector<platform::Han
     std::optional<std::size_t> first;
     std::uint32_t firstEnd = 0;
     for (std::size_t i = 0; i < handles.size(); ++i) {
+        // A mutex no other program holds is taken at once.
+        const auto found = mHandles.find(handles[i]);
+        if (found != mHandles.end() && found->second.kind == OpenHandle::Kind::Mutex) {
+            return platform::kWaitObject0 + static_cast<std::uint32_t>(i);
+        }
         const auto end = EndOf(handles[i]);
         if (end && (!first || *end < firstEnd)) {
             first = i;

@@ -88,12 +88,24 @@ public:
     platform::Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
                                  std::uint32_t creation) override;
     bool ReadFile(platform::Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) override;
+    bool WriteFile(platform::Handle file, const std::uint8_t* data, std::uint32_t bytes,
+                   std::uint32_t& written) override;
+    std::optional<std::uint64_t> GetFileSize(platform::Handle file) override;
+    std::uint32_t SetFilePointer(platform::Handle file, std::int32_t distance, std::uint32_t method) override;
+    bool DeleteFileA(const std::string& path) override;
+    bool MoveFileA(const std::string& from, const std::string& to) override;
+    bool CreateDirectoryA(const std::string& path) override;
+    std::string GetTempPathA() override { return tempPath; }
+    platform::SystemTime GetLocalTime() override { return localTime; }
+    std::int32_t GetTimeZoneBias() override { return timeZoneBias; }
+    std::uint32_t GetCurrentThreadId() override { return 0x1A2C; }
     platform::Handle FindFirstFileA(const std::string& pattern, platform::Win32FindDataA& data) override;
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
     std::string GetShortPathNameA(const std::string& path) override;
     platform::Handle CreateMutexA(const std::string& name, std::int32_t& lastError) override;
     platform::Handle OpenMutexA(const std::string& name, std::int32_t& lastError) override;
+    bool ReleaseMutex(platform::Handle mutex) override;
     std::uint32_t GetDriveTypeA(const std::string& root) override;
     void Sleep(std::uint32_t milliseconds) override;
     // The first of the processes to end, moving the clock on to its end; a timeout otherwise.
@@ -116,6 +128,16 @@ public:
 
     // A 32-bit program on 64-bit Windows, with its SysWOW64 folder.
     bool windows64 = false;
+
+    // Folders whose files may be read but not made, written or removed, compared without case.
+    std::set<std::string> readOnlyFolders;
+    // The entries of a folder by its path without the closing separator, without case; null when there is none.
+    const std::vector<FakeEntry>* FolderAt(const std::string& folder) const;
+    // The whole contents of a file by its path, or none.
+    std::optional<std::string> Contents(const std::string& path) const;
+    std::string tempPath = "C:\\Users\\admin\\AppData\\Local\\Temp\\";
+    platform::SystemTime localTime = {2026, 12, 3, 9, 8, 47, 5, 123};
+    std::int32_t timeZoneBias = -60;
 
     // Named mutexes another copy holds; those the tool may not create or open.
     std::set<std::string> othersMutexes;
@@ -156,13 +178,18 @@ private:
         std::vector<FakeProcess> snapshot;
         std::size_t next = 0;
         std::vector<FakeEntry> found;
+        // A file's path; a mutex's name.
+        std::string path = {};
     };
 
     bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
     // The entry of a file by its full path, without case; null when there is none.
     const FakeEntry* EntryAt(const std::string& path) const;
-    // The entries of a folder by its path without the closing separator, without case; null when there is none.
-    const std::vector<FakeEntry>* FolderAt(const std::string& folder) const;
+    FakeEntry* EntryAt(const std::string& path);
+    bool IsReadOnly(const std::string& folder) const;
+
+    // The entries of a folder that FolderAt finds.
+    std::vector<FakeEntry>& FolderOf(const std::string& folder);
     static void FillFound(const FakeEntry& entry, platform::Win32FindDataA& data);
     platform::Handle NewHandle(OpenHandle handle);
 

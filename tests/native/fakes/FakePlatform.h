@@ -20,6 +20,9 @@ struct FakePlatform {
         kernel.journal = &windowing.log;
         launch.journal = &windowing.log;
         windowing.kernel = &kernel;
+        // The folders every Windows has where the tool keeps its record.
+        kernel.folders["C:\\ProgramData"];
+        kernel.folders["C:\\Users\\admin\\AppData\\Local\\Temp"];
     }
 
     FakeKernel kernel;

@@ -26,6 +26,8 @@ public:
     std::set<std::string> withoutText;
     // Domain and name by SID; a SID without an entry cannot be looked up.
     std::map<std::string, std::pair<std::string, std::string>> accounts;
+    // The tool's own token: an administrator's full rights, none before Vista.
+    std::optional<bool> elevated = true;
 
     bool OpenProcessToken(platform::Handle process, std::uint32_t, platform::Handle& token) override
     {
@@ -58,6 +60,11 @@ public:
     std::optional<platform::Sid> ConvertStringSidToSidA(const std::string& text) override
     {
         return text.starts_with("S-1-") && !withoutText.contains(text) ? std::optional(SidOf(text)) : std::nullopt;
+    }
+
+    std::optional<bool> GetTokenElevation(platform::Handle token) override
+    {
+        return mKernel.ProcessOfToken(token) ? elevated : std::nullopt;
     }
 
     std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const platform::Sid& sid) override

@@ -48,6 +48,8 @@ public:
 
     // The desktop shell's window and its process; none by default, as for a service.
     platform::Handle shellWindow = 0;
+    // The shell's folder for every user's program data; none on the 9x line.
+    std::optional<std::string> commonAppData = "C:\\ProgramData";
     std::uint32_t shellProcessId = 0;
     // Log-off or shut-down asks whether the session may end.
     bool hasShutdownBlockReason = true;
@@ -73,6 +75,10 @@ public:
     bool ShutdownBlockReasonCreate(platform::Handle window, const std::u16string& reason) override;
     bool ShutdownBlockReasonDestroy(platform::Handle window) override;
     platform::Handle GetShellWindow() override { return shellWindow; }
+    std::optional<std::string> SHGetFolderPathA(int folder) override
+    {
+        return folder == platform::kCsidlCommonAppData ? commonAppData : std::nullopt;
+    }
     std::uint32_t GetWindowThreadProcessId(platform::Handle window, std::uint32_t& processId) override
     {
         processId = window != 0 && window == shellWindow ? shellProcessId : 0;

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "common/Text.h"
+#include "files/CmTraceLog.h"
+#include "platform/Handles.h"
+#include "platform/Platform.h"
+#include "registry/RegistryJournal.h"
+#include "reset/Outcome.h"
+#include "reset/RunLog.h"
+
+#include <optional>
+#include <string>
+
+struct ResetScope;
+
+// What every reset leaves on the computer, so that an administrator can
+// tell afterwards what it did: AddinsReset.log in the common application
+// data folder's "Kestrin Software\Add-Ins Reset" (the user's %TEMP% where
+// that cannot be written), in the format administrators' log viewers read,
+// and, before its first change, AddinsReset-YYYYMMDD-HHMMSS.reg beside it,
+// which regedit imports to put back every value and key the reset changed,
+// as it was. The last ten such files are kept. A record that cannot be
+// written never stops a reset.
+class ResetRecord final : public RunLog, private RegistryJournal::Listener {
+public:
+    static constexpr std::size_t kBackupsKept = 10;
+
+    // program: "AddinsReset" or "AddinsResetCmd", as the log names it.
+    explicit ResetRecord(std::string program);
+    ResetRecord(const ResetRecord&) = delete;
+    ResetRecord& operator=(const ResetRecord&) = delete;
+    ~ResetRecord() override;
+
+    // Opens the log with who runs which program on which Windows, and
+    // watches every change of the registry from now on.
+    void Begin();
+    // Which edition the reset works on, and whose settings.
+    void Describe(const ResetScope& scope);
+    void Note(const Text& line, Severity severity = Severity::Information) override;
+    // Every line of the outcome and its exit code; the outcome names the log.
+    void End(Outcome& outcome);
+
+private:
+    void Before(const std::string& regLines) override;
+    void After(const Text& line, bool failed) override;
+    bool OpenLog(const std::string& folder);
+    void StartBackup(const std::string& lines);
+    void KeepTheLastBackups() const;
+    void StopWatching();
+
+    std::string mProgram;
+    std::optional<CmTraceLog> mLog;
+    std::string mFolder;
+    platform::UniqueFileHandle mBackup;
+    bool mBackupFailed = false;
+    std::optional<RegistryJournal> mJournal;
+    std::optional<platform::ScopedServices> mWatching;
+};

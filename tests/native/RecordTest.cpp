@@ -1,0 +1,346 @@
+// What a reset leaves on the computer: the log an administrator's viewer
+// reads, and the .reg file that puts back what the reset changed.
+#include "console/ConsoleProgram.h"
+#include "fakes/FakePlatform.h"
+#include "files/CmTraceLog.h"
+#include "registry/RegistryJournal.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <regex>
+
+namespace {
+
+const std::string kCommonFiles = "C:\\Program Files (x86)\\Common Files";
+const std::string kAddinFolder = kCommonFiles + "\\Kestrin Software";
+const std::string kAddinKey = "Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
+const std::string kRecordFolder = "C:\\ProgramData\\Kestrin Software\\Add-Ins Reset";
+const std::string kLog = kRecordFolder + "\\AddinsReset.log";
+const std::string kTemp = "C:\\Users\\admin\\AppData\\Local\\Temp";
+const std::string kAlice = "S-1-5-21-7-1001";
+const std::string kDisabled = "Software\\Microsoft\\Office\\16.0\\Outlook\\Resiliency\\DisabledItems";
+
+// A DisabledItems record of the add-in, by its friendly name.
+std::vector<std::uint8_t> Record()
+{
+    const std::u16string path = u"d:\\x.dll";
+    const std::u16string name = u"Kestrin Software Add-In Engine";
+    std::vector<std::uint8_t> data = {1,
+                                      0,
+                                      0,
+                                      0,
+                                      static_cast<std::uint8_t>(2 * path.size() + 2),
+                                      0,
+                                      0,
+                                      0,
+                                      static_cast<std::uint8_t>(2 * name.size() + 2),
+                                      0,
+                                      0,
+                                      0};
+    for (const char16_t c : path + u'\0' + name + u'\0') {
+        data.insert(data.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
+    }
+    return data;
+}
+
+// 64-bit Windows, the x86 edition, run as LocalSystem with alice signed in:
+// her registration disables the add-in, Outlook has a record of it, and
+// her own class leads to a library that is gone.
+void Arrange(fakes::FakePlatform& os)
+{
+    os.kernel.windows64 = true;
+    os.security.ownUser = "S-1-5-18";
+    os.security.accounts["S-1-5-18"] = {"NT AUTHORITY", "SYSTEM"};
+    os.security.accounts[kAlice] = {"CORP", "alice"};
+    os.launch.environment["CommonProgramFiles(x86)"] = kCommonFiles;
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+    os.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2);
+    os.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "FriendlyName", "Kestrin \"1\" C:\\x");
+    os.registry.SetDword(platform::kHkeyUsers, kAlice + "\\" + kAddinKey, "LoadBehavior", 2);
+    os.registry.SetValue(platform::kHkeyUsers, kAlice + "\\" + kDisabled, "ours", 3, Record());
+    os.registry.SetText(platform::kHkeyUsers, kAlice + "\\Software\\Classes\\KestrinSoftware.Connect\\CLSID", "",
+                        fakes::FakeLaunch::kClsid);
+    os.registry.SetText(platform::kHkeyUsers,
+                        kAlice + "\\Software\\Classes\\CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "",
+                        "C:\\Old\\KROutlook.dll");
+}
+
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+// The texts of the log's entries; each line must be one whole CMTrace entry.
+std::vector<std::string> Entries(const std::string& log)
+{
+    const std::regex entry(R"re(<!\[LOG\[(.*)\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}[+-]\d+" date="\d\d-\d\d-\d{4}" )re"
+                           R"re(component="AddinsResetCmd" context="" type="[123]" thread="6700" file="">)re");
+    std::vector<std::string> texts;
+    for (const std::string& line : LinesOf(log)) {
+        std::smatch match;
+        EXPECT_TRUE(std::regex_match(line, match, entry)) << line;
+        texts.push_back(match[1]);
+    }
+    return texts;
+}
+
+// A reset of the administrators' program: every change in the log with its
+// old data, the regsvr32 runs, the outcome and the exit code; the .reg file
+// holds each value and key as it was, in the order the reset reached them.
+TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
+{
+    fakes::FakePlatform os;
+    Arrange(os);
+    EXPECT_EQ(ConsoleProgram({"reset", "--json"}).Run(), 0);
+    EXPECT_NE(os.console.output.find(R"("log":"C:\\ProgramData\\Kestrin Software\\Add-Ins Reset\\AddinsReset.log")"),
+              std::string::npos)
+        << os.console.output;
+    const std::string wow = "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\Outlook\\Addins\\"
+                            "KestrinSoftware.Connect";
+    const std::string hers = "HKEY_USERS\\" + kAlice + "\\";
+    const std::string classKey = hers + "Software\\Classes\\Wow6432Node\\CLSID\\" + fakes::FakeLaunch::kClsid;
+    const std::string backup = kRecordFolder + "\\AddinsReset-20261209-084705.reg";
+    const std::vector<std::string> expected = {
+        "AddinsResetCmd.exe 1.0.0.0 resets Kestrin Software add-ins.",
+        "Run as NT AUTHORITY\\SYSTEM, elevated, on Windows NT 5.1 build 2600, 64-bit",
+        "The x86 edition, in " + kAddinFolder,
+        "The settings of CORP\\alice",
+        "What the reset changes in the registry is saved, as it was, in " + backup +
+            "; importing it with regedit puts it back",
+        "Set " + wow + "\\CommandLineSafe to 0 (it was not there)",
+        "Set " + wow + "\\LoadBehavior to 3 (it was 2)",
+        "Set " + wow + "\\FriendlyName to \"Kestrin Software Add-In Engine\" (it was \"Kestrin \"1\" C:\\x\")",
+        "Set " + wow + "\\Description to \"Kestrin Software Add-In Engine\" (it was not there)",
+        "Set " + hers + kAddinKey + "\\LoadBehavior to 3 (it was 2)",
+        "Deleted " + hers + kDisabled +
+            "\\ours, which was 01 00 00 00 12 00 00 00 3e 00 00 00 64 00 3a 00 5c 00 78 "
+            "00 2e 00 64 00 6c 00 6c 00 00 00 4b 00 65 00 73 00 74 00 72 00 69 00 6e 00 "
+            "20 00 53 00 6f 00 66 00 74 00 77 00 61 00 72 00 65 00 20 00 ... (92 bytes)",
+        "regsvr32 /u /s \"" + kAddinFolder + "\\KROutlook.dll\": exit code 0",
+        "regsvr32 /s \"" + kAddinFolder + "\\KROutlook.dll\": exit code 0",
+        "Deleted the key " + classKey + "\\InprocServer32, which held (default)=\"C:\\Old\\KROutlook.dll\"",
+        "Deleted the key " + classKey + ", which held no values",
+        "Deleted the key " + hers + "Software\\Classes\\KestrinSoftware.Connect\\CLSID, which held (default)=\"" +
+            fakes::FakeLaunch::kClsid + "\"",
+        "Deleted the key " + hers + "Software\\Classes\\KestrinSoftware.Connect, which held no values",
+        "Successfully reset Kestrin Software add-ins.",
+        "Outlook's settings were repaired for the signed-in user CORP\\alice.",
+        "Exit code 0",
+    };
+    EXPECT_EQ(Entries(os.kernel.Contents(kLog).value_or("")), expected);
+    EXPECT_EQ(os.kernel.Contents(backup).value_or(""),
+              "REGEDIT4\r\n\r\n"
+              "[" +
+                  wow +
+                  "]\r\n\"CommandLineSafe\"=-\r\n\r\n"
+                  "[" +
+                  wow +
+                  "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
+                  "[" +
+                  wow +
+                  "]\r\n\"FriendlyName\"=\"Kestrin \\\"1\\\" C:\\\\x\"\r\n\r\n"
+                  "[" +
+                  wow +
+                  "]\r\n\"Description\"=-\r\n\r\n"
+                  "[" +
+                  hers + kAddinKey +
+                  "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
+                  "[" +
+                  hers + kDisabled +
+                  "]\r\n\"ours\"=hex:01,00,00,00,12,00,00,00,3e,00,00,00,64,00,3a,00,5c,00,78,00,2e,\\\r\n"
+                  "  00,64,00,6c,00,6c,00,00,00,4b,00,65,00,73,00,74,00,72,00,69,00,6e,00,20,\\\r\n"
+                  "  00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,20,00,41,00,64,00,64,\\\r\n"
+                  "  00,2d,00,49,00,6e,00,20,00,45,00,6e,00,67,00,69,00,6e,00,65,00,00,00\r\n\r\n"
+                  "[" +
+                  classKey +
+                  "\\InprocServer32]\r\n@=\"C:\\\\Old\\\\KROutlook.dll\"\r\n\r\n"
+                  "[" +
+                  classKey +
+                  "]\r\n\r\n"
+                  "[" +
+                  hers + "Software\\Classes\\KestrinSoftware.Connect\\CLSID]\r\n@=\"" + fakes::FakeLaunch::kClsid +
+                  "\"\r\n\r\n"
+                  "[" +
+                  hers + "Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n");
+    EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
+    EXPECT_EQ(os.registry.openHandles(), 0);
+}
+
+// The log's folder, in its order: the common application data folder, the
+// user's %TEMP% with a line naming the one that failed, or none at all; a
+// check and a computer without the add-in leave nothing.
+TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
+{
+    struct Case {
+        const char* what;
+        std::function<void(fakes::FakePlatform&)> arrange;
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string log;       // where the log is; empty where none is written
+        std::string firstLine; // its first entry after the program's
+        bool backup = true;
+    };
+    const std::string second = "Run as NT AUTHORITY\\SYSTEM, elevated, on Windows NT 5.1 build 2600, 64-bit";
+    const std::vector<Case> cases = {
+        {"ProgramData", [](auto&) {}, {"reset"}, 0, kLog, second},
+        {"ProgramData cannot be written",
+         [](auto& p) { p.kernel.readOnlyFolders = {"C:\\ProgramData"}; },
+         {"reset"},
+         0,
+         kTemp + "\\AddinsReset.log",
+         "The log could not be written in " + kRecordFolder + "; it is kept here instead."},
+        {"Windows 98, which has neither ProgramData nor appends of its own",
+         [](auto& p) {
+             p.kernel.platformId = 1, p.kernel.majorVersion = 4, p.kernel.minorVersion = 10;
+             p.windowing.commonAppData = std::nullopt;
+         },
+         {"reset"},
+         0,
+         kTemp + "\\AddinsReset.log",
+         "Run on Windows 4.10 build 2600, 64-bit, which has no accounts"},
+        {"neither can be written",
+         [](auto& p) {
+             p.kernel.readOnlyFolders = {"C:\\ProgramData", kTemp};
+         },
+         {"reset"},
+         0,
+         "",
+         "",
+         false},
+        {"a check", [](auto&) {}, {"check"}, 1, "", "", false},
+        {"no add-in",
+         [](auto& p) {
+             p.kernel.folders.erase(kAddinFolder);
+             p.registry = fakes::FakeRegistry();
+         },
+         {"reset"},
+         6,
+         "",
+         "",
+         false},
+        {"Outlook runs",
+         [](auto& p) { p.kernel.AddProcess(40, "C:\\Office\\OUTLOOK.EXE"); },
+         {"reset"},
+         1,
+         kLog,
+         second,
+         false},
+        {"a run-time error",
+         [](auto& p) {
+             for (std::uint32_t id = 1; id <= 32768; ++id) {
+                 p.kernel.AddProcess(1000 + id, "C:\\p.exe");
+             }
+         },
+         {"reset"},
+         6,
+         kLog,
+         second,
+         false},
+    };
+    for (const Case& c : cases) {
+        fakes::FakePlatform os;
+        Arrange(os);
+        c.arrange(os);
+        EXPECT_EQ(ConsoleProgram(c.arguments).Run(), c.exitCode) << c.what;
+        const auto log = c.log.empty() ? std::nullopt : os.kernel.Contents(c.log);
+        EXPECT_EQ(log.has_value(), !c.log.empty()) << c.what;
+        for (const std::string& folder : {kRecordFolder, kTemp}) {
+            const auto* files = os.kernel.FolderAt(folder);
+            const bool any = files != nullptr && std::any_of(files->begin(), files->end(),
+                                                             [](const auto& e) { return e.name.ends_with(".reg"); });
+            EXPECT_EQ(any, c.backup && (c.log.starts_with(folder))) << c.what << ": a backup in " << folder;
+        }
+        if (!log) {
+            continue;
+        }
+        const std::vector<std::string> entries = Entries(*log);
+        ASSERT_GE(entries.size(), 3u) << c.what;
+        EXPECT_EQ(entries[1], c.firstLine) << c.what;
+        EXPECT_EQ(entries.back(), c.exitCode == 6 && !c.backup ? "Run-time error '6': Overflow"
+                                                               : "Exit code " + std::to_string(c.exitCode))
+            << c.what;
+    }
+}
+
+// At 1 MiB the log turns into ".lo_", and of the backups the last ten stay;
+// what only looks like one stays too.
+TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
+{
+    fakes::FakePlatform os;
+    Arrange(os);
+    std::vector<fakes::FakeEntry>& folder = os.kernel.folders[kRecordFolder];
+    folder.push_back({"AddinsReset.log", 0x20, std::vector<std::uint8_t>(CmTraceLog::kMostBytes, 'x')});
+    folder.push_back({"AddinsReset.lo_", 0x20, {'o', 'l', 'd'}});
+    for (int day = 10; day < 21; ++day) {
+        folder.push_back({"AddinsReset-202611" + std::to_string(day) + "-120000.reg"});
+    }
+    folder.insert(folder.end(), {{"AddinsReset-notes.reg"}, {"AddinsReset-20261101-120000.reg.txt"}});
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+    EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_")->size(), CmTraceLog::kMostBytes);
+    EXPECT_TRUE(os.kernel.Contents(kLog)->starts_with("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"));
+    std::vector<std::string> names;
+    for (const fakes::FakeEntry& entry : *os.kernel.FolderAt(kRecordFolder)) {
+        names.push_back(entry.name);
+    }
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt"};
+    for (int day = 12; day < 21; ++day) {
+        kept.push_back("AddinsReset-202611" + std::to_string(day) + "-120000.reg");
+    }
+    kept.insert(kept.end(),
+                {"AddinsReset-20261209-084705.reg", "AddinsReset-notes.reg", "AddinsReset.lo_", "AddinsReset.log"});
+    EXPECT_EQ(names, kept);
+}
+
+// Keys as regedit names them, values as a REGEDIT4 file holds them, and an
+// entry as the log viewers read it.
+TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
+{
+    const fakes::FakePlatform os; // the code page of the entry's text
+    const platform::Handle hklm = platform::kHkeyLocalMachine;
+    const std::string classes = "Software\\Classes\\";
+    struct Name {
+        platform::Handle root;
+        std::string path;
+        std::uint32_t view;
+        bool windows64;
+        std::string name;
+    };
+    for (const Name& c : std::vector<Name>{
+             {hklm, "Software\\Microsoft\\Office\\", 0x200, true,
+              "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office"},
+             {hklm, "Software\\Microsoft", 0x200, false, "HKEY_LOCAL_MACHINE\\Software\\Microsoft"},
+             {hklm, "Software\\Microsoft", 0x100, true, "HKEY_LOCAL_MACHINE\\Software\\Microsoft"},
+             {hklm, "SOFTWARE", 0x200, true, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node"},
+             {hklm, classes + "CLSID\\{1}", 0x200, true,
+              "HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\CLSID\\{1}"},
+             {hklm, classes + "KestrinSoftware.Connect", 0x200, true,
+              "HKEY_LOCAL_MACHINE\\Software\\Classes\\KestrinSoftware.Connect"},
+             {platform::kHkeyUsers, "S-1-5-21-1\\" + classes + "CLSID\\{1}", 0x200, true,
+              "HKEY_USERS\\S-1-5-21-1\\Software\\Classes\\Wow6432Node\\CLSID\\{1}"},
+             {platform::kHkeyUsers, "S-1-5-21-1\\Software\\Microsoft", 0x200, true,
+              "HKEY_USERS\\S-1-5-21-1\\Software\\Microsoft"},
+             {platform::kHkeyCurrentUser, classes + "CLSID", 0x200, true,
+              "HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\CLSID"},
+         }) {
+        EXPECT_EQ(RegistryJournal::NameOf(c.root, c.path, c.view, c.windows64), c.name) << c.path;
+    }
+    EXPECT_EQ(RegistryJournal::RegLine("", 1, {'a', '\\', '"', 0, 'z'}), R"(@="a\\\"")");
+    EXPECT_EQ(RegistryJournal::RegLine("n\"", 4, {10, 0, 0, 0x80}), R"("n\""=dword:8000000a)");
+    EXPECT_EQ(RegistryJournal::RegLine("e", 2, {'%', 'x', 0}), R"("e"=hex(2):25,78,00)");
+    EXPECT_EQ(RegistryJournal::RegLine("b", 3, {}), R"("b"=hex:)");
+    EXPECT_EQ(RegistryJournal::RegLine("d", 4, {1, 2}), R"("d"=hex(4):01,02)");
+    EXPECT_EQ(RegistryJournal::DataText(3, std::vector<std::uint8_t>(65, 0xAB)).substr(189), u"ab ... (65 bytes)");
+    EXPECT_EQ(
+        CmTraceLog::Entry(u"a\r\nb", "AddinsReset", CmTraceLog::Type::Warning, {2027, 1, 5, 2, 3, 4, 5, 6}, 300, 9),
+        R"(<![LOG[a  b]LOG]!><time="03:04:05.006+300" date="01-02-2027" component="AddinsReset" context="" )"
+        R"(type="2" thread="9" file="">)");
+}
+
+} // namespace
