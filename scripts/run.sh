@@ -79,6 +79,12 @@ show_after() {
     calls | sed 's/^/    /'
     show_registration after
     show_check after
+    local record="$WINEPREFIX/drive_c/ProgramData/Kestrin Software/Add-Ins Reset"
+    echo "run: the reset's log, C:\\ProgramData\\Kestrin Software\\Add-Ins Reset\\AddinsReset.log, its entries' texts:"
+    tr -d '\r' <"$record/AddinsReset.log" 2>/dev/null | sed -n 's/^<!\[LOG\[\(.*\)\]LOG\]!>.*/    \1/p'
+    echo "run: the registry as it was, to import with regedit: $(cd "$record" 2>/dev/null && ls AddinsReset-*.reg)"
+    echo "run: AddinsResetCmd.exe check --json after the reset:"
+    run_cmd check --json | sed 's/^/    /' || true
 }
 
 if [ -z "$headless" ]; then

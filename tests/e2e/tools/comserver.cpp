@@ -9,7 +9,9 @@
 // HKCU\Software\KestrinTest "InprocServer32". So does a backup copy of it
 // ("KROutlook.dll_old"), as an old version of the library would. Where a test
 // sets HKCU\Software\KestrinTest "DropRegistration", its DllUnregisterServer
-// deletes the add-in's Outlook registration, as many add-in libraries do. The
+// deletes the add-in's Outlook registration, as many add-in libraries do;
+// where it sets "WriteRegistration", its DllRegisterServer writes one of its
+// own, LoadBehavior 3 and its own name, as an add-in's installer may. The
 // build that needs the Kestrin run-time does not load without kestrinrt.dll.
 #include <windows.h>
 
@@ -106,11 +108,21 @@ bool TestAsks(const char* setting)
            asked != 0;
 }
 
+const char kRegistrationKey[] = "Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
+
 void DropRegistration()
 {
-    const char key[] = "Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect";
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, key);
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRegistrationKey);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, kRegistrationKey);
+}
+
+void WriteRegistration()
+{
+    const DWORD enabled = 3;
+    const char name[] = "Kestrin Connect";
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRegistrationKey);
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRegistrationKey, "LoadBehavior", REG_DWORD, &enabled, sizeof(enabled));
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRegistrationKey, "FriendlyName", REG_SZ, name, sizeof(name));
 }
 
 } // namespace
@@ -130,6 +142,9 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer()
 #endif
     if (IsMainLibrary()) {
         RegisterAddinClass();
+        if (TestAsks("WriteRegistration")) {
+            WriteRegistration();
+        }
     }
     Record("register");
     return S_OK;
