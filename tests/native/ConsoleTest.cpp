@@ -1,5 +1,6 @@
 // The administrators' program as a fleet runs it on every computer: the
 // answer a script acts on, in text and in one JSON line.
+#include "console/ConsoleMessages.h"
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleProgram.h"
 #include "console/JsonAnswer.h"
@@ -138,6 +139,14 @@ TEST(ConsoleTest, JsonOverTheCapKeepsEveryBlocker)
         EXPECT_TRUE(json.ends_with(",\"more\":" + std::to_string(60 - kept) + "}")) << json;
     }
     EXPECT_EQ(JsonAnswer::Quoted(u"a\"\\\x01\u20ac"), "\"a\\\"\\\\\\u0001\\u20ac\"");
+    // An object of exactly 2,048 characters is whole; one more, and an entry goes.
+    Outcome edge;
+    edge.problems = {{u"- x", "componentRefused", u"C:\\"}, {u"- y", "componentRefused", u"D:\\"}};
+    const std::size_t whole = JsonAnswer::Of("reset", edge, 100000).size();
+    for (const std::size_t size : {std::size_t{2048}, std::size_t{2049}}) {
+        edge.problems[1].file = u"D:\\" + Text(size - whole, u'f');
+        EXPECT_EQ(JsonAnswer::Of("reset", edge).find("\"more\":1}") != std::string::npos, size > 2048) << size;
+    }
 }
 
 // Within 2,048 characters the cause and the verdict stay: the longest run
@@ -197,6 +206,43 @@ TEST(ConsoleTest, TheTextKeepsItsCauseAndVerdictWithinTheCap)
             EXPECT_TRUE(told.starts_with(u"- ... and ")) << what;
             EXPECT_GT(shown, 2048u - 49) << what << ": as many as fit";
         }
+    }
+}
+
+// Whatever the lines, what is kept fits, and the count of those left out is true.
+TEST(ConsoleTest, LinesLeftOutAreCountedAndTheRestFits)
+{
+    for (std::size_t width = 1; width <= 120; width += 7) {
+        for (std::size_t count = 10; count <= 60; count += 3) {
+            std::vector<Outcome::TextLine> lines;
+            for (std::size_t i = 0; i < count; ++i) {
+                lines.push_back({Text(width, u'w'), "kind" + std::to_string(i)});
+            }
+            const std::vector<Text> capped = ConsoleOutput::Capped(lines, 2048);
+            std::size_t characters = 0;
+            for (const Text& line : capped) {
+                characters += line.size() + 2;
+            }
+            EXPECT_LE(characters, 2048u) << width << " x " << count;
+            if (capped.size() == count) {
+                continue;
+            }
+            const std::size_t left = count - (capped.size() - 1);
+            EXPECT_EQ(capped.back(), TextOfAscii(std::to_string(left)) +
+                                         (left == 1 ? u" more line was left out." : u" more lines were left out."));
+            EXPECT_GT(characters + width + 2, 2048u - 2) << width << " x " << count << ": as many as fit";
+        }
+    }
+}
+
+// The shared units' boxes become warnings on standard error, but for --json.
+TEST(ConsoleTest, BoxesAreWarningsButWithJson)
+{
+    for (const bool quiet : {false, true}) {
+        fakes::FakePlatform os;
+        EXPECT_EQ(ConsoleMessages(quiet).MessageBoxA(0, "Error occurred.", "FileList.ProcessFolder", 0), 1);
+        EXPECT_EQ(os.console.error, quiet ? "" : "FileList.ProcessFolder: Error occurred.\r\n");
+        EXPECT_EQ(os.console.output, "");
     }
 }
 

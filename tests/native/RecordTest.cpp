@@ -4,6 +4,7 @@
 #include "fakes/FakePlatform.h"
 #include "files/CmTraceLog.h"
 #include "registry/RegistryJournal.h"
+#include "window/frmMain.h"
 
 #include <gtest/gtest.h>
 
@@ -76,16 +77,18 @@ std::vector<std::string> LinesOf(const std::string& text)
     return lines;
 }
 
-// The texts of the log's entries; each line must be one whole CMTrace entry.
-std::vector<std::string> Entries(const std::string& log)
+// The texts of the log's entries, those of type 2 and 3 after "[2] " and
+// "[3] "; each line must be one whole CMTrace entry of the program.
+std::vector<std::string> Entries(const std::string& log, const std::string& component = "AddinsResetCmd")
 {
     const std::regex entry(R"re(<!\[LOG\[(.*)\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}[+-]\d+" date="\d\d-\d\d-\d{4}" )re"
-                           R"re(component="AddinsResetCmd" context="" type="[123]" thread="6700" file="">)re");
+                           "component=\"" +
+                           component + R"re(" context="" type="([123])" thread="6700" file="">)re");
     std::vector<std::string> texts;
     for (const std::string& line : LinesOf(log)) {
         std::smatch match;
         EXPECT_TRUE(std::regex_match(line, match, entry)) << line;
-        texts.push_back(match[1]);
+        texts.push_back((match[2] == "1" ? "" : "[" + match[2].str() + "] ") + match[1].str());
     }
     return texts;
 }
@@ -172,6 +175,58 @@ TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
     EXPECT_EQ(os.registry.openHandles(), 0);
 }
 
+// The window's reset of a fresh install: the key it makes is deleted by the
+// backup's import, and the log names the window's program.
+TEST(RecordTest, AKeyTheResetMadeIsDeletedByTheImport)
+{
+    fakes::FakePlatform os;
+    os.launch.environment["CommonProgramFiles"] = kCommonFiles;
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+    frmMain form;
+    form.Show();
+    os.windowing.Click(frmMain::kCmdReset);
+    ASSERT_EQ(os.windowing.exitCode, 0);
+    const std::string key = "HKEY_LOCAL_MACHINE\\" + kAddinKey;
+    const std::vector<std::string> entries = Entries(os.kernel.Contents(kLog).value_or(""), "AddinsReset");
+    ASSERT_GE(entries.size(), 6u);
+    EXPECT_EQ(entries[0], "AddinsReset.exe 1.0.0.0 resets Kestrin Software add-ins.");
+    EXPECT_EQ(entries[5], "Created the key " + key);
+    EXPECT_EQ(entries[6], "Set " + key + "\\CommandLineSafe to 0 (it was not there)");
+    EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset-20261209-084705.reg"),
+              "REGEDIT4\r\n\r\n[-" + key + "]\r\n\r\n");
+}
+
+// Each regsvr32 run in the log with how it ended, what failed of type 2.
+TEST(RecordTest, EachRegsvr32RunIsLoggedWithHowItEnded)
+{
+    fakes::FakePlatform os;
+    Arrange(os);
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Slow.dll"}, {"Gone.dll"}, {"Grid.ocx"}};
+    os.launch.outcomes["Slow.dll"] = {true, std::nullopt, 0};
+    os.launch.outcomes["Gone.dll"] = {false};
+    os.launch.outcomes["Grid.ocx"] = {true, 50, 5};
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 2);
+    std::vector<std::string> runs;
+    for (const std::string& entry : Entries(os.kernel.Contents(kLog).value_or(""))) {
+        if (entry.find("regsvr32 ") != std::string::npos) {
+            runs.push_back(entry);
+        }
+    }
+    const auto run = [](const std::string& command, const std::string& file, const std::string& how) {
+        return command + " \"" + kAddinFolder + "\\" + file + "\": " + how;
+    };
+    EXPECT_EQ(runs, (std::vector<std::string>{
+                        run("regsvr32 /u /s", "KROutlook.dll", "exit code 0"),
+                        run("regsvr32 /u /s", "Slow.dll", "exit code 0"),
+                        run("regsvr32 /u /s", "Gone.dll", "exit code 0"),
+                        run("regsvr32 /u /s", "Grid.ocx", "exit code 0"),
+                        run("regsvr32 /s", "KROutlook.dll", "exit code 0"),
+                        run("[2] regsvr32 /s", "Slow.dll", "had not ended after 30 seconds"),
+                        run("[2] regsvr32 /s", "Gone.dll", "could not be started"),
+                        run("[2] regsvr32 /s", "Grid.ocx", "exit code 5"),
+                    }));
+}
+
 // The log's folder, in its order: the common application data folder, the
 // user's %TEMP% with a line naming the one that failed, or none at all; a
 // check and a computer without the add-in leave nothing.
@@ -194,7 +249,7 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
          {"reset"},
          0,
          kTemp + "\\AddinsReset.log",
-         "The log could not be written in " + kRecordFolder + "; it is kept here instead."},
+         "[2] The log could not be written in " + kRecordFolder + "; it is kept here instead."},
         {"Windows 98, which has neither ProgramData nor appends of its own",
          [](auto& p) {
              p.kernel.platformId = 1, p.kernel.majorVersion = 4, p.kernel.minorVersion = 10;
@@ -262,8 +317,9 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
         const std::vector<std::string> entries = Entries(*log);
         ASSERT_GE(entries.size(), 3u) << c.what;
         EXPECT_EQ(entries[1], c.firstLine) << c.what;
-        EXPECT_EQ(entries.back(), c.exitCode == 6 && !c.backup ? "Run-time error '6': Overflow"
-                                                               : "Exit code " + std::to_string(c.exitCode))
+        EXPECT_EQ(entries.back(), c.exitCode == 6   ? "[3] Run-time error '6': Overflow"
+                                  : c.exitCode == 0 ? "Exit code 0"
+                                                    : "[2] Exit code " + std::to_string(c.exitCode))
             << c.what;
     }
 }
@@ -275,20 +331,26 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     fakes::FakePlatform os;
     Arrange(os);
     std::vector<fakes::FakeEntry>& folder = os.kernel.folders[kRecordFolder];
-    folder.push_back({"AddinsReset.log", 0x20, std::vector<std::uint8_t>(CmTraceLog::kMostBytes, 'x')});
+    folder.push_back({"AddinsReset.log", 0x20, std::vector<std::uint8_t>(1048576, 'x')});
     folder.push_back({"AddinsReset.lo_", 0x20, {'o', 'l', 'd'}});
     for (int day = 10; day < 21; ++day) {
         folder.push_back({"AddinsReset-202611" + std::to_string(day) + "-120000.reg"});
     }
     folder.insert(folder.end(), {{"AddinsReset-notes.reg"}, {"AddinsReset-20261101-120000.reg.txt"}});
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
-    EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_")->size(), CmTraceLog::kMostBytes);
+    EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_")->size(), 1048576u);
     EXPECT_TRUE(os.kernel.Contents(kLog)->starts_with("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"));
     std::vector<std::string> names;
     for (const fakes::FakeEntry& entry : *os.kernel.FolderAt(kRecordFolder)) {
         names.push_back(entry.name);
     }
     std::sort(names.begin(), names.end());
+    // One byte short of 1 MiB, the next entry still goes to its end, and the one after turns it.
+    os.kernel.EntryAt(kLog)->contents.assign(1048575, 'y');
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+    const std::string older = os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_").value_or("");
+    EXPECT_EQ(older.find("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"), 1048575u);
+    EXPECT_EQ(older.find("<![LOG[", 1048576), std::string::npos) << "one entry past the mebibyte";
     std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt"};
     for (int day = 12; day < 21; ++day) {
         kept.push_back("AddinsReset-202611" + std::to_string(day) + "-120000.reg");

@@ -1533,6 +1533,12 @@ TEST(ConsoleTest, CheckTellsWhatAResetWouldChange)
              p.registry.SetText(platform::kHkeyLocalMachine, kAddinKey, "Description", "Outlook add-in");
          },
          "Kestrin Software add-ins need no reset.\r\n", 0},
+        {"a crash record",
+         [](auto& p) {
+             p.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0\\Outlook\\Resiliency\\CrashingAddinList",
+                                 "crash", 3, Utf16(kOurPath));
+         },
+         "- Outlook has a record of the add-in crashing\r\n" + needed, 1},
         {"Click-to-Run's copy disabled",
          [&](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, clickToRun, "LoadBehavior", 2); },
          "- Click-to-Run's copy of the add-in's registration has LoadBehavior 2\r\n" + needed, 1},

@@ -133,6 +133,8 @@ public:
     std::set<std::string> readOnlyFolders;
     // The entries of a folder by its path without the closing separator, without case; null when there is none.
     const std::vector<FakeEntry>* FolderAt(const std::string& folder) const;
+    // The entry of a file by its full path, without case; null when there is none.
+    FakeEntry* EntryAt(const std::string& path);
     // The whole contents of a file by its path, or none.
     std::optional<std::string> Contents(const std::string& path) const;
     std::string tempPath = "C:\\Users\\admin\\AppData\\Local\\Temp\\";
@@ -185,7 +187,6 @@ private:
     bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
     // The entry of a file by its full path, without case; null when there is none.
     const FakeEntry* EntryAt(const std::string& path) const;
-    FakeEntry* EntryAt(const std::string& path);
     bool IsReadOnly(const std::string& folder) const;
 
     // The entries of a folder that FolderAt finds.
