@@ -209,9 +209,13 @@ TEST(ConsoleTest, TheTextKeepsItsCauseAndVerdictWithinTheCap)
     }
 }
 
-// Whatever the lines, what is kept fits, and the count of those left out is true.
-TEST(ConsoleTest, LinesLeftOutAreCountedAndTheRestFits)
+// At most 2,048 characters, as fleet tools keep: whatever the lines, what is
+// kept fits, and the last line counts truly what was left out.
+TEST(ConsoleTest, OutputIsCappedAndSaysWhatWasLeftOut)
 {
+    EXPECT_EQ(ConsoleOutput::Capped(std::vector<Outcome::TextLine>(30, {Text(100, u'y'), "y"}), 2048).back(),
+              u"- ... and 11 more like these")
+        << "a run of one kind is shortened first";
     for (std::size_t width = 1; width <= 120; width += 7) {
         for (std::size_t count = 10; count <= 60; count += 3) {
             std::vector<Outcome::TextLine> lines;

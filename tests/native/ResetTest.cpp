@@ -1626,26 +1626,4 @@ TEST(ConsoleTest, ArgumentsAndOutputThatGoesAway)
     }
 }
 
-// At most 2,048 characters, as fleet tools keep; the last line counts what was left out.
-TEST(ConsoleTest, OutputIsCappedAndSaysWhatWasLeftOut)
-{
-    const auto lines = [](std::size_t count, char16_t letter) {
-        std::vector<Outcome::TextLine> made;
-        for (std::size_t i = 0; i < count; ++i) {
-            made.push_back({Text(100, letter), "line" + std::to_string(i)});
-        }
-        return made;
-    };
-    const std::vector<Text> few = ConsoleOutput::Capped(lines(10, u'x'), 2048);
-    EXPECT_EQ(few, std::vector<Text>(10, Text(100, u'x')));
-    const std::vector<Text> capped = ConsoleOutput::Capped(lines(30, u'y'), 2048);
-    std::size_t characters = 0;
-    for (const Text& line : capped) {
-        characters += line.size() + 2;
-    }
-    EXPECT_LE(characters, 2048u);
-    EXPECT_EQ(capped.back(), u"11 more lines were left out.");
-    EXPECT_EQ(capped.size(), 20u);
-}
-
 } // namespace
