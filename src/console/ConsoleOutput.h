@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Text.h"
-#include "reset/Outcome.h"
+#include "run/Outcome.h"
 
 #include <cstddef>
 #include <string>

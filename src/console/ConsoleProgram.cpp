@@ -4,8 +4,8 @@
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleView.h"
 #include "console/JsonAnswer.h"
-#include "reset/ResetCheck.h"
-#include "reset/ResetSteps.h"
+#include "run/ResetCheck.h"
+#include "run/ResetSteps.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include "console/ConsoleOutput.h"
 #include "console/JsonAnswer.h"
 #include "platform/Platform.h"
-#include "reset/Outcome.h"
+#include "run/Outcome.h"
 
 void ConsoleView::ShowProgress(const Text& text) const
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reset/RunView.h"
+#include "scope/RunView.h"
 
 #include <string>
 

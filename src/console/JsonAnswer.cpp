@@ -1,6 +1,6 @@
 #include "console/JsonAnswer.h"
 
-#include "reset/AppTexts.h"
+#include "scope/AppTexts.h"
 
 #include <algorithm>
 #include <cstdio>

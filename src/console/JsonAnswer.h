@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reset/Outcome.h"
+#include "run/Outcome.h"
 
 #include <cstddef>
 #include <string>

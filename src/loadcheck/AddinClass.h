@@ -2,7 +2,7 @@
 
 #include "common/Text.h"
 #include "platform/Handle.h"
-#include "reset/PathExpansion.h"
+#include "scope/PathExpansion.h"
 
 #include <cstdint>
 #include <map>

@@ -1,12 +1,12 @@
 #include "loadcheck/DependencyWalk.h"
 
-#include "loadcheck/PeImage.h"
+#include "files/PlainFile.h"
+#include "pe/PeImage.h"
 #include "platform/AnsiText.h"
 #include "platform/Handles.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/PlainFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reset/Edition.h"
-#include "reset/WindowsVersion.h"
+#include "scope/Edition.h"
+#include "scope/WindowsVersion.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,15 +1,15 @@
 #include "loadcheck/OutlookLoadCheck.h"
 
+#include "files/PlainFile.h"
 #include "loadcheck/AddinClass.h"
 #include "loadcheck/DependencyWalk.h"
-#include "loadcheck/PeImage.h"
+#include "pe/PeImage.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/OfficeKeys.h"
-#include "reset/PlainFile.h"
-#include "reset/WindowsVersion.h"
+#include "scope/OfficeKeys.h"
+#include "scope/WindowsVersion.h"
 
 #include <algorithm>
 #include <array>

@@ -4,11 +4,11 @@
 #include "common/Text.h"
 #include "loadcheck/AddinClass.h"
 #include "platform/Handle.h"
-#include "reset/AddinFolder.h"
-#include "reset/Edition.h"
-#include "reset/ResetScope.h"
-#include "reset/RunReport.h"
-#include "reset/RunView.h"
+#include "scope/AddinFolder.h"
+#include "scope/Edition.h"
+#include "scope/ResetScope.h"
+#include "scope/RunReport.h"
+#include "scope/RunView.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,10 +1,10 @@
 #include "reset/AddinInstallation.h"
 
+#include "files/PlainFile.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/Edition.h"
-#include "reset/OfficeKeys.h"
-#include "reset/PlainFile.h"
+#include "scope/Edition.h"
+#include "scope/OfficeKeys.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reset/UserHives.h"
+#include "scope/UserHives.h"
 
 // Whether the add-in is on this computer at all. A fleet tool runs the
 // administrators' program on every computer, also where the add-in was

@@ -2,8 +2,8 @@
 
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/AppTexts.h"
-#include "reset/OfficeKeys.h"
+#include "scope/AppTexts.h"
+#include "scope/OfficeKeys.h"
 
 #include <algorithm>
 #include <optional>

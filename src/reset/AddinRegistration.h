@@ -2,9 +2,9 @@
 
 #include "common/Boolean.h"
 #include "platform/Handle.h"
-#include "reset/Edition.h"
-#include "reset/RunReport.h"
-#include "reset/RunView.h"
+#include "scope/Edition.h"
+#include "scope/RunReport.h"
+#include "scope/RunView.h"
 
 #include <cstdint>
 #include <utility>

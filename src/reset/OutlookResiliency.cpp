@@ -2,7 +2,7 @@
 
 #include "common/LittleEndian.h"
 #include "platform/SystemCodes.h"
-#include "reset/OfficeKeys.h"
+#include "scope/OfficeKeys.h"
 
 #include <utility>
 #include <vector>

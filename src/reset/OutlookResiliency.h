@@ -4,9 +4,9 @@
 #include "common/Text.h"
 #include "platform/Handle.h"
 #include "registry/CRegistry.h"
-#include "reset/AddinFolder.h"
-#include "reset/RunReport.h"
-#include "reset/RunView.h"
+#include "scope/AddinFolder.h"
+#include "scope/RunReport.h"
+#include "scope/RunView.h"
 
 #include <cstdint>
 #include <optional>

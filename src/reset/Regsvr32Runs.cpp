@@ -1,11 +1,11 @@
 #include "reset/Regsvr32Runs.h"
 
 #include "files/CFileList.h"
-#include "loadcheck/PeImage.h"
+#include "files/PlainFile.h"
+#include "pe/PeImage.h"
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
-#include "reset/AppTexts.h"
-#include "reset/PlainFile.h"
+#include "scope/AppTexts.h"
 
 #include <string>
 

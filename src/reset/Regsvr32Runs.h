@@ -4,10 +4,10 @@
 #include "common/Text.h"
 #include "platform/Handles.h"
 #include "platform/LaunchServices.h"
-#include "reset/Edition.h"
-#include "reset/RunLog.h"
-#include "reset/RunReport.h"
-#include "reset/RunView.h"
+#include "scope/Edition.h"
+#include "scope/RunLog.h"
+#include "scope/RunReport.h"
+#include "scope/RunView.h"
 
 #include <cstdint>
 #include <map>

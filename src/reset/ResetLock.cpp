@@ -1,7 +1,7 @@
 #include "reset/ResetLock.h"
 
 #include "platform/SystemCodes.h"
-#include "reset/WindowsVersion.h"
+#include "scope/WindowsVersion.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
-#include "reset/Outcome.h"
+#include "run/Outcome.h"
 #include "window/frmMain.h"
 
 namespace {

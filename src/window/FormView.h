@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Handle.h"
-#include "reset/RunView.h"
+#include "scope/RunView.h"
 #include "window/SessionEndBlock.h"
 
 #include <optional>

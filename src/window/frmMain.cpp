@@ -2,9 +2,9 @@
 
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
-#include "reset/AppTexts.h"
-#include "reset/Outcome.h"
-#include "reset/ResetSteps.h"
+#include "run/Outcome.h"
+#include "run/ResetSteps.h"
+#include "scope/AppTexts.h"
 
 #include <cstdlib>
 

@@ -6,7 +6,7 @@
 // choices and then corrupted and cut at its choice, so that the walk reaches
 // the table and its end.
 #include "fakes/FakeKernel.h"
-#include "loadcheck/PeImage.h"
+#include "pe/PeImage.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

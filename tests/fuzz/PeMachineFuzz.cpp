@@ -1,6 +1,6 @@
 // Fuzzes the PE machine-type reader: the first bytes of a library, in a
 // buffer of exactly their size, against a plain reading of the two headers.
-#include "loadcheck/PeImage.h"
+#include "pe/PeImage.h"
 
 #include <cstdlib>
 #include <memory>

@@ -4,7 +4,7 @@
 // given, and the add-in folder rule read the long way for their reference
 // models, with no views and no shortcuts.
 #include "common/Text.h"
-#include "reset/AddinFolder.h"
+#include "scope/AddinFolder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,4 +1,4 @@
-#include "reset/Edition.h"
+#include "scope/Edition.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>

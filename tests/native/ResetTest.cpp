@@ -1,8 +1,8 @@
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleProgram.h"
 #include "fakes/FakePlatform.h"
-#include "reset/Outcome.h"
 #include "reset/Regsvr32Runs.h"
+#include "run/Outcome.h"
 #include "window/frmMain.h"
 
 #include <gtest/gtest.h>

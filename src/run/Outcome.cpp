@@ -1,6 +1,6 @@
-#include "reset/Outcome.h"
+#include "run/Outcome.h"
 
-#include "reset/AppTexts.h"
+#include "scope/AppTexts.h"
 
 #include <utility>
 #include <vector>
@@ -23,7 +23,7 @@ const Text kWhatKeepsOutlook = u"What keeps Outlook from loading the add-in, whi
 const RunReport::Line kNotInstalled = {u"Kestrin Software add-ins are not installed on this computer.", "notInstalled"};
 
 // Whose per-user settings the run was about; nothing where they were the tool's own user's.
-Text Whose(const RunReport& report, const Text& done)
+Text WhoseSettings(const RunReport& report, const Text& done)
 {
     if (!report.EveryLoadedUser()) {
         return report.SignedInUser().empty()
@@ -82,7 +82,7 @@ private:
 
 Outcome OutcomeOf(const RunReport& report)
 {
-    const Text whose = Whose(report, u"repaired");
+    const Text whose = WhoseSettings(report, u"repaired");
     const auto& problems = report.Problems();
     const auto& blockers = report.Blockers();
     Lines lines;
@@ -119,7 +119,7 @@ Outcome CheckOutcomeOf(const RunReport& report)
         lines.Add(line.text, line.code);
     }
     lines.AddBlock(kWhatKeepsOutlook, report.Blockers(), false);
-    if (const Text whose = Whose(report, u"checked"); !whose.empty()) {
+    if (const Text whose = WhoseSettings(report, u"checked"); !whose.empty()) {
         lines.Add(whose);
     }
     const bool needed = report.ResetWouldChange();
@@ -137,6 +137,16 @@ Outcome RefusalOf(const RunReport::Line& why, int exitCode)
     Lines lines;
     lines.Add(why.text);
     return std::move(lines).Finish(report, Text(), exitCode);
+}
+
+void Describe(Outcome& outcome, const ResetScope& scope)
+{
+    for (const auto& user : scope.users.Users()) {
+        if (!user.account.empty()) {
+            outcome.users.push_back(user.account);
+        }
+    }
+    outcome.edition = scope.edition.bitness == Bitness::X64 ? u"x64" : u"x86";
 }
 
 Outcome NotInstalledOutcome(int exitCode)

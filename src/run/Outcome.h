@@ -1,7 +1,8 @@
 #pragma once
 
 #include "common/Text.h"
-#include "reset/RunReport.h"
+#include "scope/ResetScope.h"
+#include "scope/RunReport.h"
 
 #include <optional>
 #include <string>
@@ -70,3 +71,6 @@ Outcome RefusalOf(const RunReport::Line& why, int exitCode);
 // Where the add-in is not on the computer: one line, which a check and the
 // administrators' reset tell alike, and no reset helps.
 Outcome NotInstalledOutcome(int exitCode);
+
+// What a script is told of a run besides its lines: whose settings, which edition.
+void Describe(Outcome& outcome, const ResetScope& scope);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reset/ResetScope.h"
-#include "reset/RunView.h"
+#include "scope/ResetScope.h"
+#include "scope/RunView.h"
 
 // What a reset would change, found by reading alone: no registry write, no
 // regsvr32, no lock, and Outlook may run. A line for each thing a reset

@@ -1,12 +1,12 @@
-#include "reset/ResetCheck.h"
+#include "run/ResetCheck.h"
 
 #include "loadcheck/OutlookLoadCheck.h"
 #include "reset/AddinInstallation.h"
 #include "reset/AddinRegistration.h"
-#include "reset/AppTexts.h"
-#include "reset/Outcome.h"
 #include "reset/OutlookResiliency.h"
 #include "reset/Regsvr32Runs.h"
+#include "run/Outcome.h"
+#include "scope/AppTexts.h"
 
 #include <algorithm>
 #include <vector>
@@ -17,7 +17,7 @@ int ResetCheck::Run()
     if (!AddinInstallation::IsOnThisComputer(scope.users)) {
         Outcome outcome = NotInstalledOutcome(kExitSuccess);
         outcome.needsReset = false;
-        scope.Describe(outcome);
+        Describe(outcome, scope);
         mView.ShowOutcome(outcome, kTitle);
         return outcome.exitCode;
     }
@@ -38,7 +38,7 @@ int ResetCheck::Run()
     Regsvr32Runs(scope.edition).InspectMainLibrary(scope.report);
     OutlookLoadCheck(scope.edition, scope.folder, false).Check(mView, scope);
     Outcome outcome = CheckOutcomeOf(scope.report);
-    scope.Describe(outcome);
+    Describe(outcome, scope);
     mView.ShowOutcome(outcome, kTitle);
     return outcome.exitCode;
 }

@@ -1,12 +1,12 @@
-#include "reset/ResetSteps.h"
+#include "run/ResetSteps.h"
 
 #include "common/RuntimeError.h"
 #include "loadcheck/OutlookLoadCheck.h"
 #include "process/CProcessList.h"
 #include "reset/AddinInstallation.h"
-#include "reset/AppTexts.h"
-#include "reset/Outcome.h"
 #include "reset/OutlookResiliency.h"
+#include "run/Outcome.h"
+#include "scope/AppTexts.h"
 
 namespace {
 
@@ -168,7 +168,7 @@ void ResetSteps::ShowRefusal(Outcome outcome, const Text& title)
 int ResetSteps::ShowOutcome()
 {
     Outcome outcome = OutcomeOf(mState->scope.report);
-    mState->scope.Describe(outcome);
+    Describe(outcome, mState->scope);
     mRecord.End(outcome);
     mView.ShowOutcome(outcome, kTitle);
     return outcome.exitCode;

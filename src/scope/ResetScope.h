@@ -2,11 +2,10 @@
 
 #include "common/Boolean.h"
 #include "platform/Handle.h"
-#include "reset/AddinFolder.h"
-#include "reset/Edition.h"
-#include "reset/Outcome.h"
-#include "reset/RunReport.h"
-#include "reset/UserHives.h"
+#include "scope/AddinFolder.h"
+#include "scope/Edition.h"
+#include "scope/RunReport.h"
+#include "scope/UserHives.h"
 
 #include <functional>
 
@@ -28,8 +27,6 @@ struct ResetScope {
     // Runs a per-user step for each user, its lines naming the user where
     // the run is every loaded user's; false when it failed for any.
     Boolean ForEachUser(const std::function<Boolean(platform::Handle userRoot)>& step);
-    // What a script is told of the run besides its lines: whose settings, which edition.
-    void Describe(Outcome& outcome) const;
 
     UserHives users;
     Edition edition;

@@ -4,9 +4,9 @@
 #include "reset/AddinRegistration.h"
 #include "reset/Regsvr32Runs.h"
 #include "reset/ResetLock.h"
-#include "reset/ResetRecord.h"
-#include "reset/ResetScope.h"
-#include "reset/RunView.h"
+#include "run/ResetRecord.h"
+#include "scope/ResetScope.h"
+#include "scope/RunView.h"
 
 #include <optional>
 

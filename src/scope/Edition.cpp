@@ -1,12 +1,12 @@
-#include "reset/Edition.h"
+#include "scope/Edition.h"
 
+#include "files/PlainFile.h"
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/OutlookBitness.h"
-#include "reset/PathExpansion.h"
-#include "reset/PlainFile.h"
+#include "scope/OutlookBitness.h"
+#include "scope/PathExpansion.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "platform/Handles.h"
 #include "platform/Platform.h"
 #include "registry/RegistryJournal.h"
-#include "reset/Outcome.h"
-#include "reset/RunLog.h"
+#include "run/Outcome.h"
+#include "scope/RunLog.h"
 
 #include <optional>
 #include <string>

@@ -1,9 +1,9 @@
-#include "reset/UserHives.h"
+#include "scope/UserHives.h"
 
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/WindowsVersion.h"
+#include "scope/WindowsVersion.h"
 
 #include <optional>
 

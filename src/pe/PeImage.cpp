@@ -1,4 +1,4 @@
-#include "loadcheck/PeImage.h"
+#include "pe/PeImage.h"
 
 #include "common/LittleEndian.h"
 #include "platform/AnsiText.h"

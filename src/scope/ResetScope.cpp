@@ -1,4 +1,4 @@
-#include "reset/ResetScope.h"
+#include "scope/ResetScope.h"
 
 #include <algorithm>
 
@@ -31,16 +31,6 @@ ResetScope::ResetScope(Whose whose)
                            .user = sid},
                           RunReport::Cause::NoResetHelps);
     }
-}
-
-void ResetScope::Describe(Outcome& outcome) const
-{
-    for (const auto& user : users.Users()) {
-        if (!user.account.empty()) {
-            outcome.users.push_back(user.account);
-        }
-    }
-    outcome.edition = edition.bitness == Bitness::X64 ? u"x64" : u"x86";
 }
 
 Boolean ResetScope::ForEachUser(const std::function<Boolean(platform::Handle userRoot)>& step)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "loadcheck/PeImage.h"
+#include "pe/PeImage.h"
 
 #include <optional>
 

@@ -1,10 +1,10 @@
-#include "reset/OutlookBitness.h"
+#include "scope/OutlookBitness.h"
 
 #include "platform/RegistryServices.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
-#include "reset/OfficeKeys.h"
-#include "reset/PathExpansion.h"
+#include "scope/OfficeKeys.h"
+#include "scope/PathExpansion.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "reset/ResetRecord.h"
+#include "run/ResetRecord.h"
 
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
-#include "reset/AppTexts.h"
-#include "reset/ResetScope.h"
-#include "reset/WindowsVersion.h"
+#include "scope/AppTexts.h"
+#include "scope/ResetScope.h"
+#include "scope/WindowsVersion.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "reset/AddinFolder.h"
+#include "scope/AddinFolder.h"
 
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Text.h"
-#include "loadcheck/PeImage.h"
+#include "pe/PeImage.h"
 #include "platform/Handle.h"
 
 #include <map>

@@ -1,4 +1,4 @@
-#include "reset/PathExpansion.h"
+#include "scope/PathExpansion.h"
 
 #include "platform/AnsiText.h"
 #include "platform/Platform.h"
