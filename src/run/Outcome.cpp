@@ -2,6 +2,7 @@
 
 #include "scope/AppTexts.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -30,16 +31,21 @@ Text WhoseSettings(const RunReport& report, const Text& done)
                    ? Text()
                    : u"Outlook's settings were " + done + u" for the signed-in user " + report.SignedInUser() + u".";
     }
+    // A hive loaded is not always a person signed in (a service's account, one
+    // left loaded after signing out): those of every loaded hive are "users".
     const auto& users = report.Users();
     if (users.empty()) {
-        return u"No user is signed in: only this computer's settings were " + done + u".";
+        const auto& problems = report.Problems();
+        const bool unopened = std::any_of(problems.begin(), problems.end(),
+                                          [](const RunReport::Line& line) { return line.code == "hiveNotOpened"; });
+        return (unopened ? u"No user's settings could be " + done : Text(u"No user is signed in")) +
+               u": only this computer's settings were " + done + u".";
     }
     Text names = users.front();
     for (std::size_t i = 1; i < users.size(); ++i) {
         names += (i + 1 == users.size() ? u" and " : u", ") + users[i];
     }
-    return u"Outlook's settings were " + done + u" for the signed-in user" + (users.size() > 1 ? u"s " : u" ") + names +
-           u".";
+    return u"Outlook's settings were " + done + u" for the user" + (users.size() > 1 ? u"s " : u" ") + names + u".";
 }
 
 // The text line by line; the box is made from the lines once they are all there.

@@ -74,7 +74,10 @@ PathExpansion PathExpansion::ForUser(platform::Handle userRoot) const
     PathExpansion expansion = *this;
     if (userRoot != platform::kHkeyCurrentUser) {
         expansion.mOfOtherUser = true;
-        // As Windows builds a user's environment: the user's variables, then the session's.
+        // As Windows builds a user's environment: the user's variables, then the
+        // session's, which win. The session's are read first too: the user's
+        // own TEMP is "%USERPROFILE%\...", and USERPROFILE is the session's.
+        expansion.ReadVariables(userRoot, u"Volatile Environment");
         expansion.ReadVariables(userRoot, u"Environment");
         expansion.ReadVariables(userRoot, u"Volatile Environment");
     }
@@ -90,7 +93,7 @@ void PathExpansion::ReadVariables(platform::Handle userRoot, const Text& keyName
     CRegistry::RawValue value;
     for (Long index = 0; key.ReadValue(index, value) == platform::kErrorSuccess; ++index) {
         const Text name = LowerCase(FromAnsi(value.ansiName));
-        // A user's own TEMP is "%USERPROFILE%\...": expanded with what is known of the user so far.
+        // Expanded with what is known of the user so far.
         if (const auto text = Read(key, FromAnsi(value.ansiName)); text && !name.empty()) {
             mValues[name] = *text;
         }

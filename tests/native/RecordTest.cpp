@@ -133,7 +133,7 @@ TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
             fakes::FakeLaunch::kClsid + "\"",
         "Deleted the key " + hers + "Software\\Classes\\KestrinSoftware.Connect, which held no values",
         "Successfully reset Kestrin Software add-ins.",
-        "Outlook's settings were repaired for the signed-in user CORP\\alice.",
+        "Outlook's settings were repaired for the user CORP\\alice.",
         "Exit code 0",
     };
     EXPECT_EQ(Entries(os.kernel.Contents(kLog).value_or("")), expected);

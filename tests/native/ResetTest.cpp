@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -986,6 +987,16 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          .files = {{"C:\\Users\\alice\\AppData\\Local\\Kestrin", {{"KROutlook.dll"}}}},
          .otherUser = true,
          .checkAfter = 1},
+        {.what = "another user's class in her own TEMP, which her USERPROFILE names",
+         .before = userClass("%TEMP%\\Kestrin\\KROutlook.dll", hkcu, 2),
+         .library = 32,
+         .box = kNotFullyReset + refused + leadsTo("C:\\Users\\alice\\AppData\\Local\\Temp\\Kestrin\\KROutlook.dll") +
+                kRunAsAdministrator,
+         .registration = 5,
+         .userClassStays = true,
+         .files = {{"C:\\Users\\alice\\AppData\\Local\\Temp\\Kestrin", {{"KROutlook.dll"}}}},
+         .otherUser = true,
+         .checkAfter = 1},
         {.what = "another user's class in a folder only she could name",
          .before = userClass("%OneDrive%\\Kestrin\\KROutlook.dll", hkcu, 2),
          .library = 32,
@@ -1051,6 +1062,11 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
             pc.os.security.accounts[alice] = {"CORP", "alice"};
             pc.os.registry.SetText(platform::kHkeyUsers, alice + "\\Volatile Environment", "LOCALAPPDATA",
                                    "C:\\Users\\alice\\AppData\\Local");
+            pc.os.registry.SetText(platform::kHkeyUsers, alice + "\\Volatile Environment", "USERPROFILE",
+                                   "C:\\Users\\alice");
+            const std::string temp = "%USERPROFILE%\\AppData\\Local\\Temp";
+            pc.os.registry.SetValue(platform::kHkeyUsers, alice + "\\Environment", "TEMP", 2,
+                                    std::vector<std::uint8_t>(temp.c_str(), temp.c_str() + temp.size() + 1));
         }
         const auto apply = [&](const std::vector<Setting>& settings) {
             for (const Setting& setting : settings) {
@@ -1412,7 +1428,10 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
         int checkExit;
         std::string reset;
         int resetExit;
+        std::set<std::string> clean = {}; // hives that hold nothing of the add-in
+        bool machineDenied = false;
     };
+    const std::string dave = "S-1-5-21-7-1004";
     const std::string notFully = "Kestrin Software add-ins were not fully reset:\r\n";
     const std::string admin =
         "Please run this program as an administrator, or contact support@kestrinsoftware.com about this problem.";
@@ -1433,19 +1452,19 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
          true,
          "- the settings of the user " + carol + " could not be opened\r\n" +
              disabled({"AzureAD\\bob", "CORP\\alice"}) +
-             "Outlook's settings were checked for the signed-in users AzureAD\\bob and CORP\\alice.\r\n"
+             "Outlook's settings were checked for the users AzureAD\\bob and CORP\\alice.\r\n"
              "A reset of Kestrin Software add-ins is needed.\r\n",
          1,
          notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin +
-             "\r\n\r\nOutlook's settings were repaired for the signed-in users AzureAD\\bob and CORP\\alice.\r\n",
+             "\r\n\r\nOutlook's settings were repaired for the users AzureAD\\bob and CORP\\alice.\r\n",
          2},
         {"a name that cannot be looked up",
          {bob},
          false,
-         disabled({bob}) + "Outlook's settings were checked for the signed-in user " + bob +
+         disabled({bob}) + "Outlook's settings were checked for the user " + bob +
              ".\r\nA reset of Kestrin Software add-ins is needed.\r\n",
          1,
-         kSuccess + "\r\n\r\nOutlook's settings were repaired for the signed-in user " + bob + ".\r\n",
+         kSuccess + "\r\n\r\nOutlook's settings were repaired for the user " + bob + ".\r\n",
          0},
         {"no user signed in",
          {"S-1-5-18", "S-1-5-19"},
@@ -1455,11 +1474,44 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
          0,
          kSuccess + "\r\n\r\nNo user is signed in: only this computer's settings were repaired.\r\n",
          0},
+        {"users who differ, one hive between them that cannot be opened",
+         {alice, carol, dave},
+         true,
+         "- the settings of the user " + carol + " could not be opened\r\n" + disabled({"CORP\\alice"}) +
+             "Outlook's settings were checked for the users CORP\\alice and CORP\\dave.\r\nA reset of Kestrin "
+             "Software add-ins is needed.\r\n",
+         1,
+         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin +
+             "\r\n\r\nOutlook's settings were repaired for the users CORP\\alice and CORP\\dave.\r\n",
+         2,
+         {dave}},
+        {"no hive that can be opened",
+         {carol},
+         true,
+         "- the settings of the user " + carol +
+             " could not be opened\r\nNo user's settings could be checked: only this computer's settings were "
+             "checked.\r\nNo reset would change what the lines above say.\r\n",
+         0,
+         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin +
+             "\r\n\r\nNo user's settings could be repaired: only this computer's settings were repaired.\r\n",
+         2},
+        {"no user signed in, and no right to the computer's registration",
+         {"S-1-5-18"},
+         true,
+         "No user is signed in: only this computer's settings were checked.\r\nKestrin Software add-ins need no "
+         "reset.\r\n",
+         0,
+         notFully + "- the add-in's registration could not be written\r\n\r\n" + admin +
+             "\r\n\r\nNo user is signed in: only this computer's settings were repaired.\r\n",
+         2,
+         {},
+         true},
     };
     for (const Case& c : cases) {
         fakes::FakePlatform os;
         os.security.ownUser = "S-1-5-18";
         os.security.accounts[alice] = {"CORP", "alice"};
+        os.security.accounts[dave] = {"CORP", "dave"};
         if (c.bobNamed) {
             os.security.accounts[bob] = {"AzureAD", "bob"};
         }
@@ -1476,11 +1528,18 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
                             std::string("Software\\Classes\\CLSID\\") + fakes::FakeLaunch::kClsid + "\\InprocServer32",
                             "", kAddinFolder + "\\KROutlook.dll");
         for (const std::string& hive : c.hives) {
+            if (c.clean.contains(hive)) {
+                os.registry.MakeKey(platform::kHkeyUsers, hive + "\\Software");
+                continue;
+            }
             os.registry.SetDword(platform::kHkeyUsers, hive + "\\" + kAddinKey, "LoadBehavior", 2);
             os.registry.SetValue(platform::kHkeyUsers, hive + "\\" + kOffice + "16.0" + kDisabled, "byPath", 3,
                                  Record(kOurPath, u"x"));
         }
         os.registry.openStatus[carol] = 5;
+        if (c.machineDenied) {
+            os.registry.deniedRoots.insert(platform::kHkeyLocalMachine);
+        }
 
         EXPECT_EQ(ConsoleProgram({"check"}).Run(), c.checkExit) << c.what;
         EXPECT_EQ(os.console.output, c.check) << c.what;
@@ -1491,6 +1550,10 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
         EXPECT_EQ(ConsoleProgram({"reset"}).Run(), c.resetExit) << c.what;
         EXPECT_EQ(os.console.output, c.reset) << c.what;
         for (const std::string& hive : c.hives) {
+            if (c.clean.contains(hive)) {
+                EXPECT_EQ(os.registry.Key(platform::kHkeyUsers, hive + "\\" + kAddinKey), nullptr) << c.what;
+                continue;
+            }
             const bool person = hive == alice || hive == bob;
             EXPECT_EQ(os.registry.Key(platform::kHkeyUsers, hive + "\\" + kAddinKey)->values.at("LoadBehavior").data[0],
                       person ? 3 : 2)
