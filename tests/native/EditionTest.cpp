@@ -227,6 +227,8 @@ TEST(PeImageTest, TablesAreReadToTheirEdgesAndNoFurther)
         {"a security directory without an offset", noOffset, libraries, false, true},
         {"a name at the section's end", nameAtSectionEnd, std::nullopt, false, std::nullopt},
         {"a plain library", image(false, {}), libraries, false, false},
+        {"an entry point of another case, which Windows does not match", image(false, {"dllregisterserver"}), libraries,
+         false, false},
         {"C++ names and the entry point", image(false, {std::string(300, 'x'), "DllRegisterServer"}), libraries, false,
          true},
         {"a cut export table", cutExports, libraries, false, std::nullopt},

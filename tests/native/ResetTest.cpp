@@ -230,6 +230,24 @@ TEST_F(FormTest, ResetWhileOutlookOrAnotherCopyRunsChangesNothing)
     }
 }
 
+// The lock is held from the click to the end of the last step: a second
+// copy started while the components register changes nothing.
+TEST_F(FormTest, ASecondCopyDuringTheResetChangesNothing)
+{
+    std::optional<int> second;
+    os.launch.onLaunch = [&](const std::string& commandLine) {
+        if (!second && commandLine.starts_with("regsvr32 /s ")) {
+            second = ConsoleProgram({"reset"}).Run();
+        }
+    };
+    ClickReset();
+    EXPECT_EQ(second, 4);
+    EXPECT_EQ(os.console.output, "Another copy of this program is resetting Kestrin Software add-ins. Please wait "
+                                 "until it has finished.\r\n");
+    EXPECT_EQ(SuccessBoxes(), 1);
+    EXPECT_EQ(os.launch.launches.size(), 6u) << "the second copy started nothing";
+}
+
 // An Outlook started while the components were unregistered may have
 // disabled the add-in again.
 TEST_F(FormTest, OutlookStartedDuringTheResetIsReported)
@@ -323,7 +341,7 @@ TEST_F(AddinRegistrationTest, ResetWritesTheFourRegistrationValuesUnderHklmOnly)
     std::vector<std::string> written = os.registry.writes;
     std::sort(written.begin(), written.end());
     EXPECT_EQ(written, (std::vector<std::string>{"CommandLineSafe", "Description", "FriendlyName", "LoadBehavior"}));
-    EXPECT_EQ(os.registry.accesses.size(), 1u) << "one key opened to write";
+    EXPECT_TRUE(os.registry.createdKeys.empty()) << "the registration there is written, and no key made";
     EXPECT_EQ(key->values.at("CommandLineSafe").data, (std::vector<std::uint8_t>{0, 0, 0, 0}));
     EXPECT_EQ(key->values.at("LoadBehavior").type, 4u);
     EXPECT_EQ(key->values.at("LoadBehavior").data, (std::vector<std::uint8_t>{3, 0, 0, 0}));
@@ -673,8 +691,10 @@ TEST_F(OutlookResiliencyTest, OnlyThisAddinsDisabledRecordsAreRemoved)
 
     ClickReset();
 
-    EXPECT_EQ(os.registry.deletes, (std::vector<std::string>{"byName", "mixed", "nameCase", "short", "slashes",
-                                                             "byPath", "crashAtEnd", "crashOurs", "last"}));
+    std::vector<std::string> removed = os.registry.deletes;
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed, (std::vector<std::string>{"byName", "byPath", "crashAtEnd", "crashOurs", "last", "mixed",
+                                                 "nameCase", "short", "slashes"}));
     for (const std::string& path : os.kernel.fileSystemPaths) {
         EXPECT_EQ(path.find("host"), std::string::npos) << path;
     }
@@ -847,6 +867,11 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
          .box = willNot + needs("api-ms-win-core-synch-l1-2-0.dll") + contact,
          .imports = {"api-ms-win-core-synch-l1-2-0.dll"},
          .windows = 60},
+        {.what = "a library Windows does not find: in no folder it searches, or a folder of that name",
+         .library = 32,
+         .box = willNot + needs("Elsewhere.dll") + "\r\n" + needs("Folder.dll") + contact,
+         .imports = {"Elsewhere.dll", "Folder.dll"},
+         .files = {{"C:\\Other", {{"Elsewhere.dll"}}}, {"C:\\WINDOWS", {{"Folder.dll", 0x10}}}}},
         {.what = "a library of the folder met first one level down",
          .library = 32,
          .box = willNot + needs("MSVCP140.dll") + contact,
@@ -1095,7 +1120,8 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
                                       : "Reset finished, but Outlook will not load the add-in.";
         EXPECT_EQ(pc.os.windowing.texts[frmMain::kLblProgress], label) << c.what;
         EXPECT_EQ(pc.os.registry.writes.size(), 4u) << c.what << ": the check writes nothing";
-        EXPECT_EQ(pc.os.registry.accesses.size(), 1u) << c.what << ": and creates no key";
+        EXPECT_EQ(pc.os.registry.createdKeys, std::vector<std::string>{kAddinKey + "\\"})
+            << c.what << ": no key made but the registration";
         for (const std::string& path : pc.os.kernel.fileSystemPaths) {
             EXPECT_EQ(path.find("host"), std::string::npos) << c.what << ": " << path;
         }
@@ -1110,6 +1136,9 @@ TEST_F(OutlookLoadCheckTest, WhatKeepsOutlookFromLoadingTheAddinIsTold)
         pc.os.console.output.clear();
         EXPECT_EQ(ConsoleProgram({"check"}).Run(), c.checkAfter) << c.what << ", checked after the reset:\n"
                                                                  << pc.os.console.output;
+        pc.os.registry.Restart();
+        EXPECT_NE(pc.os.registry.Key(c.x64 ? hklm64 : hklm32, kAddinKey), nullptr)
+            << c.what << ": the registration outlives a restart";
     }
 }
 
@@ -1344,20 +1373,29 @@ TEST_F(FormTest, RegistrationRecordAndSystemFolderFailuresAreReported)
 
 // Only a key that is not there holds nothing: one that cannot be opened may
 // hold what the reset had to change.
-TEST_F(OutlookResiliencyTest, KeysThatCannotBeOpenedAreReported)
+// A key that cannot be opened, and a record that changes between being
+// judged and being deleted, which then stays.
+TEST_F(OutlookResiliencyTest, KeysThatCannotBeOpenedOrChangeAreReported)
 {
     const std::string registration = "- the add-in's registration could not be written";
     const std::string record = "- Outlook's record of the disabled add-in could not be removed";
+    const std::string changes = "a record that changes";
     for (const auto& [path, line] : std::vector<std::pair<std::string, std::string>>{
              {kAddinKey + "\\", registration},
              {kOffice + "ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware."
                         "Connect",
               registration},
              {kOffice, record},
-             {kOffice + "16.0" + kDisabled, record}}) {
+             {kOffice + "16.0" + kDisabled, record},
+             {changes, record}}) {
         Computer pc;
         pc.os.registry.MakeKey(platform::kHkeyCurrentUser, kOffice + "16.0\\Outlook");
         pc.os.registry.openStatus[path] = 5;
+        if (path == changes) {
+            pc.os.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled, "ours", 3,
+                                    Record(kOurPath, u"x"));
+            pc.os.registry.betweenReads = [](fakes::FakeValue& value) { value.data.back() ^= value.type == 3 ? 1 : 0; };
+        }
         pc.ClickReset();
         ASSERT_EQ(pc.os.windowing.boxes.size(), 1u);
         EXPECT_EQ(pc.os.windowing.boxes[0].text, kNotFullyReset + "\r\n" + line + kRunAsAdministrator) << path;
@@ -1582,9 +1620,17 @@ TEST(ConsoleTest, CheckTellsWhatAResetWouldChange)
         std::function<void(fakes::FakePlatform&)> arrange;
         std::string output;
         int exitCode;
+        bool x64 = false; // a 64-bit Outlook, and the x64 edition in the 64-bit view
     };
+    const platform::Handle hklm64 = fakes::FakeRegistry::kLocalMachine64;
     const std::vector<Case> cases = {
         {"all as a reset leaves it", [](auto&) {}, "Kestrin Software add-ins need no reset.\r\n", 0},
+        {"x64: a disabled registration of the 32-bit view is another edition's",
+         [](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2); },
+         "Kestrin Software add-ins need no reset.\r\n", 0, true},
+        {"x64: disabled in the 64-bit view",
+         [&](auto& p) { p.registry.SetDword(hklm64, kAddinKey, "LoadBehavior", 2); },
+         "- the add-in's registration has LoadBehavior 2\r\n" + needed, 1, true},
         {"no registration", [](auto& p) { p.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.clear(); },
          "- the add-in's registration has no LoadBehavior\r\n" + needed, 1},
         {"disabled", [](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, kAddinKey, "LoadBehavior", 2); },
@@ -1639,6 +1685,9 @@ TEST(ConsoleTest, CheckTellsWhatAResetWouldChange)
         os.launch.environment["CommonProgramFiles"] = kCommonFiles;
         os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
         os.kernel.folders["C:\\Tools"] = {{"Other.dll"}};
+        if (c.x64) {
+            StartedOutlookIs64Bit(os, {{"KROutlook.dll", 0x20, fakes::PeImage(0x8664)}});
+        }
         EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0) << c.what;
         c.arrange(os);
         os.registry.writes.clear();

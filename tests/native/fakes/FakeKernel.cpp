@@ -254,8 +254,17 @@ platform::Handle FakeKernel::CreateMutexA(const std::string& name, std::int32_t&
         lastError = platform::kErrorAccessDenied;
         return 0;
     }
-    lastError = othersMutexes.count(name) != 0 ? platform::kErrorAlreadyExists : platform::kErrorSuccess;
-    return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}});
+    lastError =
+        othersMutexes.count(name) != 0 || HoldsMutex(name) ? platform::kErrorAlreadyExists : platform::kErrorSuccess;
+    return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}, name});
+}
+
+// A mutex exists while a handle of it is open: another copy of the tool, in this process, finds it.
+bool FakeKernel::HoldsMutex(const std::string& name) const
+{
+    return std::any_of(mHandles.begin(), mHandles.end(), [&](const auto& handle) {
+        return handle.second.kind == OpenHandle::Kind::Mutex && handle.second.path == name;
+    });
 }
 
 bool FakeKernel::ReleaseMutex(platform::Handle mutex)
@@ -266,12 +275,13 @@ bool FakeKernel::ReleaseMutex(platform::Handle mutex)
 
 platform::Handle FakeKernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
 {
-    if (othersMutexes.count(name) == 0 || deniedMutexes.count(name) != 0) {
-        lastError = othersMutexes.count(name) == 0 ? platform::kErrorFileNotFound : platform::kErrorAccessDenied;
+    const bool exists = othersMutexes.count(name) != 0 || HoldsMutex(name);
+    if (!exists || deniedMutexes.count(name) != 0) {
+        lastError = !exists ? platform::kErrorFileNotFound : platform::kErrorAccessDenied;
         return 0;
     }
     lastError = platform::kErrorSuccess;
-    return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}});
+    return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}, name});
 }
 
 std::uint32_t FakeKernel::GetDriveTypeA(const std::string& root)

@@ -188,6 +188,7 @@ private:
     // The entry of a file by its full path, without case; null when there is none.
     const FakeEntry* EntryAt(const std::string& path) const;
     bool IsReadOnly(const std::string& folder) const;
+    bool HoldsMutex(const std::string& name) const;
 
     // The entries of a folder that FolderAt finds.
     std::vector<FakeEntry>& FolderOf(const std::string& folder);

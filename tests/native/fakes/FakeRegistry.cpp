@@ -18,6 +18,7 @@ constexpr std::int32_t kNoMoreItems = platform::kErrorNoMoreItems;
 constexpr std::uint32_t kKeyQueryValue = platform::kKeyQueryValue;
 constexpr std::uint32_t kKeySetValue = platform::kKeySetValue;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x8;
+constexpr std::uint32_t kRegOptionVolatile = 0x1;
 
 char Folded(char c)
 {
@@ -140,7 +141,7 @@ void FakeRegistry::SetText(platform::Handle root, const std::string& path, const
 }
 
 std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t,
-                                           const std::string& keyClass, std::uint32_t, std::uint32_t samDesired,
+                                           const std::string& keyClass, std::uint32_t options, std::uint32_t samDesired,
                                            platform::Handle& result, std::uint32_t& disposition)
 {
     accesses.push_back(samDesired);
@@ -166,13 +167,30 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
         if (!slot) {
             slot = std::make_unique<FakeKey>();
             slot->keyClass = keyClass;
+            slot->isVolatile = (options & kRegOptionVolatile) != 0;
             created = true;
         }
         key = slot.get();
     }
+    if (created) {
+        createdKeys.push_back(path);
+    }
     result = NewHandle(key, samDesired, base, path);
     disposition = created ? 1 : 2;
     return kSuccess;
+}
+
+void FakeRegistry::Restart()
+{
+    const std::function<void(FakeKey&)> dropVolatile = [&](FakeKey& key) {
+        std::erase_if(key.subkeys, [](const auto& subkey) { return subkey.second->isVolatile; });
+        for (auto& [name, subkey] : key.subkeys) {
+            dropVolatile(*subkey);
+        }
+    };
+    for (auto& [root, key] : mRoots) {
+        dropVolatile(key);
+    }
 }
 
 std::int32_t FakeRegistry::Opened(platform::Handle handle, std::uint32_t access, OpenKey*& open)

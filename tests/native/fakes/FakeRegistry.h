@@ -27,6 +27,8 @@ struct FakeKey {
     std::string keyClass;
     std::map<std::string, FakeValue, NoCaseLess> values;
     std::map<std::string, std::unique_ptr<FakeKey>, NoCaseLess> subkeys;
+    // Made with REG_OPTION_VOLATILE: gone when Windows starts again.
+    bool isVolatile = false;
 };
 
 // advapi32 in memory: a tree of keys under the predefined roots, with typed
@@ -65,11 +67,15 @@ public:
     // Observation.
     int openHandles() const { return static_cast<int>(mHandles.size()); }
     int closes = 0;
-    std::vector<std::string> writes;     // value names, in the order they were written
-    std::vector<std::uint32_t> accesses; // samDesired of each RegCreateKeyExA
-    std::vector<std::string> deletes;    // value names, in the order they were deleted
-    std::vector<std::string> keyDeletes; // subkey names, in the order they were deleted
-    std::vector<std::string> opens;      // subkey paths of each RegOpenKeyExA
+    std::vector<std::string> writes;      // value names, in the order they were written
+    std::vector<std::uint32_t> accesses;  // samDesired of each RegCreateKeyExA
+    std::vector<std::string> deletes;     // value names, in the order they were deleted
+    std::vector<std::string> keyDeletes;  // subkey names, in the order they were deleted
+    std::vector<std::string> opens;       // subkey paths of each RegOpenKeyExA
+    std::vector<std::string> createdKeys; // paths from their root of the keys RegCreateKeyExA made
+
+    // Windows starts again: the volatile keys are gone.
+    void Restart();
 
     // The key at a path under a root (no creation), or null.
     FakeKey* Key(platform::Handle root, const std::string& path);
