@@ -23,6 +23,25 @@ else
 fi
 rm -rf "$findings"
 
+# The rooms' floors, lowest first: an include between rooms points to a lower floor.
+floor_of() {
+    case "$1" in
+        common) echo 0 ;; platform) echo 1 ;; process | registry | files | pe) echo 2 ;; scope) echo 3 ;;
+        reset | loadcheck) echo 4 ;; run) echo 5 ;; window | console) echo 6 ;; *) echo unknown ;;
+    esac
+}
+upward=0
+while IFS=: read -r file _ include; do
+    from=${file#src/}; from=${from%%/*}
+    to=${include#*\"}; to=${to%%/*}
+    [ "$from" = "$to" ] && continue
+    if [ "$(floor_of "$to")" = unknown ] || [ "$(floor_of "$from")" = unknown ] ||
+        [ "$(floor_of "$to")" -ge "$(floor_of "$from")" ]; then
+        echo "$file includes $to, which is not on a lower floor than $from"; upward=1
+    fi
+done < <(git grep -n '#include "' -- 'src/*.cpp' 'src/*.h')
+if [ $upward -eq 0 ]; then echo "analyze: every include between rooms points down"; else status=1; fi
+
 if cppcheck --quiet --enable=warning,performance,portability,style --inline-suppr --error-exitcode=1 --std=c++20 \
     -I src --suppress=missingIncludeSystem src; then
     echo "analyze: cppcheck clean"
