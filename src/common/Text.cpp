@@ -55,3 +55,13 @@ Text LowerCase(std::u16string_view text)
     std::transform(text.begin(), text.end(), lower.begin(), LowerCaseOf);
     return lower;
 }
+
+std::string PaddedNumber(unsigned long value, std::size_t width, unsigned base)
+{
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), "0123456789abcdef"[value % base]);
+        value /= base;
+    } while (value != 0);
+    return std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+}

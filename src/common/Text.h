@@ -14,6 +14,11 @@ std::string AsciiOf(std::u16string_view text);
 
 Text LowerCase(std::u16string_view text);
 
+// A number's digits in base 10 or 16 (lower case), with leading zeros to at
+// least the width: printf's formatting would bring its floating-point engine
+// into every exe.
+std::string PaddedNumber(unsigned long value, std::size_t width, unsigned base = 10);
+
 // A text without the double quotes around all of it, as paths are often stored.
 inline std::u16string_view Unquoted(std::u16string_view text)
 {

@@ -3,7 +3,6 @@
 #include "scope/AppTexts.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace {
@@ -64,9 +63,7 @@ std::string JsonAnswer::Quoted(std::u16string_view text)
         } else if (c >= 0x20 && c < 0x7F) {
             quoted += static_cast<char>(c);
         } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", static_cast<unsigned>(c));
-            quoted += escaped;
+            quoted += "\\u" + PaddedNumber(c, 4, 16);
         }
     }
     return quoted + "\"";

@@ -5,7 +5,6 @@
 #include "platform/SystemCodes.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -55,10 +54,11 @@ std::string CmTraceLog::Entry(const Text& text, const std::string& component, Ty
     Text flat = text;
     std::replace_if(
         flat.begin(), flat.end(), [](char16_t c) { return c == u'\r' || c == u'\n'; }, u' ');
-    char stamp[96];
-    std::snprintf(stamp, sizeof(stamp), R"(time="%02u:%02u:%02u.%03u%+d" date="%02u-%02u-%04u")", time.wHour,
-                  time.wMinute, time.wSecond, time.wMilliseconds, static_cast<int>(bias), time.wMonth, time.wDay,
-                  time.wYear);
+    const std::string stamp = R"(time=")" + PaddedNumber(time.wHour, 2) + ":" + PaddedNumber(time.wMinute, 2) + ":" +
+                              PaddedNumber(time.wSecond, 2) + "." + PaddedNumber(time.wMilliseconds, 3) +
+                              (bias < 0 ? "-" : "+") + std::to_string(bias < 0 ? -bias : bias) + R"(" date=")" +
+                              PaddedNumber(time.wMonth, 2) + "-" + PaddedNumber(time.wDay, 2) + "-" +
+                              PaddedNumber(time.wYear, 4) + "\"";
     return "<![LOG[" + ToAnsi(flat) + "]LOG]!><" + stamp + R"( component=")" + component + R"(" context="" type=")" +
            std::to_string(static_cast<int>(type)) + R"(" thread=")" + std::to_string(thread) + R"(" file="">)";
 }

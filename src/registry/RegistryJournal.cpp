@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 namespace {
 
@@ -77,11 +76,9 @@ Text Number(std::int32_t number)
     return TextOfAscii(std::to_string(number));
 }
 
-std::string Hex(unsigned value, int digits)
+std::string Hex(unsigned value, std::size_t digits)
 {
-    char text[12];
-    std::snprintf(text, sizeof(text), "%0*x", digits, value);
-    return text;
+    return PaddedNumber(value, digits, 16);
 }
 
 // An open key of the registry below the journal, for reading, closed with the object.

@@ -7,7 +7,6 @@
 #include "scope/WindowsVersion.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace {
@@ -58,10 +57,8 @@ Text ElevationText()
 
 std::string TimeStamp(const platform::SystemTime& time)
 {
-    char stamp[32];
-    std::snprintf(stamp, sizeof(stamp), "%04u%02u%02u-%02u%02u%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
-                  time.wMinute, time.wSecond);
-    return stamp;
+    return PaddedNumber(time.wYear, 4) + PaddedNumber(time.wMonth, 2) + PaddedNumber(time.wDay, 2) + "-" +
+           PaddedNumber(time.wHour, 2) + PaddedNumber(time.wMinute, 2) + PaddedNumber(time.wSecond, 2);
 }
 
 bool IsBackupName(const std::string& name)

@@ -5,7 +5,8 @@
 E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 WINDOWS_BUILD="$E2E_ROOT/build/windows"
 X64_BUILD="$E2E_ROOT/build/windows-x64"
-E2E_WORK="$E2E_ROOT/build/e2e"
+# A shard of the tests works in a folder of its own, given by the run that starts it.
+E2E_WORK=${E2E_WORK:-"$E2E_ROOT/build/e2e"}
 TITLE="Kestrin Software Add-Ins Reset"
 OUTLOOK_TITLE="Reset Outlook AddIns"
 
@@ -63,8 +64,8 @@ needs_32bit() {
 
 start_display() {
     if [ -n "${E2E_DISPLAY_PID:-}" ]; then return; fi
-    local n
-    for n in $(seq 90 130); do
+    local n first=${E2E_DISPLAY_FROM:-90}
+    for n in $(seq "$first" $((first + 40))); do
         if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
     done
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

@@ -8,6 +8,28 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 for suite in "$here"/test_*.sh; do . "$suite"; done
 
+# Every test, in two shards at once (E2E_SHARDS sets how many), each with a
+# prefix, a work folder and a display of its own: a test mostly waits, for
+# Wine and for regsvr32's pauses, and two shards overlap their waits.
+if [ $# -eq 0 ] && [ -z "${E2E_SHARD:-}" ]; then
+    mapfile -t all < <(declare -F | awk '{print $3}' | grep '^test_')
+    shards=${E2E_SHARDS:-2} pids=()
+    rm -f "$E2E_WORK"/shard*/summary
+    for ((k = 0; k < shards; k++)); do
+        mine=()
+        for ((i = k; i < ${#all[@]}; i += shards)); do mine+=("${all[i]}"); done
+        E2E_SHARD=$k E2E_WORK="$E2E_WORK/shard$k" E2E_DISPLAY_FROM=$((90 + 50 * k)) \
+            "$here/run.sh" "${mine[@]}" > >(sed -u "s/^/[shard $k] /") 2>&1 &
+        pids+=($!)
+    done
+    status=0
+    for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+    wait
+    read -r -a counts < <(cat "$E2E_WORK"/shard*/summary 2>/dev/null | awk '{p += $1; f += $2; s += $3} END {print p + 0, f + 0, s + 0}')
+    echo "e2e: ${counts[0]} passed, ${counts[1]} failed, ${counts[2]} skipped, in $shards shards"
+    exit $status
+fi
+
 trap stop_all EXIT
 start_display || exit 1
 [ -z "$NO_32BIT" ] || log "e2e: $NO_32BIT; the 64-bit exe runs under wine64, and what needs a 32-bit program is skipped"
@@ -50,4 +72,5 @@ for t in "${tests[@]}"; do
 done
 [ ${#failures[@]} -eq 0 ] || printf 'failed: %s\n' "${failures[*]}"
 echo "e2e: $passed passed, $failed failed, $skipped skipped"
+echo "$passed $failed $skipped" >"$E2E_WORK/summary"
 [ "$failed" -eq 0 ]
