@@ -26,7 +26,7 @@ test_reset_reregisters_every_listed_component() {
     start_tool
     probe sample "$TITLE" 103 60000 >"$E2E_WORK/progress.txt" &
     local sampler=$! waited=0
-    until grep -q '^text=Progress' "$E2E_WORK/progress.txt" || [ $waited -gt 100 ]; do sleep 0.1; waited=$((waited + 1)); done
+    until grep -qs '^text=Progress' "$E2E_WORK/progress.txt" || [ $waited -gt 100 ]; do sleep 0.1; waited=$((waited + 1)); done
     local clicked; clicked=$(now_ms)
     probe click "$TITLE" "&Reset" >/dev/null
     local box; box=$(probe read-box "$TITLE" 60000)
