@@ -70,6 +70,13 @@ TEST(ConsoleTest, AComputerWithoutTheAddinIsLeftAlone)
         EXPECT_EQ(ConsoleProgram({"reset"}).Run() == 6, !c.installed) << c.what;
         if (!c.installed) {
             EXPECT_EQ(os.console.output, kNotInstalled) << c.what;
+            os.console.output.clear();
+            EXPECT_EQ(ConsoleProgram({"check", "--json"}).Run(), 0) << c.what;
+            EXPECT_EQ(os.console.output, R"({"command":"check","exitCode":0,"version":"1.0.0.0","edition":"x86",)"
+                                         R"("users":["S-1-5-21-7-1001"],"needsReset":false,"log":null,"problems":[],)"
+                                         R"("blockers":[{"code":"notInstalled"}]})"
+                                         "\r\n")
+                << c.what;
             EXPECT_TRUE(os.registry.accesses.empty() && os.registry.writes.empty() && os.launch.launches.empty())
                 << c.what << ": nothing written, nothing started";
         }
@@ -104,6 +111,9 @@ TEST(ConsoleTest, JsonIsOneLineOfCodesAScriptReads)
     os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Grid.ocx"}};
     os.launch.outcomes["Grid.ocx"] = {true, 50, 5};
     EXPECT_EQ(ConsoleProgram({"reset", "--json"}).Run(), 2);
+    EXPECT_TRUE(os.console.output.starts_with(
+        R"({"command":"reset","exitCode":2,"version":"1.0.0.0","edition":"x86","users":["CORP\\jos\u00e9"],)"))
+        << os.console.output;
     EXPECT_NE(os.console.output.find(",\"problems\":[{\"code\":\"componentRefused\",\"file\":\"C:\\\\Program Files "
                                      "(x86)\\\\Common Files\\\\Kestrin Software\\\\Grid.ocx\",\"error\":5}]"),
               std::string::npos)
