@@ -209,7 +209,12 @@ void ResetRecord::StartBackup(const std::string& lines)
     const std::string stem = mFolder + "\\" + kBackupPrefix + TimeStamp(kernel.GetLocalTime());
     std::string path;
     for (int attempt = 1; attempt <= 9 && !mBackup; ++attempt) {
-        path = stem + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".reg";
+        path = stem;
+        if (attempt > 1) {
+            path += '-';
+            path += std::to_string(attempt);
+        }
+        path += ".reg";
         mBackup.Reset(kernel.CreateFileA(path, platform::kGenericWrite, 0, platform::kCreateNew));
     }
     if (!mBackup || !WriteAll(mBackup.Get(), "REGEDIT4\r\n\r\n" + lines)) {
