@@ -69,6 +69,15 @@ bool IsBackupName(const std::string& name)
     return lower.size() >= kBackupNameLength && lower.starts_with("addinsreset-") && lower.ends_with(".reg");
 }
 
+// Vista and later name the folder in the environment, which spares loading
+// the shell before a refusal's box; before, only the shell knows it, by a
+// name in the system's language.
+std::optional<std::string> CommonAppData()
+{
+    const auto named = platform::Launch().GetEnvironmentVariableA("ProgramData");
+    return named && !named->empty() ? named : platform::Desktop().SHGetFolderPathA(platform::kCsidlCommonAppData);
+}
+
 CmTraceLog::Type TypeOf(RunLog::Severity severity)
 {
     return severity == RunLog::Severity::Error     ? CmTraceLog::Type::Error
@@ -110,7 +119,7 @@ void ResetRecord::Begin()
 {
     auto& kernel = platform::Kernel();
     std::string tried;
-    if (const auto common = platform::Desktop().SHGetFolderPathA(platform::kCsidlCommonAppData)) {
+    if (const auto common = CommonAppData()) {
         const std::string base = WithoutClosingSeparator(*common);
         kernel.CreateDirectoryA(base + "\\Kestrin Software");
         kernel.CreateDirectoryA(base + kFolderBelowCommonData);

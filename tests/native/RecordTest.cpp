@@ -244,6 +244,12 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
     const std::string second = "Run as NT AUTHORITY\\SYSTEM, elevated, on Windows NT 5.1 build 2600, 64-bit";
     const std::vector<Case> cases = {
         {"ProgramData", [](auto&) {}, {"reset"}, 0, kLog, second},
+        {"ProgramData as the environment names it",
+         [](auto& p) { p.launch.environment["ProgramData"] = "C:\\Users\\admin\\AppData\\Local\\Temp"; },
+         {"reset"},
+         0,
+         kTemp + "\\Kestrin Software\\Add-Ins Reset\\AddinsReset.log",
+         second},
         {"ProgramData cannot be written",
          [](auto& p) { p.kernel.readOnlyFolders = {"C:\\ProgramData"}; },
          {"reset"},
@@ -305,11 +311,12 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
         EXPECT_EQ(ConsoleProgram(c.arguments).Run(), c.exitCode) << c.what;
         const auto log = c.log.empty() ? std::nullopt : os.kernel.Contents(c.log);
         EXPECT_EQ(log.has_value(), !c.log.empty()) << c.what;
-        for (const std::string& folder : {kRecordFolder, kTemp}) {
+        const std::string logFolder = c.log.substr(0, c.log.rfind('\\') + 1);
+        for (const std::string& folder : {kRecordFolder, kTemp, kTemp + "\\Kestrin Software\\Add-Ins Reset"}) {
             const auto* files = os.kernel.FolderAt(folder);
             const bool any = files != nullptr && std::any_of(files->begin(), files->end(),
                                                              [](const auto& e) { return e.name.ends_with(".reg"); });
-            EXPECT_EQ(any, c.backup && (c.log.starts_with(folder))) << c.what << ": a backup in " << folder;
+            EXPECT_EQ(any, c.backup && folder + "\\" == logFolder) << c.what << ": a backup in " << folder;
         }
         if (!log) {
             continue;
