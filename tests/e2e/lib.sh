@@ -80,11 +80,19 @@ start_display() {
 }
 
 # A new prefix for every run: nothing of an earlier run or of the user's own Wine leaks in.
+# A first boot on a fresh machine has been seen to stop half-way, leaving a
+# prefix without kernel32.dll; such a prefix is made once more.
 make_prefix() {
-    rm -rf "$WINEPREFIX" "$E2E_WORK/edition"
-    mkdir -p "$E2E_WORK"
-    $WINE wineboot -i >/dev/null 2>&1
-    wineserver -w
+    local try
+    for try in 1 2; do
+        rm -rf "$WINEPREFIX" "$E2E_WORK/edition"
+        mkdir -p "$E2E_WORK"
+        $WINE wineboot -i >/dev/null 2>&1
+        wineserver -w
+        $WINE cmd /c exit 0 >/dev/null 2>&1 && break
+        log "e2e: the prefix's first boot did not finish (try $try)"
+        wineserver -k >/dev/null 2>&1 || true
+    done
     wineserver -p 600
     install_wine_fonts
     mkdir -p "$TOOL_DIR"
