@@ -343,7 +343,10 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     for (int day = 10; day < 21; ++day) {
         folder.push_back({"AddinsReset-202611" + std::to_string(day) + "-120000.reg"});
     }
-    folder.insert(folder.end(), {{"AddinsReset-notes.reg"}, {"AddinsReset-20261101-120000.reg.txt"}});
+    // One from this very second: the reset's own is numbered.
+    folder.insert(
+        folder.end(),
+        {{"AddinsReset-notes.reg"}, {"AddinsReset-20261101-120000.reg.txt"}, {"AddinsReset-20261209-084705.reg"}});
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
     EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_")->size(), 1048576u);
     EXPECT_TRUE(os.kernel.Contents(kLog)->starts_with("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"));
@@ -359,11 +362,11 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     EXPECT_EQ(older.find("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"), 1048575u);
     EXPECT_EQ(older.find("<![LOG[", 1048576), std::string::npos) << "one entry past the mebibyte";
     std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt"};
-    for (int day = 12; day < 21; ++day) {
+    for (int day = 13; day < 21; ++day) {
         kept.push_back("AddinsReset-202611" + std::to_string(day) + "-120000.reg");
     }
-    kept.insert(kept.end(),
-                {"AddinsReset-20261209-084705.reg", "AddinsReset-notes.reg", "AddinsReset.lo_", "AddinsReset.log"});
+    kept.insert(kept.end(), {"AddinsReset-20261209-084705-2.reg", "AddinsReset-20261209-084705.reg",
+                             "AddinsReset-notes.reg", "AddinsReset.lo_", "AddinsReset.log"});
     EXPECT_EQ(names, kept);
 }
 
