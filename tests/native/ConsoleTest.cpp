@@ -1,5 +1,6 @@
 // The administrators' program as a fleet runs it on every computer: the
 // answer a script acts on, in text and in one JSON line.
+#include "common/RuntimeError.h"
 #include "console/ConsoleMessages.h"
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleProgram.h"
@@ -123,6 +124,26 @@ TEST(ConsoleTest, JsonIsOneLineOfCodesAScriptReads)
     for (const auto& arguments : std::vector<std::vector<std::string>>{
              {"check", "--json", "--json"}, {"--json"}, {"help", "--json"}, {"reset", "-json"}}) {
         EXPECT_EQ(ConsoleProgram(arguments).Run(), 87) << arguments.size();
+    }
+    // A run-time error is the one problem of its command's answer.
+    for (const std::string command : {"check", "reset"}) {
+        struct NoKernel32 : fakes::FakeLaunch {
+            using FakeLaunch::FakeLaunch;
+            std::optional<std::string> GetEnvironmentVariableA(const std::string&) override
+            {
+                throw RuntimeError::LibraryNotFound("kernel32.dll");
+            }
+        } noKernel32{os.kernel, os.registry};
+        const platform::ScopedServices withoutKernel32({&os.kernel, &os.processStatus, &os.registry, &os.windowing,
+                                                        &noKernel32, &os.security, &os.windowing, &os.windowing,
+                                                        &os.console});
+        os.console.output.clear();
+        EXPECT_EQ(ConsoleProgram({command, "--json"}).Run(), 53) << command;
+        EXPECT_EQ(os.console.output, R"({"command":")" + command +
+                                         R"(","exitCode":53,"version":"1.0.0.0","edition":null,"users":[],"log":null,)"
+                                         R"("problems":[{"code":"runTimeError","error":53,"description":"File not )"
+                                         R"(found: kernel32.dll"}],"blockers":[]})"
+                                         "\r\n");
     }
 }
 
