@@ -31,7 +31,7 @@ if ! prefix_fits; then
     echo "run: creating the demo Wine prefix in $WINEPREFIX"
     make_prefix
 else
-    wineserver -p 600
+    keep_server
     install_wine_fonts
     install_tools
 fi
@@ -99,9 +99,7 @@ fi
 win_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
 win_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 520x300 /f >/dev/null
 # The desktop is chosen when Wine starts: restart it, or a new prefix keeps the one made before the keys existed.
-wineserver -k
-wineserver -w
-wineserver -p 600
+keep_server
 # Cropped to the tool's window and its boxes, frames included.
 shoot() { import -window root -crop "$(probe bounds "$TITLE")" +repage "$shots/$1"; }
 start_tool

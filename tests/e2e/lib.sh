@@ -93,11 +93,20 @@ make_prefix() {
         log "e2e: the prefix's first boot did not finish (try $try)"
         wineserver -k >/dev/null 2>&1 || true
     done
-    wineserver -p 600
+    keep_server
     install_wine_fonts
     mkdir -p "$TOOL_DIR"
     install_tools
     echo "$WINE" >"$WINEPREFIX/made-by"
+}
+
+# One server for the prefix, kept for ten minutes so that the programs of a
+# test start quickly. The one a program just started is still going away, or
+# one of an earlier run still waits: "-p" refuses to start beside it.
+keep_server() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+    wineserver -p 600
 }
 
 # Both programs, as they were last built.

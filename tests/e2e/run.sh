@@ -35,7 +35,7 @@ start_display || exit 1
 [ -z "$NO_32BIT" ] || log "e2e: $NO_32BIT; the 64-bit exe runs under wine64, and what needs a 32-bit program is skipped"
 if [ -n "${E2E_REUSE_PREFIX:-}" ] && prefix_fits; then
     # For working on one test: the prefix of the last run, with the tool refreshed.
-    wineserver -p 600
+    keep_server
     install_wine_fonts
     install_tools
 else
