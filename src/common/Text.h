@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // Text inside the program is UTF-16; the ANSI code page is met only at the
 // operating-system boundary (platform/AnsiText.h).
@@ -23,6 +24,27 @@ std::string PaddedNumber(unsigned long value, std::size_t width, unsigned base =
 inline std::u16string_view Unquoted(std::u16string_view text)
 {
     return text.size() >= 2 && text.front() == u'"' && text.back() == u'"' ? text.substr(1, text.size() - 2) : text;
+}
+
+// Whether a text holds a character below 0x20 (a line break, a tab, a
+// NUL): such a name or value cannot stand as one line of a file.
+template <typename Char>
+bool HasControlCharacter(std::basic_string_view<Char> text)
+{
+    for (const Char c : text) {
+        if (static_cast<std::make_unsigned_t<Char>>(c) < 0x20) {
+            return true;
+        }
+    }
+    return false;
+}
+inline bool HasControlCharacter(const Text& text)
+{
+    return HasControlCharacter(std::u16string_view(text));
+}
+inline bool HasControlCharacter(const std::string& text)
+{
+    return HasControlCharacter(std::string_view(text));
 }
 
 // The text before the first NUL, all of it when it holds none: how the

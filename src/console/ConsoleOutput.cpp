@@ -144,7 +144,13 @@ std::vector<Text> ConsoleOutput::Capped(const std::vector<Outcome::TextLine>& li
 
 bool ConsoleOutput::WriteOutcome(const Outcome& outcome)
 {
-    return WriteLines(Stream::Output, Capped(outcome.lines, kMostCharacters));
+    std::vector<Outcome::TextLine> lines = outcome.lines;
+    if (outcome.noLog) {
+        // Of no code: always kept.
+        lines.push_back({Text(), {}});
+        lines.push_back({outcome.noLog->text, {}});
+    }
+    return WriteLines(Stream::Output, Capped(lines, kMostCharacters));
 }
 
 bool ConsoleOutput::WriteText(const Text& text)

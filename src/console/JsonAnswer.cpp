@@ -76,6 +76,9 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
         head += std::string(",\"needsReset\":") + (*outcome.needsReset ? "true" : "false");
     }
     head += ",\"log\":" + (outcome.log ? Quoted(*outcome.log) : std::string("null"));
+    if (outcome.noLog) {
+        head += ",\"logMissing\":" + Entry(*outcome.noLog);
+    }
 
     std::vector<std::string> problems(outcome.problems.size());
     std::vector<std::string> blockers(outcome.blockers.size());

@@ -30,24 +30,23 @@ bool IsGuidText(const Text& text)
     return true;
 }
 
-// Deletes a key of the parent, and its subkeys first: the NT line deletes only a key without any.
-bool DeleteTree(platform::Handle root, const Text& parent, const Text& name, std::uint32_t view)
+// Deletes a key, and its subkeys first: the NT line deletes only a key
+// without any. A name with a control character is never deleted: no
+// backup could hold it as one line.
+bool DeleteTree(platform::Handle root, const Text& path, std::uint32_t view)
 {
     CRegistry key;
-    if (key.OpenExistingKey(parent + name, root, platform::kKeyRead | view) != platform::kErrorSuccess) {
+    if (key.OpenExistingKey(path, root, platform::kKeyRead | view) != platform::kErrorSuccess) {
         return false;
     }
     std::vector<Text> children;
     if (key.SubkeyNames(children) != platform::kErrorNoMoreItems) {
         return false;
     }
-    key.CloseKey();
     const bool childrenGone = std::all_of(children.begin(), children.end(), [&](const Text& child) {
-        return DeleteTree(root, parent + name + u"\\", child, view);
+        return !HasControlCharacter(child) && DeleteTree(root, path + u"\\" + child, view);
     });
-    CRegistry above;
-    return childrenGone && above.OpenExistingKey(parent, root, platform::kKeyRead | view) == platform::kErrorSuccess &&
-           above.DeleteSubkey(name) == platform::kErrorSuccess;
+    return childrenGone && key.DeleteKey() == platform::kErrorSuccess;
 }
 
 } // namespace
@@ -175,11 +174,11 @@ bool AddinClass::RemoveUserKeys(const UserKeys& judged) const
     for (const auto& [clsid, stored] : judged.classes) {
         const auto found = now.classes.find(clsid);
         removed = found != now.classes.end() && found->second == stored &&
-                  DeleteTree(mUserRoot, kClasses + u"CLSID\\", clsid, mRegistryView) && removed;
+                  DeleteTree(mUserRoot, kClasses + u"CLSID\\" + clsid, mRegistryView) && removed;
     }
     if (judged.progIdClsid) {
-        removed =
-            now.progIdClsid == judged.progIdClsid && DeleteTree(mUserRoot, kClasses, kProgId, mRegistryView) && removed;
+        removed = now.progIdClsid == judged.progIdClsid && DeleteTree(mUserRoot, kClasses + kProgId, mRegistryView) &&
+                  removed;
     }
     return removed;
 }

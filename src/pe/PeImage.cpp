@@ -115,8 +115,8 @@ std::vector<std::uint8_t> ReadFileStart(const Text& path, std::size_t bytes)
 {
     constexpr std::size_t kStep = std::size_t{64} * 1024;
     auto& kernel = platform::Kernel();
-    const platform::UniqueFileHandle file(kernel.CreateFileA(ToAnsi(path), platform::kGenericRead,
-                                                             platform::kFileShareReadWrite, platform::kOpenExisting));
+    const platform::UniqueFileHandle file(kernel.CreateFileA(
+        ToAnsi(path), platform::kGenericRead, platform::kFileShareReadWrite, platform::kOpenExisting, 0, nullptr));
     std::vector<std::uint8_t> data;
     std::uint32_t read = 1;
     while (file && data.size() < bytes && read > 0) {

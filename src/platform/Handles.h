@@ -27,6 +27,11 @@ inline void CloseFind(Handle find) noexcept
     Kernel().FindClose(find);
 }
 
+inline void ClosePrivateNamespace(Handle privateNamespace) noexcept
+{
+    Kernel().ClosePrivateNamespace(privateNamespace);
+}
+
 inline void CloseRegistryKey(Handle key) noexcept
 {
     Registry().RegCloseKey(key);
@@ -41,5 +46,6 @@ using UniqueFileHandle = UniqueHandle<HandleTraits<struct FileTag, kInvalidHandl
 using UniqueFindHandle = UniqueHandle<HandleTraits<struct FindTag, kInvalidHandleValue, &CloseFind>>;
 using UniqueRegistryKey = UniqueHandle<HandleTraits<struct RegistryKeyTag, 0, &CloseRegistryKey>>;
 using UniqueMutexHandle = UniqueHandle<HandleTraits<struct MutexTag, 0, &CloseKernelHandle>>;
+using UniqueNamespaceHandle = UniqueHandle<HandleTraits<struct NamespaceTag, 0, &ClosePrivateNamespace>>;
 
 } // namespace platform

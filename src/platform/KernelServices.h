@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Handle.h"
+#include "platform/SecurityBytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,13 @@ struct Win32FindDataA {
 };
 static_assert(sizeof(Win32FindDataA) == 320);
 
+// What GetFileInformationByHandle tells of an open file that decides whether
+// it may be written: its attributes and how many names it has.
+struct FileInformation {
+    std::uint32_t attributes = 0;
+    std::uint32_t links = 0;
+};
+
 // GetLocalTime's record.
 struct SystemTime {
     std::uint16_t wYear;
@@ -74,8 +82,18 @@ inline constexpr std::uint32_t kTh32csSnapProcess = 0x2;
 inline constexpr Handle kCurrentProcess = kInvalidHandleValue;
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+// A junction, a symbolic link or a mount point.
+inline constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
+// Opens a link itself rather than what it leads to; a folder needs backup semantics to be opened at all.
+inline constexpr std::uint32_t kFileFlagOpenReparsePoint = 0x00200000;
+inline constexpr std::uint32_t kFileFlagBackupSemantics = 0x02000000;
+inline constexpr std::uint32_t kReadControl = 0x20000;
+inline constexpr std::uint32_t kFileReadAttributes = 0x80;
+inline constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;
 inline constexpr std::uint32_t kGenericRead = 0x80000000;
 inline constexpr std::uint32_t kFileShareReadWrite = 0x3;
+// Also lets others rename or delete the file while it is open.
+inline constexpr std::uint32_t kFileShareAll = 0x7;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kCreateNew = 1;
 inline constexpr std::uint32_t kOpenAlways = 4;
@@ -124,9 +142,13 @@ public:
     virtual bool Is64BitWindows() = 0;
 
     virtual std::uint32_t GetFileAttributesA(const std::string& path) = 0;
-    // INVALID_HANDLE_VALUE when the file cannot be opened.
+    // INVALID_HANDLE_VALUE when the file cannot be opened. flags: the
+    // FILE_FLAG_ values, 0 for none; descriptor: the security a file it makes
+    // gets, null for the folder's.
     virtual Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                               std::uint32_t creation) = 0;
+                               std::uint32_t creation, std::uint32_t flags, const DescriptorBytes* descriptor) = 0;
+    // None where the system cannot tell.
+    virtual std::optional<FileInformation> GetFileInformationByHandle(Handle file) = 0;
     virtual bool ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) = 0;
     virtual bool WriteFile(Handle file, const std::uint8_t* data, std::uint32_t bytes, std::uint32_t& written) = 0;
     // None when the size cannot be read.
@@ -136,8 +158,12 @@ public:
     virtual bool DeleteFileA(const std::string& path) = 0;
     // Fails where the new name exists.
     virtual bool MoveFileA(const std::string& from, const std::string& to) = 0;
+    // With kMoveFileReplaceExisting, the file of the new name is replaced in
+    // the same move. The NT line's: the 9x line's fails.
+    virtual bool MoveFileExA(const std::string& from, const std::string& to, std::uint32_t flags) = 0;
     // Fails where the folder exists already, or its parent does not.
-    virtual bool CreateDirectoryA(const std::string& path) = 0;
+    // descriptor: its security, null for what its parent passes on.
+    virtual bool CreateDirectoryA(const std::string& path, const DescriptorBytes* descriptor) = 0;
     // The user's folder for temporary files, with its closing separator; empty when the call fails.
     virtual std::string GetTempPathA() = 0;
     virtual SystemTime GetLocalTime() = 0;
@@ -155,11 +181,23 @@ public:
 
     // A named mutex, created unowned or opened when it exists: its handle
     // (0 on failure) and the system's last error (183 when it existed).
-    virtual Handle CreateMutexA(const std::string& name, std::int32_t& lastError) = 0;
+    // descriptor: the security one it makes gets, null for the default.
+    virtual Handle CreateMutexA(const std::string& name, const DescriptorBytes* descriptor,
+                                std::int32_t& lastError) = 0;
     // An existing named mutex, opened only to wait on: 0 on failure, with the last error.
     virtual Handle OpenMutexA(const std::string& name, std::int32_t& lastError) = 0;
     // Lets go of a mutex a wait took.
     virtual bool ReleaseMutex(Handle mutex) = 0;
+
+    // A private namespace of named objects (Vista and later): only a process
+    // whose token holds the boundary's group may make one or open it, so no
+    // one else can take a name in it first. Absent before, so callers ask.
+    virtual bool HasPrivateNamespaces() = 0;
+    // 0 on failure, with the last error (183 where one of that boundary and alias exists).
+    virtual Handle CreatePrivateNamespaceA(const DescriptorBytes& descriptor, const Sid& boundary,
+                                           const std::string& alias, std::int32_t& lastError) = 0;
+    virtual Handle OpenPrivateNamespaceA(const Sid& boundary, const std::string& alias) = 0;
+    virtual bool ClosePrivateNamespace(Handle privateNamespace) = 0;
     // The kind of drive of a root such as "C:\"; kDriveFixed for a local disk.
     virtual std::uint32_t GetDriveTypeA(const std::string& root) = 0;
 

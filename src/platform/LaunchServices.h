@@ -24,11 +24,18 @@ public:
     // redirection switched off.
     enum class SystemFolder { AsRedirected, Native };
 
+    // Where a started program looks for the libraries it loads: its current
+    // folder, and the folders of its PATH. Empty for this program's own.
+    struct Place {
+        std::string currentFolder;
+        std::optional<std::string> path;
+    };
+
     // Starts applicationName with commandLine, window hidden, and returns at
     // once without waiting: the handle of the started process, which the
     // caller closes, or 0 when the program could not be started.
     virtual Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine,
-                                SystemFolder systemFolder) = 0;
+                                SystemFolder systemFolder, const Place& place) = 0;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Handle.h"
+#include "platform/SecurityBytes.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,9 +12,18 @@
 namespace platform {
 
 inline constexpr std::uint32_t kTokenQuery = 0x8;
+// What GetKernelObjectSecurity is asked for.
+inline constexpr std::uint32_t kOwnerSecurityInformation = 0x1;
+inline constexpr std::uint32_t kDaclSecurityInformation = 0x4;
+// A group of a token that counts in access checks: enabled, and not for denying alone.
+inline constexpr std::uint32_t kSeGroupEnabled = 0x4;
+inline constexpr std::uint32_t kSeGroupUseForDenyOnly = 0x10;
 
-// A user's security identifier, as the system lays it out.
-using Sid = std::vector<std::uint8_t>;
+// One group of a token, with its SE_GROUP_ attributes.
+struct TokenGroup {
+    Sid sid;
+    std::uint32_t attributes = 0;
+};
 
 // advapi32: which user a process runs as. Each call fails where the system
 // lacks its function (the 9x line; NT 4 for the text form of a SID).
@@ -33,6 +43,13 @@ public:
     // GetTokenInformation's TokenElevation: whether the token holds an
     // administrator's full rights; none before Vista, which has no UAC.
     virtual std::optional<bool> GetTokenElevation(Handle token) = 0;
+    // GetTokenInformation's TokenGroups and TokenOwner: the groups the token
+    // holds, and the owner the objects it makes get.
+    virtual std::optional<std::vector<TokenGroup>> GetTokenGroups(Handle token) = 0;
+    virtual std::optional<Sid> GetTokenOwner(Handle token) = 0;
+    // The owner or the access list (kOwnerSecurityInformation,
+    // kDaclSecurityInformation) of the object of a handle opened with READ_CONTROL.
+    virtual std::optional<DescriptorBytes> GetKernelObjectSecurity(Handle object, std::uint32_t information) = 0;
 };
 
 } // namespace platform

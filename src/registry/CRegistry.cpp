@@ -1,5 +1,7 @@
 #include "registry/CRegistry.h"
 
+#include "registry/KeyWalk.h"
+
 #include "common/LittleEndian.h"
 #include "common/RuntimeError.h"
 #include "platform/AnsiText.h"
@@ -99,8 +101,9 @@ Long CRegistry::OpenKey(const Text& keyName, platform::Handle hKey, Long samDesi
     platform::Handle opened = 0;
     std::uint32_t disposition = 0;
     const auto access = static_cast<std::uint32_t>(samDesired.Value());
+    const std::string keyClass = "0";
     const std::int32_t status =
-        platform::Registry().RegCreateKeyExA(hKey, ToAnsi(path), 0, "0", 0, access, opened, disposition);
+        KeyWalk::Open(platform::Registry(), hKey, ToAnsi(path), access, &keyClass, opened, disposition);
     return KeepOpened(status, opened, disposition, access);
 }
 
@@ -109,7 +112,9 @@ Long CRegistry::OpenExistingKey(const Text& keyName, platform::Handle hKey, std:
     const Text& path = keyName.empty() ? mDefaultKey : keyName;
     CloseKey();
     platform::Handle opened = 0;
-    const std::int32_t status = platform::Registry().RegOpenKeyExA(hKey, ToAnsi(path), 0, samDesired, opened);
+    std::uint32_t disposition = 0;
+    const std::int32_t status =
+        KeyWalk::Open(platform::Registry(), hKey, ToAnsi(path), samDesired, nullptr, opened, disposition);
     return KeepOpened(status, opened, 0, samDesired);
 }
 
@@ -396,7 +401,9 @@ Text CRegistry::GetExpandedString(const Text& name, const Text& defaultValue)
                           : stored->first;
 }
 
-Long CRegistry::DeleteSubkey(const Text& name)
+// Through the key's own handle, not by a name under its parent: a name
+// that a user swapped for a link after the key was opened leads nowhere.
+Long CRegistry::DeleteKey()
 {
     if (!mKeyOpen) {
         return kErrorInvalidHandle;
@@ -404,9 +411,9 @@ Long CRegistry::DeleteSubkey(const Text& name)
     // A 32-bit program's RegDeleteKeyA reaches its own view's key of that name, not the view the key was opened in.
     auto& registry = platform::Registry();
     if (mView != 0 && registry.HasRegDeleteKeyExA()) {
-        return registry.RegDeleteKeyExA(mKey.Get(), ToAnsi(name), mView);
+        return registry.RegDeleteKeyExA(mKey.Get(), std::string(), mView);
     }
-    return registry.RegDeleteKeyA(mKey.Get(), ToAnsi(name));
+    return registry.RegDeleteKeyA(mKey.Get(), std::string());
 }
 
 Long CRegistry::DeleteValue(const RawValue& value)

@@ -44,6 +44,8 @@ public:
     // until then kept.
     Long SubkeyNames(std::vector<Text>& names);
 
+    // Keys under a user's hive are opened one name at a time, and a
+    // registry link on the way is never followed (KeyWalk).
     // Like OpenKey, but a missing key stays missing.
     Long OpenExistingKey(const Text& keyName, platform::Handle hKey, std::uint32_t samDesired);
     // The value at position index (from 0) of the open key; status 259 past the last one.
@@ -53,8 +55,8 @@ public:
     // A REG_DWORD of that name; none for a value that is missing or of another type or size.
     std::optional<std::uint32_t> ReadDword(const std::string& ansiName);
     Long DeleteValue(const RawValue& value);
-    // A subkey of the open key that has no subkeys of its own.
-    Long DeleteSubkey(const Text& name);
+    // The open key itself, where it has no subkeys of its own.
+    Long DeleteKey();
     // The text of a REG_SZ or REG_EXPAND_SZ value as stored, and whether it
     // is one to expand; none for a value that is missing or of another type.
     std::optional<std::pair<Text, bool>> GetStoredString(const Text& name);

@@ -2,6 +2,7 @@
 
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
+#include "registry/KeyWalk.h"
 
 #include <algorithm>
 #include <cctype>
@@ -94,10 +95,12 @@ std::string Hex(unsigned value, std::size_t digits)
 // An open key of the registry below the journal, for reading, closed with the object.
 class KeyBelow {
 public:
+    // No link of a user's hive is followed: what it leads to is no key the reset changes.
     KeyBelow(platform::RegistryServices& registry, Handle root, const std::string& path, std::uint32_t view)
         : mRegistry(registry)
     {
-        mStatus = registry.RegOpenKeyExA(root, path, 0, platform::kKeyRead | view, mKey);
+        std::uint32_t disposition = 0;
+        mStatus = KeyWalk::Open(registry, root, path, platform::kKeyRead | view, nullptr, mKey, disposition);
     }
     KeyBelow(const KeyBelow&) = delete;
     KeyBelow& operator=(const KeyBelow&) = delete;
@@ -152,12 +155,15 @@ std::string RegistryJournal::NameOf(Handle root, const std::string& path, std::u
     return Joined(RootName(root), hive + rest);
 }
 
+// A text with a line break or another control character goes in the hex
+// form of its type: every line of the file is one line of the registry.
 std::string RegistryJournal::RegLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data)
 {
     std::string line = (name.empty() ? std::string("@") : QuotedName(name)) + "=";
-    if (type == platform::kRegSz) {
-        const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
-        return line + QuotedName(BeforeFirstNul(text));
+    const std::string_view text =
+        BeforeFirstNul(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    if (type == platform::kRegSz && !HasControlCharacter(text)) {
+        return line + QuotedName(text);
     }
     if (type == platform::kRegDword && data.size() == 4) {
         const unsigned number = data[0] | data[1] << 8 | data[2] << 16 | static_cast<unsigned>(data[3]) << 24;
@@ -240,6 +246,9 @@ std::optional<RegistryJournal::Value> RegistryJournal::ValueAt(const Place& plac
 std::string RegistryJournal::Tree(const Place& place, Text& values)
 {
     const std::string name = Name(place);
+    if (HasControlCharacter(name)) {
+        return {};
+    }
     const KeyBelow key(mRegistry, place.root, place.path, place.view);
     if (!key.Open() || !mBackedUp.insert("tree " + name).second) {
         return {};
@@ -255,6 +264,9 @@ std::string RegistryJournal::Tree(const Place& place, Text& values)
             break;
         }
         const std::string ansiName(valueName.data(), std::min(chars, kValueNameChars));
+        if (HasControlCharacter(ansiName)) {
+            continue;
+        }
         if (const auto value = ValueAt(place, ansiName)) {
             lines += RegLine(ansiName, value->type, value->data) + "\r\n";
             values += (values.empty() ? u"" : u"; ") + FromAnsi(ansiName.empty() ? "(default)" : ansiName) + u"=" +
@@ -270,7 +282,10 @@ std::string RegistryJournal::Tree(const Place& place, Text& values)
         if (mRegistry.RegEnumKeyExA(key.Get(), index, subkey, chars, nullptr, nullptr, written) != 0) {
             break;
         }
-        subkeys.emplace_back(subkey, std::min(chars, kKeyNameChars - 1));
+        const std::string child(subkey, std::min(chars, kKeyNameChars - 1));
+        if (!HasControlCharacter(child)) {
+            subkeys.push_back(child);
+        }
     }
     for (const std::string& child : subkeys) {
         Text ignored;
@@ -283,7 +298,8 @@ std::string RegistryJournal::Tree(const Place& place, Text& values)
 void RegistryJournal::BackUpValue(const Place& place, const std::string& name, const std::optional<Value>& old)
 {
     const std::string key = Name(place);
-    if (mBackedUp.contains("created " + key) || !mBackedUp.insert("value " + key + "\\" + name).second) {
+    if (HasControlCharacter(key) || HasControlCharacter(name) || mBackedUp.contains("created " + key) ||
+        !mBackedUp.insert("value " + key + "\\" + name).second) {
         return;
     }
     mBackedUp.insert("key " + key);
@@ -298,7 +314,7 @@ std::int32_t RegistryJournal::RegCreateKeyExA(Handle root, const std::string& su
 {
     const auto place = PlaceOf(root, subKey, samDesired);
     // A key the run makes, which was never there before: the import deletes it.
-    if (place && !mBackedUp.contains("key " + Name(*place)) &&
+    if (place && !HasControlCharacter(Name(*place)) && !mBackedUp.contains("key " + Name(*place)) &&
         KeyBelow(mRegistry, place->root, place->path, place->view).Missing()) {
         mBackedUp.insert("key " + Name(*place));
         mBackedUp.insert("created " + Name(*place));

@@ -11,8 +11,8 @@
 
 namespace {
 
-// Query, set, create subkey, enumerate, notify and create link: all the rewrite needs, nothing more.
-constexpr std::uint32_t kRegistrationAccess = 63;
+// Query and set: all the rewrite needs of the key, nothing more (no right to make a link in it).
+constexpr std::uint32_t kRegistrationAccess = platform::kKeyQueryValue | platform::kKeySetValue;
 const RunReport::Line kNotWritten = {u"- the add-in's registration could not be written", "registrationNotWritten"};
 const Text kCheckingHkcu = u"Checking HKCU registry keys...";
 // Click-to-Run Office keeps a copy of the machine's add-in registrations of

@@ -201,6 +201,10 @@ bool OutlookResiliency::IsAddinRecord(List list, const CRegistry::RawValue& valu
 // the record matched is deleted.
 bool OutlookResiliency::DeleteIfUnchanged(CRegistry& writer, const CRegistry::RawValue& record)
 {
+    // No backup could hold such a name as one line: it stays, and is told.
+    if (HasControlCharacter(record.ansiName)) {
+        return false;
+    }
     CRegistry::RawValue now;
     if (writer.ReadNamedValue(record.ansiName, now) != platform::kErrorSuccess || now.type != record.type ||
         now.data != record.data) {

@@ -30,11 +30,25 @@ bool IsOfKind(const Text& name, const Text& mask)
     return lower.size() > extension.size() && lower.ends_with(extension);
 }
 
+// Where regsvr32, and what the libraries it loads need, look for a library:
+// the add-in's folder and the system's folders, never the folder the tool
+// was started in, nor a PATH that a user may have set for the tool's account.
+platform::LaunchServices::Place PlaceOfRuns(const Text& addinFolder)
+{
+    const std::string system = platform::Kernel().GetSystemDirectoryA();
+    const std::size_t separator = system.find_last_of('\\');
+    std::optional<std::string> path;
+    if (!system.empty()) {
+        path = separator == std::string::npos ? system : system + ";" + system.substr(0, separator);
+    }
+    return {ToAnsi(addinFolder), path};
+}
+
 } // namespace
 
 Regsvr32Runs::Regsvr32Runs(const Edition& edition, RunLog* log)
     : mInstalled(edition.installed), mLog(log), mFolder(edition.folder), mRegsvr32(edition.regsvr32),
-      mSystemFolder(edition.regsvr32Folder)
+      mSystemFolder(edition.regsvr32Folder), mPlace(PlaceOfRuns(edition.folder))
 {
 }
 
@@ -127,7 +141,7 @@ void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& comman
     // current folder must never run with the tool's rights. Without the
     // system folder nothing is started at all.
     if (!mRegsvr32.empty()) {
-        run.process.Reset(platform::Launch().LaunchHidden(mRegsvr32, ToAnsi(commandLine), mSystemFolder));
+        run.process.Reset(platform::Launch().LaunchHidden(mRegsvr32, ToAnsi(commandLine), mSystemFolder, mPlace));
     }
     run.started = static_cast<bool>(run.process);
 }

@@ -75,6 +75,7 @@ private:
     Text mFolder;
     std::string mRegsvr32;
     platform::LaunchServices::SystemFolder mSystemFolder;
+    platform::LaunchServices::Place mPlace;
     std::vector<Run> mRuns;
     // Whether each file listed is a component, read once for both steps.
     std::map<Text, bool> mComponents;

@@ -50,6 +50,8 @@ struct Outcome {
     std::optional<bool> needsReset;
     // The file the run's record went to; none where none was written.
     std::optional<Text> log;
+    // Why a reset kept no record, where it kept none: the administrators' text and answer say it once.
+    std::optional<RunReport::Line> noLog;
 };
 
 // Made from what the run found alone. The reset's own problems come first

@@ -4,27 +4,15 @@
 #include "platform/SystemCodes.h"
 #include "scope/AppTexts.h"
 #include "scope/ResetScope.h"
-#include "scope/WindowsVersion.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-const std::string kFolderBelowCommonData = "\\Kestrin Software\\Add-Ins Reset";
-const std::string kLogName = "\\AddinsReset.log";
+const std::string kLogName = "AddinsReset.log";
 const std::string kBackupPrefix = "AddinsReset-";
 const std::string kLockName = "KestrinSoftwareAddinsResetLog";
-// "AddinsReset-20261209-084741.reg"
-constexpr std::size_t kBackupNameLength = 31;
-
-std::string WithoutClosingSeparator(std::string folder)
-{
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
-        folder.pop_back();
-    }
-    return folder;
-}
 
 Text Number(std::uint32_t number)
 {
@@ -61,21 +49,24 @@ std::string TimeStamp(const platform::SystemTime& time)
            PaddedNumber(time.wHour, 2) + PaddedNumber(time.wMinute, 2) + PaddedNumber(time.wSecond, 2);
 }
 
+// Only a name this program gives its backups, "AddinsReset-20261209-084741.reg"
+// or the same with "-2" to "-9" before ".reg": anything else in the folder is
+// someone else's, an administrator's own copy among them.
 bool IsBackupName(const std::string& name)
 {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return lower.size() >= kBackupNameLength && lower.starts_with("addinsreset-") && lower.ends_with(".reg");
-}
-
-// Vista and later name the folder in the environment, which spares loading
-// the shell before a refusal's box; before, only the shell knows it, by a
-// name in the system's language.
-std::optional<std::string> CommonAppData()
-{
-    const auto named = platform::Launch().GetEnvironmentVariableA("ProgramData");
-    return named && !named->empty() ? named : platform::Desktop().SHGetFolderPathA(platform::kCsidlCommonAppData);
+    const auto digits = [&](std::size_t from, std::size_t count) {
+        return name.size() >= from + count && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
+                                                          name.begin() + static_cast<std::ptrdiff_t>(from + count),
+                                                          [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::size_t stamp = kBackupPrefix.size();
+    if (!name.starts_with(kBackupPrefix) || !digits(stamp, 8) || name.size() < stamp + 15 || name[stamp + 8] != '-' ||
+        !digits(stamp + 9, 6)) {
+        return false;
+    }
+    const std::string rest = name.substr(stamp + 15);
+    return rest == ".reg" ||
+           (rest.size() == 6 && rest[0] == '-' && rest[1] >= '2' && rest[1] <= '9' && rest.substr(2) == ".reg");
 }
 
 CmTraceLog::Type TypeOf(RunLog::Severity severity)
@@ -118,23 +109,26 @@ ResetRecord::~ResetRecord()
 void ResetRecord::Begin()
 {
     auto& kernel = platform::Kernel();
-    std::string tried;
-    if (const auto common = CommonAppData()) {
-        const std::string base = WithoutClosingSeparator(*common);
-        kernel.CreateDirectoryA(base + "\\Kestrin Software");
-        kernel.CreateDirectoryA(base + kFolderBelowCommonData);
-        tried = base + kFolderBelowCommonData;
-        OpenLog(tried);
+    const RunRights rights = RunRights::OfThisProcess();
+    mFolder.emplace(RecordFolder::ForThisRun(rights));
+    std::optional<std::string> gaveWay;
+    if (!OpenLog() && mFolder->GivesWayToTemporary()) {
+        if (mFolder->Usable()) {
+            gaveWay = mFolder->Path();
+        }
+        mFolder.emplace(RecordFolder::Temporary(rights));
+        OpenLog();
     }
     if (!mLog) {
-        const std::string temp = WithoutClosingSeparator(kernel.GetTempPathA());
-        if (temp.empty() || !OpenLog(temp)) {
-            return;
-        }
-        if (!tried.empty()) {
-            Note(u"The log could not be written in " + FromAnsi(tried) + u"; it is kept here instead.",
-                 Severity::Warning);
-        }
+        TellWhyThereIsNoLog();
+        return;
+    }
+    if (gaveWay) {
+        Note(u"The log could not be written in " + FromAnsi(*gaveWay) + u"; it is kept here instead.",
+             Severity::Warning);
+    }
+    for (const Text& note : mFolder->Notes()) {
+        Note(note, Severity::Warning);
     }
     const Text account = UserHives::OwnAccount();
     Note(account.empty() ? u"Run on " + WindowsText() + u", which has no accounts"
@@ -146,18 +140,35 @@ void ResetRecord::Begin()
     mWatching.emplace(services);
 }
 
-bool ResetRecord::OpenLog(const std::string& folder)
+bool ResetRecord::OpenLog()
 {
-    const WindowsVersion version = WindowsVersion::OfThisComputer();
-    const bool nt = version.platformId == platform::kVerPlatformWin32Nt;
-    mLog.emplace(folder + kLogName, mProgram, version.IsNtAtLeast(5) ? "Global\\" + kLockName : kLockName, nt);
+    mLog.reset();
+    if (!mFolder->Usable()) {
+        return false;
+    }
+    mLog.emplace(*mFolder, kLogName, mProgram, kLockName, mFolder->Rights().HasSecurity());
     if (!mLog->Write(TextOfAscii(mProgram) + u".exe " + kVersion + u" resets Kestrin Software add-ins.",
                      CmTraceLog::Type::Information)) {
         mLog.reset();
         return false;
     }
-    mFolder = folder;
     return true;
+}
+
+// Once, in the outcome: a run without a record is told why, and by a code a script reads.
+void ResetRecord::TellWhyThereIsNoLog()
+{
+    if (const auto& refused = mFolder->Refused()) {
+        const Text text = refused->code == "recordFolderUnsafe"
+                              ? u"No log was kept: " + refused->folder + u" is not safe for it, as " + refused->why
+                              : u"No log was kept: " + refused->why;
+        mMissing = RunReport::Line{.text = text + u".", .code = refused->code, .file = refused->folder};
+        return;
+    }
+    const Text folder = FromAnsi(mFolder->Path());
+    mMissing = RunReport::Line{.text = u"No log was kept: it could not be written in " + folder + u".",
+                               .code = "recordNotWritten",
+                               .file = folder};
 }
 
 void ResetRecord::Describe(const ResetScope& scope)
@@ -193,6 +204,7 @@ void ResetRecord::End(Outcome& outcome)
     if (mLog) {
         outcome.log = FromAnsi(mLog->Path());
     }
+    outcome.noLog = mMissing;
 }
 
 void ResetRecord::Before(const std::string& regLines)
@@ -214,47 +226,41 @@ void ResetRecord::After(const Text& line, bool failed)
 // Named by the second it starts in; another reset in the same second gets a number of its own.
 void ResetRecord::StartBackup(const std::string& lines)
 {
-    auto& kernel = platform::Kernel();
-    const std::string stem = mFolder + "\\" + kBackupPrefix + TimeStamp(kernel.GetLocalTime());
-    std::string path;
+    const std::string stem = kBackupPrefix + TimeStamp(platform::Kernel().GetLocalTime());
+    std::string name;
     for (int attempt = 1; attempt <= 9 && !mBackup; ++attempt) {
-        path = stem;
+        name = stem;
         if (attempt > 1) {
-            path += '-';
-            path += std::to_string(attempt);
+            name += '-';
+            name += std::to_string(attempt);
         }
-        path += ".reg";
-        mBackup.Reset(kernel.CreateFileA(path, platform::kGenericWrite, 0, platform::kCreateNew));
+        name += ".reg";
+        mBackup = mFolder->Open(name, platform::kGenericWrite, 0, platform::kCreateNew);
     }
     if (!mBackup || !WriteAll(mBackup.Get(), "REGEDIT4\r\n\r\n" + lines)) {
         mBackupFailed = true;
         mBackup.Reset();
-        Note(u"The registry could not be saved in " + FromAnsi(mFolder) + u" before the reset changed it",
+        Note(u"The registry could not be saved in " + FromAnsi(mFolder->Path()) + u" before the reset changed it",
              Severity::Warning);
         return;
     }
-    Note(u"What the reset changes in the registry is saved, as it was, in " + FromAnsi(path) +
-         u"; importing it with regedit puts it back");
-    WithoutStoppingTheReset([&] { KeepTheLastBackups(); });
+    Note(u"What the reset changes in the registry is saved, as it was, in " + FromAnsi(mFolder->Path()) + u"\\" +
+         FromAnsi(name) + u"; importing it with regedit puts it back");
+    WithoutStoppingTheReset([&] { KeepTheLastBackups(name); });
 }
 
 // Listed by the system's search itself: a list that cannot be made shows
-// the user no box, and only the backups found are weighed.
-void ResetRecord::KeepTheLastBackups() const
+// the user no box, and only the backups found are weighed; the run's own
+// is never one of those that go.
+void ResetRecord::KeepTheLastBackups(const std::string& own) const
 {
-    auto& kernel = platform::Kernel();
-    std::vector<std::string> backups;
-    platform::Win32FindDataA found{};
-    const platform::UniqueFindHandle search(kernel.FindFirstFileA(mFolder + "\\" + kBackupPrefix + "*.reg", found));
-    for (bool more = static_cast<bool>(search); more; more = kernel.FindNextFileA(search.Get(), found)) {
-        const std::string name(BeforeFirstNul(std::string_view(found.cFileName, sizeof(found.cFileName))));
-        if ((found.dwFileAttributes & platform::kFileAttributeDirectory) == 0 && IsBackupName(name)) {
-            backups.push_back(name);
-        }
-    }
+    std::vector<std::string> backups = mFolder->FileNames(kBackupPrefix + "*.reg");
+    std::erase_if(backups, [&](const std::string& name) { return !IsBackupName(name); });
     std::sort(backups.begin(), backups.end());
     for (std::size_t i = 0; i + kBackupsKept < backups.size(); ++i) {
-        platform::Kernel().DeleteFileA(mFolder + "\\" + backups[i]);
+        if (backups[i] != own) {
+            mFolder->Delete(backups[i]);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "files/CmTraceLog.h"
+#include "files/RecordFolder.h"
 #include "platform/Handles.h"
 #include "platform/Platform.h"
 #include "registry/RegistryJournal.h"
@@ -14,13 +15,12 @@
 struct ResetScope;
 
 // What every reset leaves on the computer, so that an administrator can
-// tell afterwards what it did: AddinsReset.log in the common application
-// data folder's "Kestrin Software\Add-Ins Reset" (the user's %TEMP% where
-// that cannot be written), in the format administrators' log viewers read,
-// and, before its first change, AddinsReset-YYYYMMDD-HHMMSS.reg beside it,
-// which regedit imports to put back every value and key the reset changed,
-// as it was. The last ten such files are kept. A record that cannot be
-// written never stops a reset.
+// tell afterwards what it did: AddinsReset.log in the record's folder (see
+// RecordFolder), in the format administrators' log viewers read, and,
+// before its first change, AddinsReset-YYYYMMDD-HHMMSS.reg beside it, which
+// regedit imports to put back every value and key the reset changed, as it
+// was. The last ten such files are kept. A record that cannot be written
+// never stops a reset; the outcome says why there is none.
 class ResetRecord final : public RunLog, private RegistryJournal::Listener {
 public:
     static constexpr std::size_t kBackupsKept = 10;
@@ -43,14 +43,17 @@ public:
 private:
     void Before(const std::string& regLines) override;
     void After(const Text& line, bool failed) override;
-    bool OpenLog(const std::string& folder);
+    bool OpenLog();
     void StartBackup(const std::string& lines);
-    void KeepTheLastBackups() const;
+    void KeepTheLastBackups(const std::string& own) const;
+    void TellWhyThereIsNoLog();
     void StopWatching();
 
     std::string mProgram;
+    std::optional<RecordFolder> mFolder;
     std::optional<CmTraceLog> mLog;
-    std::string mFolder;
+    // Why there is no log, where there is none.
+    std::optional<RunReport::Line> mMissing;
     platform::UniqueFileHandle mBackup;
     bool mBackupFailed = false;
     std::optional<RegistryJournal> mJournal;

@@ -95,6 +95,11 @@ Boolean ResetSteps::VerifyNoOtherCopyResets()
         ShowRefusal(RefusalOf(kAnotherCopy, kExitAnotherCopy), kTitle);
         return False;
     }
+    if (mLock->NameTakenByOther()) {
+        mRecord.Note(u"The name of the lock that keeps two resets apart is held by an account that is no "
+                     u"administrator; this reset goes on without it.",
+                     RunLog::Severity::Warning);
+    }
     return True;
 }
 

@@ -12,6 +12,12 @@
 namespace {
 
 const Text kWindowsKey = u"Software\\Microsoft\\Windows\\CurrentVersion";
+// What Windows allows an environment variable: a longer text is no one's
+// path, and no user's values make the tool build one.
+constexpr std::size_t kMostCharacters = 32767;
+// More than any environment holds: past it, a hive's own values are not read,
+// so that one user's hive neither fails nor slows the run for the others.
+constexpr Long kMostVariables = 256;
 
 // Variables every user has a value of their own for: another user's are
 // never this program's.
@@ -91,7 +97,10 @@ void PathExpansion::ReadVariables(platform::Handle userRoot, const Text& keyName
         return;
     }
     CRegistry::RawValue value;
-    for (Long index = 0; key.ReadValue(index, value) == platform::kErrorSuccess; ++index) {
+    for (Long index = 0; index < kMostVariables && key.ReadValue(index, value) == platform::kErrorSuccess; ++index) {
+        if (value.data.size() > kMostCharacters + 1) {
+            continue;
+        }
         const Text name = LowerCase(FromAnsi(value.ansiName));
         // Expanded with what is known of the user so far.
         if (const auto text = Read(key, FromAnsi(value.ansiName)); text && !name.empty()) {
@@ -108,7 +117,8 @@ std::optional<Text> PathExpansion::Expand(std::u16string_view text) const
         const std::size_t open = text.find(u'%', at);
         const std::size_t close = open == std::u16string_view::npos ? open : text.find(u'%', open + 1);
         if (close == std::u16string_view::npos) {
-            return expanded + Text(text.substr(at));
+            expanded += text.substr(at);
+            return expanded.size() <= kMostCharacters ? std::optional(expanded) : std::nullopt;
         }
         const std::u16string_view stored = text.substr(open + 1, close - open - 1);
         const Text name = LowerCase(stored);
@@ -123,6 +133,9 @@ std::optional<Text> PathExpansion::Expand(std::u16string_view text) const
         // As Windows leaves a variable that is not set: its name stays, and its closing "%" may open the next.
         expanded += Text(text.substr(at, (value ? open : close) - at)) + value.value_or(Text());
         at = value ? close + 1 : close;
+        if (expanded.size() > kMostCharacters) {
+            return std::nullopt;
+        }
     }
 }
 

@@ -25,7 +25,8 @@ public:
     // that is another user's than this program's own.
     PathExpansion ForUser(platform::Handle userRoot) const;
 
-    // None where a variable is left that only the user's own environment could give.
+    // None where a variable is left that only the user's own environment
+    // could give, or where the text would pass 32,767 characters.
     std::optional<Text> Expand(std::u16string_view text) const;
     // A REG_SZ text, or a REG_EXPAND_SZ one expanded; none for a value that
     // is missing, of another type, or cannot be expanded.

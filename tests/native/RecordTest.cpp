@@ -227,9 +227,11 @@ TEST(RecordTest, EachRegsvr32RunIsLoggedWithHowItEnded)
                     }));
 }
 
-// The log's folder, in its order: the common application data folder, the
-// user's %TEMP% with a line naming the one that failed, or none at all; a
-// check and a computer without the add-in leave nothing.
+// The log's folder: for an administrator's run the common application
+// data folder alone, with a line that says why where there is no log; for
+// a standard user's run her %TEMP%, the common folder left alone; on the
+// 9x line the common folder, %TEMP% with a line naming the one that
+// failed. A check and a computer without the add-in leave nothing.
 TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
 {
     struct Case {
@@ -240,8 +242,13 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
         std::string log;       // where the log is; empty where none is written
         std::string firstLine; // its first entry after the program's
         bool backup = true;
+        std::string noLog = {}; // the reset's last line where it kept no log
     };
     const std::string second = "Run as NT AUTHORITY\\SYSTEM, elevated, on Windows NT 5.1 build 2600, 64-bit";
+    const std::string nine = "Run on Windows 4.10 build 2600, 64-bit, which has no accounts";
+    const auto ninetyEight = [](fakes::FakePlatform& p) {
+        p.kernel.platformId = 1, p.kernel.majorVersion = 4, p.kernel.minorVersion = 10;
+    };
     const std::vector<Case> cases = {
         {"ProgramData", [](auto&) {}, {"reset"}, 0, kLog, second},
         {"ProgramData as the environment names it",
@@ -250,30 +257,53 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
          0,
          kTemp + "\\Kestrin Software\\Add-Ins Reset\\AddinsReset.log",
          second},
-        {"ProgramData cannot be written",
+        {"ProgramData cannot be written, and the system never falls back to a shared folder",
          [](auto& p) { p.kernel.readOnlyFolders = {"C:\\ProgramData"}; },
          {"reset"},
          0,
-         kTemp + "\\AddinsReset.log",
-         "[2] The log could not be written in " + kRecordFolder + "; it is kept here instead."},
-        {"Windows 98, which has neither ProgramData nor appends of its own",
+         "",
+         "",
+         false,
+         "No log was kept: C:\\ProgramData\\Kestrin Software could not be made."},
+        {"a standard user's run",
          [](auto& p) {
-             p.kernel.platformId = 1, p.kernel.majorVersion = 4, p.kernel.minorVersion = 10;
+             p.security.ownUser = kAlice;
+             p.security.AsStandardUser();
+         },
+         {"reset"},
+         0,
+         kTemp + "\\AddinsReset.log",
+         "Run as CORP\\alice, not elevated, on Windows NT 5.1 build 2600, 64-bit"},
+        {"Windows 98 without a common folder, nor appends of its own",
+         [&](auto& p) {
+             ninetyEight(p);
              p.windowing.commonAppData = std::nullopt;
          },
          {"reset"},
          0,
          kTemp + "\\AddinsReset.log",
-         "Run on Windows 4.10 build 2600, 64-bit, which has no accounts"},
-        {"neither can be written",
+         nine},
+        {"Windows 98 whose common folder cannot be written",
+         [&](auto& p) {
+             ninetyEight(p);
+             p.kernel.readOnlyFolders = {"C:\\ProgramData"};
+         },
+         {"reset"},
+         0,
+         kTemp + "\\AddinsReset.log",
+         "[2] The log could not be written in " + kRecordFolder + "; it is kept here instead."},
+        {"a standard user's %TEMP% cannot be written",
          [](auto& p) {
-             p.kernel.readOnlyFolders = {"C:\\ProgramData", kTemp};
+             p.security.ownUser = kAlice;
+             p.security.AsStandardUser();
+             p.kernel.readOnlyFolders = {kTemp};
          },
          {"reset"},
          0,
          "",
          "",
-         false},
+         false,
+         "No log was kept: it could not be written in " + kTemp + "."},
         {"a check", [](auto&) {}, {"check"}, 1, "", "", false},
         {"no add-in",
          [](auto& p) {
@@ -317,6 +347,11 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
             const bool any = files != nullptr && std::any_of(files->begin(), files->end(),
                                                              [](const auto& e) { return e.name.ends_with(".reg"); });
             EXPECT_EQ(any, c.backup && folder + "\\" == logFolder) << c.what << ": a backup in " << folder;
+        }
+        EXPECT_EQ(os.console.output.ends_with(c.noLog + "\r\n"), true) << c.what << ": " << os.console.output;
+        if (c.log.starts_with(kTemp + "\\AddinsReset")) {
+            EXPECT_EQ(os.kernel.FolderAt("C:\\ProgramData\\Kestrin Software"), nullptr)
+                << c.what << ": the common folder is left alone";
         }
         if (!log) {
             continue;

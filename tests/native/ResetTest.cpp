@@ -179,6 +179,8 @@ TEST_F(FormTest, ResetRunsEveryStepInOrderAndUnloads)
 // nothing: one box, and an exit code that says which. A copy of another
 // account is seen through the global name; where this account may not
 // create global objects and none exists, the tool keeps to its session.
+// A standard user's run, which holds the plain name (an administrator's is
+// in SystemRunTest).
 TEST_F(FormTest, ResetWhileOutlookOrAnotherCopyRunsChangesNothing)
 {
     const std::string global = "Global\\KestrinSoftwareAddinsReset";
@@ -214,6 +216,7 @@ TEST_F(FormTest, ResetWhileOutlookOrAnotherCopyRunsChangesNothing)
     };
     for (const Case& c : cases) {
         Computer pc;
+        pc.os.security.AsStandardUser();
         c.arrange(pc.os);
         pc.ClickReset();
         EXPECT_EQ(pc.os.windowing.log.back(), "quit " + std::to_string(c.exitCode)) << c.what;
@@ -1385,11 +1388,13 @@ TEST_F(OutlookResiliencyTest, KeysThatCannotBeOpenedOrChangeAreReported)
              {kOffice + "ClickToRun\\REGISTRY\\MACHINE\\Software\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware."
                         "Connect",
               registration},
-             {kOffice, record},
+             // Each key of a user's hive is opened on the way to the next: the user's registration is below it too.
+             {kOffice, registration + "\r\n" + record},
              {kOffice + "16.0" + kDisabled, record},
              {changes, record}}) {
         Computer pc;
-        pc.os.registry.MakeKey(platform::kHkeyCurrentUser, kOffice + "16.0\\Outlook");
+        pc.os.registry.MakeKey(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled);
+        pc.os.registry.MakeKey(platform::kHkeyCurrentUser, kAddinKey);
         pc.os.registry.openStatus[path] = 5;
         if (path == changes) {
             pc.os.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled, "ours", 3,

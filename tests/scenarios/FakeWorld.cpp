@@ -68,6 +68,15 @@ public:
 
     std::optional<std::string> FileContents(const std::string& path) override { return mOs.kernel.Contents(path); }
 
+    void AddHardLink(const std::string& existing, const std::string& added) override
+    {
+        fakes::FakeEntry* entry = mOs.kernel.EntryAt(Folder() + "\\" + existing);
+        entry->links = 2;
+        fakes::FakeEntry second = *entry;
+        second.name = added;
+        mOs.kernel.folders[Folder()].push_back(second);
+    }
+
     void StartProgram(const std::string& folder, const std::string& exeName) override
     {
         mOs.kernel.AddProcess(mNextId, "C:\\Scenarios\\" + folder + "\\" + exeName);

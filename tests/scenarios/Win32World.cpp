@@ -221,6 +221,11 @@ public:
         return contents;
     }
 
+    void AddHardLink(const std::string& existing, const std::string& added) override
+    {
+        ::CreateHardLinkA((mFolder + "\\" + added).c_str(), (mFolder + "\\" + existing).c_str(), nullptr);
+    }
+
     std::optional<int> OpenHandles() override { return std::nullopt; }
 
 private:

@@ -56,6 +56,8 @@ public:
     virtual void AddEntry(const std::string& relativePath, std::uint32_t attributes) = 0;
     // A file's bytes by its full path; none where it is not there.
     virtual std::optional<std::string> FileContents(const std::string& path) = 0;
+    // A second name for a file of the folder, both relative to it (the NT line's).
+    virtual void AddHardLink(const std::string& existing, const std::string& added) = 0;
 
     // Starts a program that runs until the world ends, as the given file of
     // a folder of its own.

@@ -7,6 +7,56 @@
 #include <vector>
 
 namespace platform::win32 {
+namespace {
+
+// The system takes a descriptor it does not change through a pointer that is not const.
+class Attributes {
+public:
+    explicit Attributes(const DescriptorBytes* descriptor) : mCopy(descriptor ? *descriptor : DescriptorBytes())
+    {
+        mAttributes.nLength = sizeof(mAttributes);
+        mAttributes.lpSecurityDescriptor = mCopy.data();
+        mAttributes.bInheritHandle = FALSE;
+        mGiven = descriptor != nullptr;
+    }
+    LPSECURITY_ATTRIBUTES Get() noexcept { return mGiven ? &mAttributes : nullptr; }
+
+private:
+    DescriptorBytes mCopy;
+    SECURITY_ATTRIBUTES mAttributes{};
+    bool mGiven = false;
+};
+
+} // namespace
+
+class Win32Kernel::Boundary {
+public:
+    Boundary(Win32Kernel& kernel, const Sid& group, const std::string& name) : mKernel(kernel)
+    {
+        Sid copy = group;
+        mHandle = kernel.mCreateBoundaryDescriptorA(name.c_str(), 0);
+        if (mHandle != nullptr && kernel.mAddSIDToBoundaryDescriptor(&mHandle, copy.data()) == FALSE) {
+            Reset();
+        }
+    }
+    Boundary(const Boundary&) = delete;
+    Boundary& operator=(const Boundary&) = delete;
+    ~Boundary() { Reset(); }
+
+    HANDLE Get() const noexcept { return mHandle; }
+
+private:
+    void Reset() noexcept
+    {
+        if (mHandle != nullptr) {
+            mKernel.mDeleteBoundaryDescriptor(mHandle);
+            mHandle = nullptr;
+        }
+    }
+
+    Win32Kernel& mKernel;
+    HANDLE mHandle = nullptr;
+};
 
 static_assert(sizeof(OsVersionInfoA) == sizeof(OSVERSIONINFOA));
 static_assert(sizeof(ProcessEntry32A) == sizeof(PROCESSENTRY32));
@@ -85,9 +135,20 @@ std::uint32_t Win32Kernel::GetFileAttributesA(const std::string& path)
 }
 
 Handle Win32Kernel::CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                                std::uint32_t creation)
+                                std::uint32_t creation, std::uint32_t flags, const DescriptorBytes* descriptor)
 {
-    return FromHandle(mCreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Attributes attributes(descriptor);
+    return FromHandle(
+        mCreateFileA(path.c_str(), access, share, attributes.Get(), creation, FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+}
+
+std::optional<FileInformation> Win32Kernel::GetFileInformationByHandle(Handle file)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (mGetFileInformationByHandle(AsHandle(file), &information) == FALSE) {
+        return std::nullopt;
+    }
+    return FileInformation{information.dwFileAttributes, information.nNumberOfLinks};
 }
 
 bool Win32Kernel::ReadFile(Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read)
@@ -132,9 +193,15 @@ bool Win32Kernel::MoveFileA(const std::string& from, const std::string& to)
     return mMoveFileA(from.c_str(), to.c_str()) != FALSE;
 }
 
-bool Win32Kernel::CreateDirectoryA(const std::string& path)
+bool Win32Kernel::MoveFileExA(const std::string& from, const std::string& to, std::uint32_t flags)
 {
-    return mCreateDirectoryA(path.c_str(), nullptr) != FALSE;
+    return mMoveFileExA(from.c_str(), to.c_str(), flags) != FALSE;
+}
+
+bool Win32Kernel::CreateDirectoryA(const std::string& path, const DescriptorBytes* descriptor)
+{
+    Attributes attributes(descriptor);
+    return mCreateDirectoryA(path.c_str(), attributes.Get()) != FALSE;
 }
 
 std::string Win32Kernel::GetTempPathA()
@@ -197,9 +264,10 @@ std::string Win32Kernel::GetShortPathNameA(const std::string& path)
     return {};
 }
 
-Handle Win32Kernel::CreateMutexA(const std::string& name, std::int32_t& lastError)
+Handle Win32Kernel::CreateMutexA(const std::string& name, const DescriptorBytes* descriptor, std::int32_t& lastError)
 {
-    const HANDLE mutex = mCreateMutexA(nullptr, FALSE, name.c_str());
+    Attributes attributes(descriptor);
+    const HANDLE mutex = mCreateMutexA(attributes.Get(), FALSE, name.c_str());
     lastError = static_cast<std::int32_t>(mGetLastError());
     return FromHandle(mutex);
 }
@@ -214,6 +282,46 @@ Handle Win32Kernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
 bool Win32Kernel::ReleaseMutex(Handle mutex)
 {
     return mReleaseMutex(AsHandle(mutex)) != FALSE;
+}
+
+bool Win32Kernel::HasPrivateNamespaces()
+{
+    return mCreateBoundaryDescriptorA.Available() && mAddSIDToBoundaryDescriptor.Available() &&
+           mDeleteBoundaryDescriptor.Available() && mCreatePrivateNamespaceA.Available() &&
+           mOpenPrivateNamespaceA.Available() && mClosePrivateNamespace.Available();
+}
+
+// The boundary descriptor lives only as long as the call: the namespace keeps what it needs of it.
+Handle Win32Kernel::CreatePrivateNamespaceA(const DescriptorBytes& descriptor, const Sid& boundary,
+                                            const std::string& alias, std::int32_t& lastError)
+{
+    const Boundary bounded(*this, boundary, alias);
+    if (bounded.Get() == nullptr) {
+        lastError = static_cast<std::int32_t>(mGetLastError());
+        return 0;
+    }
+    Attributes attributes(&descriptor);
+    const HANDLE made = mCreatePrivateNamespaceA(attributes.Get(), bounded.Get(), alias.c_str());
+    lastError = static_cast<std::int32_t>(mGetLastError());
+    return FromHandle(made);
+}
+
+Handle Win32Kernel::OpenPrivateNamespaceA(const Sid& boundary, const std::string& alias)
+{
+    const Boundary bounded(*this, boundary, alias);
+    return bounded.Get() == nullptr ? 0 : FromHandle(mOpenPrivateNamespaceA(bounded.Get(), alias.c_str()));
+}
+
+bool Win32Kernel::ClosePrivateNamespace(Handle privateNamespace)
+{
+    return mClosePrivateNamespace(AsHandle(privateNamespace), 0) != FALSE;
+}
+
+void Win32Kernel::KeepCurrentFolderOutOfLibrarySearch() noexcept
+{
+    if (mSetDllDirectoryA.Available()) {
+        mSetDllDirectoryA("");
+    }
 }
 
 std::uint32_t Win32Kernel::GetDriveTypeA(const std::string& root)

@@ -34,6 +34,34 @@ private:
     bool mOff = false;
 };
 
+// This program's PATH, another while the object lives: a started program
+// takes its environment from the one that starts it.
+class PathWhile {
+public:
+    using Set = SystemFunction<decltype(&::SetEnvironmentVariableA)>;
+
+    PathWhile(Win32Launch& launch, const Set& set, const std::optional<std::string>& path) : mSet(set)
+    {
+        if (path) {
+            mOld = launch.GetEnvironmentVariableA("PATH");
+            mChanged = set("PATH", path->c_str()) != FALSE;
+        }
+    }
+    PathWhile(const PathWhile&) = delete;
+    PathWhile& operator=(const PathWhile&) = delete;
+    ~PathWhile()
+    {
+        if (mChanged) {
+            mSet("PATH", mOld ? mOld->c_str() : nullptr);
+        }
+    }
+
+private:
+    const Set& mSet;
+    std::optional<std::string> mOld;
+    bool mChanged = false;
+};
+
 } // namespace
 
 std::optional<std::string> Win32Launch::GetEnvironmentVariableA(const std::string& name)
@@ -71,7 +99,7 @@ std::string Win32Launch::ExpandEnvironmentStringsA(const std::string& text)
 }
 
 Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::string& commandLine,
-                                 SystemFolder systemFolder)
+                                 SystemFolder systemFolder, const Place& place)
 {
     std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
     mutableCommandLine.push_back('\0');
@@ -84,8 +112,11 @@ Handle Win32Launch::LaunchHidden(const std::string& applicationName, const std::
     if (systemFolder == SystemFolder::Native) {
         native.emplace(mWow64DisableWow64FsRedirection, mWow64RevertWow64FsRedirection);
     }
-    const BOOL ok = mCreateProcessA(applicationName.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
-                                    nullptr, nullptr, &startup, &started);
+    std::optional<PathWhile> path(std::in_place, *this, mSetEnvironmentVariableA, place.path);
+    const BOOL ok =
+        mCreateProcessA(applicationName.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        place.currentFolder.empty() ? nullptr : place.currentFolder.c_str(), &startup, &started);
+    path.reset();
     native.reset();
     if (ok == FALSE) {
         return 0;

@@ -23,6 +23,11 @@ struct Win32System {
     Win32Security security{libraries};
     Win32Desktop desktop{libraries};
 
+    // A library this program loads is never one planted in its current folder.
+    Win32System() noexcept { kernel.KeepCurrentFolderOutOfLibrarySearch(); }
+    Win32System(const Win32System&) = delete;
+    Win32System& operator=(const Win32System&) = delete;
+
     Services AsServices() noexcept
     {
         Services services;

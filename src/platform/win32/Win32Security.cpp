@@ -20,30 +20,81 @@ bool Win32Security::OpenProcessToken(Handle process, std::uint32_t access, Handl
     return true;
 }
 
-std::optional<Sid> Win32Security::GetTokenUser(Handle token)
+// The size first; the SIDs lie inside the buffer, after the record that points to them.
+std::vector<std::uint8_t> Win32Security::TokenInformation(Handle token, TOKEN_INFORMATION_CLASS kind)
 {
     if (!mGetTokenInformation.Available() || !mGetLengthSid.Available()) {
-        return std::nullopt;
+        return {};
     }
-    // The size first; the SID lies inside the buffer, after the record that points to it.
     DWORD needed = 0;
-    mGetTokenInformation(AsHandle(token), TokenUser, nullptr, 0, &needed);
-    if (needed < sizeof(TOKEN_USER)) {
-        return std::nullopt;
-    }
+    mGetTokenInformation(AsHandle(token), kind, nullptr, 0, &needed);
     std::vector<std::uint8_t> buffer(needed);
-    if (mGetTokenInformation(AsHandle(token), TokenUser, buffer.data(), needed, &needed) == FALSE) {
-        return std::nullopt;
+    if (needed == 0 || mGetTokenInformation(AsHandle(token), kind, buffer.data(), needed, &needed) == FALSE) {
+        return {};
     }
-    const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+    return buffer;
+}
+
+Sid Win32Security::CopyOf(PSID sid)
+{
     const auto* bytes = static_cast<const std::uint8_t*>(sid);
     return Sid(bytes, bytes + mGetLengthSid(sid));
 }
 
+std::optional<Sid> Win32Security::GetTokenUser(Handle token)
+{
+    const std::vector<std::uint8_t> buffer = TokenInformation(token, TokenUser);
+    if (buffer.size() < sizeof(TOKEN_USER)) {
+        return std::nullopt;
+    }
+    return CopyOf(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+std::optional<Sid> Win32Security::GetTokenOwner(Handle token)
+{
+    const std::vector<std::uint8_t> buffer = TokenInformation(token, TokenOwner);
+    if (buffer.size() < sizeof(TOKEN_OWNER)) {
+        return std::nullopt;
+    }
+    return CopyOf(reinterpret_cast<const TOKEN_OWNER*>(buffer.data())->Owner);
+}
+
+std::optional<std::vector<TokenGroup>> Win32Security::GetTokenGroups(Handle token)
+{
+    const std::vector<std::uint8_t> buffer = TokenInformation(token, TokenGroups);
+    if (buffer.size() < sizeof(TOKEN_GROUPS)) {
+        return std::nullopt;
+    }
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    std::vector<TokenGroup> read;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        // The record declares one entry; the system writes as many as there are.
+        const SID_AND_ATTRIBUTES* group = &groups->Groups[0] + i;
+        read.push_back({CopyOf(group->Sid), group->Attributes});
+    }
+    return read;
+}
+
+std::optional<DescriptorBytes> Win32Security::GetKernelObjectSecurity(Handle object, std::uint32_t information)
+{
+    if (!mGetKernelObjectSecurity.Available()) {
+        return std::nullopt;
+    }
+    DWORD needed = 0;
+    mGetKernelObjectSecurity(AsHandle(object), information, nullptr, 0, &needed);
+    DescriptorBytes descriptor(needed);
+    if (needed == 0 ||
+        mGetKernelObjectSecurity(AsHandle(object), information, descriptor.data(), needed, &needed) == FALSE) {
+        return std::nullopt;
+    }
+    return descriptor;
+}
+
 std::optional<std::string> Win32Security::ConvertSidToStringSidA(const Sid& sid)
 {
+    // NT 4 has no text of a SID of its own: the layout is the same on every Windows.
     if (!mConvertSidToStringSidA.Available() || !mLocalFree.Available()) {
-        return std::nullopt;
+        return SidText(sid.data(), sid.size());
     }
     Sid copy = sid;
     LPSTR text = nullptr;

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/RuntimeError.h"
+#include "trust/SecurityDescriptor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -248,15 +249,99 @@ platform::Handle FakeKernel::OpenToken(std::uint32_t processId)
     return NewHandle(OpenHandle{OpenHandle::Kind::Token, processId, 0, {}, 0, {}});
 }
 
-platform::Handle FakeKernel::CreateMutexA(const std::string& name, std::int32_t& lastError)
+platform::Handle FakeKernel::CreateMutexA(const std::string& name, const platform::DescriptorBytes* descriptor,
+                                          std::int32_t& lastError)
 {
     if (deniedMutexes.count(name) != 0) {
         lastError = platform::kErrorAccessDenied;
         return 0;
     }
-    lastError =
-        othersMutexes.count(name) != 0 || HoldsMutex(name) ? platform::kErrorAlreadyExists : platform::kErrorSuccess;
+    const bool exists = othersMutexes.count(name) != 0 || HoldsMutex(name);
+    lastError = exists ? platform::kErrorAlreadyExists : platform::kErrorSuccess;
+    if (!exists && descriptor != nullptr) {
+        mutexDescriptors[name] = *descriptor;
+    }
     return NewHandle(OpenHandle{OpenHandle::Kind::Mutex, 0, 0, {}, 0, {}, name});
+}
+
+bool FakeKernel::NamespaceExists(const std::string& alias) const
+{
+    return othersNamespaces.count(alias) != 0 || std::any_of(mHandles.begin(), mHandles.end(), [&](const auto& handle) {
+               return handle.second.kind == OpenHandle::Kind::Namespace && handle.second.path == alias;
+           });
+}
+
+platform::Handle FakeKernel::CreatePrivateNamespaceA(const platform::DescriptorBytes&, const platform::Sid&,
+                                                     const std::string& alias, std::int32_t& lastError)
+{
+    if (!inNamespaceBoundary || NamespaceExists(alias)) {
+        lastError = inNamespaceBoundary ? platform::kErrorAlreadyExists : platform::kErrorAccessDenied;
+        return 0;
+    }
+    lastError = platform::kErrorSuccess;
+    return NewHandle(OpenHandle{OpenHandle::Kind::Namespace, 0, 0, {}, 0, {}, alias});
+}
+
+platform::Handle FakeKernel::OpenPrivateNamespaceA(const platform::Sid&, const std::string& alias)
+{
+    if (!inNamespaceBoundary || !NamespaceExists(alias)) {
+        return 0;
+    }
+    return NewHandle(OpenHandle{OpenHandle::Kind::Namespace, 0, 0, {}, 0, {}, alias});
+}
+
+bool FakeKernel::ClosePrivateNamespace(platform::Handle privateNamespace)
+{
+    const auto found = mHandles.find(privateNamespace);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Namespace) {
+        return false;
+    }
+    mHandles.erase(found);
+    return true;
+}
+
+platform::DescriptorBytes FakeKernel::WithOwner(const std::optional<platform::DescriptorBytes>& descriptor) const
+{
+    constexpr std::uint32_t kReadAndExecute = 0x1200A9;
+    constexpr std::uint8_t kPassedOn = SecurityDescriptor::kObjectInherit | SecurityDescriptor::kContainerInherit;
+    if (!descriptor) {
+        // As Windows' own folders: the system and the administrators, and users who may read.
+        return SecurityDescriptor::Make(
+            "S-1-5-32-544",
+            std::vector<SecurityDescriptor::Ace>{
+                {SecurityDescriptor::kAccessAllowed, kPassedOn, SecurityDescriptor::kFullControl, "S-1-5-18"},
+                {SecurityDescriptor::kAccessAllowed, kPassedOn, SecurityDescriptor::kFullControl, "S-1-5-32-544"},
+                {SecurityDescriptor::kAccessAllowed, kPassedOn, kReadAndExecute, "S-1-5-32-545"}},
+            false);
+    }
+    const auto parsed = SecurityDescriptor::Parse(*descriptor);
+    if (!parsed || parsed->Owner()) {
+        return *descriptor;
+    }
+    return SecurityDescriptor::Make(defaultOwner, parsed->HasDacl() ? std::optional(parsed->Aces()) : std::nullopt,
+                                    parsed->IsProtected());
+}
+
+std::optional<platform::DescriptorBytes> FakeKernel::SecurityOf(platform::Handle object) const
+{
+    const auto found = mHandles.find(object);
+    if (found == mHandles.end()) {
+        return std::nullopt;
+    }
+    const OpenHandle& open = found->second;
+    if (open.kind == OpenHandle::Kind::Mutex) {
+        if (const auto made = mutexDescriptors.find(open.path); made != mutexDescriptors.end()) {
+            return WithOwner(made->second);
+        }
+        const auto owner = mutexOwners.find(open.path);
+        return SecurityDescriptor::Make(owner == mutexOwners.end() ? "S-1-5-32-544" : owner->second,
+                                        std::vector<SecurityDescriptor::Ace>{}, true);
+    }
+    if (open.kind != OpenHandle::Kind::File) {
+        return std::nullopt;
+    }
+    const FakeEntry* entry = EntryAt(open.path);
+    return WithOwner(entry == nullptr ? std::nullopt : entry->security);
 }
 
 // A mutex exists while a handle of it is open: another copy of the tool, in this process, finds it.
@@ -373,15 +458,17 @@ void FakeKernel::FillFound(const FakeEntry& entry, platform::Win32FindDataA& dat
     std::memcpy(data.cFileName, entry.name.data(), std::min(entry.name.size(), sizeof(data.cFileName)));
 }
 
+// The entry itself: a link at the end of the path is not followed.
 const FakeEntry* FakeKernel::EntryAt(const std::string& path) const
 {
-    const std::size_t separator = path.find_last_of('\\');
+    const std::string located = Located(path);
+    const std::size_t separator = located.find_last_of('\\');
     if (separator == std::string::npos) {
         return nullptr;
     }
-    if (const auto* entries = FolderAt(path.substr(0, separator))) {
+    if (const auto* entries = RawFolderAt(located.substr(0, separator))) {
         for (const FakeEntry& entry : *entries) {
-            if (Folded(entry.name) == Folded(path.substr(separator + 1))) {
+            if (Folded(entry.name) == Folded(located.substr(separator + 1))) {
                 return &entry;
             }
         }
@@ -389,23 +476,63 @@ const FakeEntry* FakeKernel::EntryAt(const std::string& path) const
     return nullptr;
 }
 
-const std::vector<FakeEntry>* FakeKernel::FolderAt(const std::string& folder) const
+std::string FakeKernel::Resolved(const std::string& folder) const
+{
+    // A path from the drive's root keeps its separator.
+    std::string resolved = folder.starts_with('\\') ? "\\" : "";
+    int hops = 0;
+    for (std::size_t start = 0; start <= folder.size();) {
+        const std::size_t end = std::min(folder.find('\\', start), folder.size());
+        const std::string part = folder.substr(start, end - start);
+        start = end + 1;
+        if (part.empty()) {
+            continue;
+        }
+        if (resolved.empty() || resolved == "\\") {
+            resolved += part;
+            continue;
+        }
+        const FakeEntry* entry = nullptr;
+        if (const auto* entries = RawFolderAt(resolved)) {
+            for (const FakeEntry& candidate : *entries) {
+                if (Folded(candidate.name) == Folded(part)) {
+                    entry = &candidate;
+                }
+            }
+        }
+        resolved = entry != nullptr && !entry->linkTo.empty() && hops++ < 8 ? entry->linkTo : resolved + "\\" + part;
+    }
+    return resolved;
+}
+
+std::string FakeKernel::Located(const std::string& path) const
+{
+    const std::size_t separator = path.find_last_of('\\');
+    return separator == std::string::npos ? path : Resolved(path.substr(0, separator)) + path.substr(separator);
+}
+
+const std::vector<FakeEntry>* FakeKernel::RawFolderAt(const std::string& folder) const
 {
     const auto found = std::find_if(folders.begin(), folders.end(),
                                     [&](const auto& candidate) { return Folded(candidate.first) == Folded(folder); });
     return found == folders.end() ? nullptr : &found->second;
 }
 
-std::vector<FakeEntry>& FakeKernel::FolderOf(const std::string& folder)
+const std::vector<FakeEntry>* FakeKernel::FolderAt(const std::string& folder) const
 {
-    return const_cast<std::vector<FakeEntry>&>(*FolderAt(folder));
+    return RawFolderAt(Resolved(folder));
 }
 
+// A folder of the drive's root has no entry of its own: it reads as a folder all the same.
 std::uint32_t FakeKernel::GetFileAttributesA(const std::string& path)
 {
     fileSystemPaths.push_back(path);
     const FakeEntry* entry = EntryAt(path);
-    return entry == nullptr ? platform::kInvalidFileAttributes : entry->attributes;
+    if (entry == nullptr) {
+        return RawFolderAt(Located(path)) != nullptr ? platform::kFileAttributeDirectory
+                                                     : platform::kInvalidFileAttributes;
+    }
+    return entry->attributes;
 }
 
 FakeEntry* FakeKernel::EntryAt(const std::string& path)
@@ -426,26 +553,55 @@ std::optional<std::string> FakeKernel::Contents(const std::string& path) const
 }
 
 // Reads, and writes as the access asks: at the file pointer, or, opened
-// only to append, always at the end.
+// only to append, always at the end. A link is followed unless the link
+// itself is asked for; a folder opens only with backup semantics.
 platform::Handle FakeKernel::CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t,
-                                         std::uint32_t creation)
+                                         std::uint32_t creation, std::uint32_t flags,
+                                         const platform::DescriptorBytes* descriptor)
 {
     fileSystemPaths.push_back(path);
-    const std::size_t separator = path.find_last_of('\\');
-    const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator);
+    fileOpens.emplace_back(path, flags);
+    std::string target = Located(path);
+    const FakeEntry* entry = EntryAt(target);
+    if (entry != nullptr && !entry->linkTo.empty() && (flags & platform::kFileFlagOpenReparsePoint) == 0) {
+        target = Located(entry->linkTo);
+        entry = EntryAt(target);
+    }
+    const std::size_t separator = target.find_last_of('\\');
+    const std::string folder = separator == std::string::npos ? std::string() : target.substr(0, separator);
     const bool writes = (access & (platform::kGenericWrite | platform::kFileAppendData)) != 0;
-    const FakeEntry* entry = EntryAt(path);
-    if (entry == nullptr && creation != platform::kOpenExisting && FolderAt(folder) != nullptr && !IsReadOnly(folder)) {
-        FolderOf(folder).push_back({path.substr(separator + 1)});
-        entry = EntryAt(path);
+    const bool asFolder = (flags & platform::kFileFlagBackupSemantics) != 0;
+    if (entry == nullptr && asFolder && RawFolderAt(target) != nullptr) {
+        return NewHandle(OpenHandle{OpenHandle::Kind::File, 0, access, {}, 0, {}, target});
+    }
+    if (entry == nullptr && creation != platform::kOpenExisting && RawFolderAt(folder) != nullptr &&
+        !IsReadOnly(folder)) {
+        const_cast<std::vector<FakeEntry>&>(*RawFolderAt(folder))
+            .push_back({.name = target.substr(separator + 1),
+                        .security = descriptor == nullptr ? std::nullopt : std::optional(*descriptor)});
+        entry = EntryAt(target);
     } else if (entry != nullptr && creation == platform::kCreateNew) {
         return platform::kInvalidHandleValue;
     }
-    if (entry == nullptr || (entry->attributes & platform::kFileAttributeDirectory) != 0 ||
-        (writes && IsReadOnly(folder))) {
+    const bool isFolder = entry != nullptr && (entry->attributes & platform::kFileAttributeDirectory) != 0;
+    if (entry == nullptr || (isFolder && !asFolder) || (writes && IsReadOnly(folder))) {
         return platform::kInvalidHandleValue;
     }
-    return NewHandle(OpenHandle{OpenHandle::Kind::File, 0, access, {}, 0, {}, path});
+    return NewHandle(OpenHandle{OpenHandle::Kind::File, 0, access, {}, 0, {}, target});
+}
+
+std::optional<platform::FileInformation> FakeKernel::GetFileInformationByHandle(platform::Handle file)
+{
+    const auto found = mHandles.find(file);
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File) {
+        return std::nullopt;
+    }
+    const FakeEntry* entry = EntryAt(found->second.path);
+    if (entry == nullptr) {
+        return platform::FileInformation{platform::kFileAttributeDirectory, 1};
+    }
+    // As Windows tells it of a link opened as itself; Wine does not.
+    return platform::FileInformation{entry->attributes, entry->links};
 }
 
 bool FakeKernel::ReadFile(platform::Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read)
@@ -455,6 +611,9 @@ bool FakeKernel::ReadFile(platform::Handle file, std::uint8_t* data, std::uint32
         return false;
     }
     OpenHandle& open = found->second;
+    if (EntryAt(open.path) == nullptr) {
+        return false;
+    }
     const std::vector<std::uint8_t>& contents = EntryAt(open.path)->contents;
     read = static_cast<std::uint32_t>(
         std::min<std::size_t>(bytes, contents.size() - std::min(open.next, contents.size())));
@@ -475,6 +634,9 @@ bool FakeKernel::WriteFile(platform::Handle file, const std::uint8_t* data, std:
         return false;
     }
     OpenHandle& open = found->second;
+    if (EntryAt(open.path) == nullptr) {
+        return false;
+    }
     std::vector<std::uint8_t>& contents = EntryAt(open.path)->contents;
     const bool appends = (open.access & platform::kGenericWrite) == 0;
     const std::size_t at = appends ? contents.size() : open.next;
@@ -488,7 +650,8 @@ bool FakeKernel::WriteFile(platform::Handle file, const std::uint8_t* data, std:
 std::optional<std::uint64_t> FakeKernel::GetFileSize(platform::Handle file)
 {
     const auto found = mHandles.find(file);
-    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File) {
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File ||
+        EntryAt(found->second.path) == nullptr) {
         return std::nullopt;
     }
     return EntryAt(found->second.path)->contents.size();
@@ -498,51 +661,91 @@ std::uint32_t FakeKernel::SetFilePointer(platform::Handle file, std::int32_t dis
 {
     const auto found = mHandles.find(file);
     if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File || method != platform::kFileEnd ||
-        distance != 0) {
+        distance != 0 || EntryAt(found->second.path) == nullptr) {
         return platform::kInvalidSetFilePointer;
     }
     found->second.next = EntryAt(found->second.path)->contents.size();
     return static_cast<std::uint32_t>(found->second.next);
 }
 
+// A link is deleted itself, never what it leads to; a folder is no file.
 bool FakeKernel::DeleteFileA(const std::string& path)
 {
     fileSystemPaths.push_back(path);
-    const std::size_t separator = path.find_last_of('\\');
-    if (separator == std::string::npos || EntryAt(path) == nullptr || IsReadOnly(path.substr(0, separator))) {
+    const std::string located = Located(path);
+    const std::size_t separator = located.find_last_of('\\');
+    const FakeEntry* entry = EntryAt(located);
+    if (separator == std::string::npos || entry == nullptr || IsReadOnly(located.substr(0, separator)) ||
+        (entry->attributes & platform::kFileAttributeDirectory) != 0) {
         return false;
     }
-    auto& entries = FolderOf(path.substr(0, separator));
-    entries.erase(entries.begin() + (EntryAt(path) - entries.data()));
+    auto& entries = const_cast<std::vector<FakeEntry>&>(*RawFolderAt(located.substr(0, separator)));
+    entries.erase(entries.begin() + (entry - entries.data()));
     return true;
 }
 
+// Within one folder; a folder moves with everything in it, a link as itself.
 bool FakeKernel::MoveFileA(const std::string& from, const std::string& to)
 {
     fileSystemPaths.push_back(from);
-    const std::size_t separator = to.find_last_of('\\');
-    FakeEntry* entry = EntryAt(from);
-    if (entry == nullptr || EntryAt(to) != nullptr || separator == std::string::npos ||
-        Folded(from.substr(0, from.find_last_of('\\'))) != Folded(to.substr(0, separator))) {
+    const std::string source = Located(from);
+    const std::string target = Located(to);
+    const std::size_t separator = target.find_last_of('\\');
+    FakeEntry* entry = const_cast<FakeEntry*>(std::as_const(*this).EntryAt(source));
+    if (entry == nullptr || EntryAt(target) != nullptr || separator == std::string::npos ||
+        Folded(source.substr(0, source.find_last_of('\\'))) != Folded(target.substr(0, separator)) ||
+        IsReadOnly(target.substr(0, separator))) {
         return false;
     }
-    entry->name = to.substr(separator + 1);
+    entry->name = target.substr(separator + 1);
+    if ((entry->attributes & platform::kFileAttributeDirectory) != 0 && entry->linkTo.empty()) {
+        std::map<std::string, std::vector<FakeEntry>> moved;
+        for (auto it = folders.begin(); it != folders.end();) {
+            const std::string key = Folded(it->first);
+            if (key == Folded(source) || key.starts_with(Folded(source) + "\\")) {
+                moved[target + it->first.substr(source.size())] = std::move(it->second);
+                it = folders.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        folders.merge(moved);
+    }
     return true;
 }
 
-bool FakeKernel::CreateDirectoryA(const std::string& path)
+bool FakeKernel::MoveFileExA(const std::string& from, const std::string& to, std::uint32_t flags)
+{
+    const FakeEntry* replaced = EntryAt(to);
+    if (platformId != platform::kVerPlatformWin32Nt || EntryAt(from) == nullptr ||
+        (replaced != nullptr && ((flags & platform::kMoveFileReplaceExisting) == 0 ||
+                                 (replaced->attributes & platform::kFileAttributeDirectory) != 0))) {
+        return false;
+    }
+    if (replaced != nullptr && !DeleteFileA(to)) {
+        return false;
+    }
+    return MoveFileA(from, to);
+}
+
+bool FakeKernel::CreateDirectoryA(const std::string& path, const platform::DescriptorBytes* descriptor)
 {
     fileSystemPaths.push_back(path);
-    const std::size_t separator = path.find_last_of('\\');
-    const std::string parent = separator == std::string::npos ? std::string() : path.substr(0, separator);
+    const std::string located = Located(path);
+    const std::size_t separator = located.find_last_of('\\');
+    const std::string parent = separator == std::string::npos ? std::string() : located.substr(0, separator);
     const bool atRoot = parent.size() == 2 && parent[1] == ':';
-    if (FolderAt(path) != nullptr || (!atRoot && FolderAt(parent) == nullptr) || IsReadOnly(parent)) {
+    if (RawFolderAt(located) != nullptr || EntryAt(located) != nullptr || (!atRoot && RawFolderAt(parent) == nullptr) ||
+        IsReadOnly(parent)) {
         return false;
     }
     if (!atRoot) {
-        FolderOf(parent).push_back({path.substr(separator + 1), platform::kFileAttributeDirectory});
+        const_cast<std::vector<FakeEntry>&>(*RawFolderAt(parent))
+            .push_back({.name = located.substr(separator + 1),
+                        .attributes = platform::kFileAttributeDirectory,
+                        .security = descriptor == nullptr ? std::nullopt : std::optional(*descriptor)});
     }
-    folders[path];
+    folders[located];
     return true;
 }
 

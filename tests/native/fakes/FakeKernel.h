@@ -36,6 +36,12 @@ struct FakeEntry {
     std::string name;
     std::uint32_t attributes = 0x20;
     std::vector<std::uint8_t> contents = {};
+    // A junction or a symbolic link (attribute 0x400): the full path it leads to.
+    std::string linkTo = {};
+    // How many names the file has: more than one for a hard link.
+    std::uint32_t links = 1;
+    // Its owner and access list; none for the default of a folder made by the system.
+    std::optional<platform::DescriptorBytes> security = {};
 };
 
 // The first bytes of a PE image of the machine (0x014C, 0x8664), cut short
@@ -86,7 +92,9 @@ public:
     bool Is64BitWindows() override { return windows64; }
     std::uint32_t GetFileAttributesA(const std::string& path) override;
     platform::Handle CreateFileA(const std::string& path, std::uint32_t access, std::uint32_t share,
-                                 std::uint32_t creation) override;
+                                 std::uint32_t creation, std::uint32_t flags,
+                                 const platform::DescriptorBytes* descriptor) override;
+    std::optional<platform::FileInformation> GetFileInformationByHandle(platform::Handle file) override;
     bool ReadFile(platform::Handle file, std::uint8_t* data, std::uint32_t bytes, std::uint32_t& read) override;
     bool WriteFile(platform::Handle file, const std::uint8_t* data, std::uint32_t bytes,
                    std::uint32_t& written) override;
@@ -94,7 +102,8 @@ public:
     std::uint32_t SetFilePointer(platform::Handle file, std::int32_t distance, std::uint32_t method) override;
     bool DeleteFileA(const std::string& path) override;
     bool MoveFileA(const std::string& from, const std::string& to) override;
-    bool CreateDirectoryA(const std::string& path) override;
+    bool MoveFileExA(const std::string& from, const std::string& to, std::uint32_t flags) override;
+    bool CreateDirectoryA(const std::string& path, const platform::DescriptorBytes* descriptor) override;
     std::string GetTempPathA() override { return tempPath; }
     platform::SystemTime GetLocalTime() override { return localTime; }
     std::int32_t GetTimeZoneBias() override { return timeZoneBias; }
@@ -103,9 +112,15 @@ public:
     bool FindNextFileA(platform::Handle find, platform::Win32FindDataA& data) override;
     bool FindClose(platform::Handle find) override;
     std::string GetShortPathNameA(const std::string& path) override;
-    platform::Handle CreateMutexA(const std::string& name, std::int32_t& lastError) override;
+    platform::Handle CreateMutexA(const std::string& name, const platform::DescriptorBytes* descriptor,
+                                  std::int32_t& lastError) override;
     platform::Handle OpenMutexA(const std::string& name, std::int32_t& lastError) override;
     bool ReleaseMutex(platform::Handle mutex) override;
+    bool HasPrivateNamespaces() override { return hasPrivateNamespaces; }
+    platform::Handle CreatePrivateNamespaceA(const platform::DescriptorBytes& descriptor, const platform::Sid& boundary,
+                                             const std::string& alias, std::int32_t& lastError) override;
+    platform::Handle OpenPrivateNamespaceA(const platform::Sid& boundary, const std::string& alias) override;
+    bool ClosePrivateNamespace(platform::Handle privateNamespace) override;
     std::uint32_t GetDriveTypeA(const std::string& root) override;
     void Sleep(std::uint32_t milliseconds) override;
     // The first of the processes to end, moving the clock on to its end; a timeout otherwise.
@@ -144,6 +159,21 @@ public:
     // Named mutexes another copy holds; those the tool may not create or open.
     std::set<std::string> othersMutexes;
     std::set<std::string> deniedMutexes;
+    // The owners of others' mutexes by name; one not listed is the administrators'.
+    std::map<std::string, std::string> mutexOwners;
+    // The descriptors the tool made its mutexes with, by name.
+    std::map<std::string, platform::DescriptorBytes> mutexDescriptors;
+    // Private namespaces: whether the system has them, another copy's by
+    // alias, and whether the tool's token holds the boundary's group.
+    bool hasPrivateNamespaces = true;
+    std::set<std::string> othersNamespaces;
+    bool inNamespaceBoundary = true;
+    // Who owns what the tool makes without naming an owner: its token's owner.
+    std::string defaultOwner = "S-1-5-32-544";
+    // The owner and access list of an object a handle is open on, as GetKernelObjectSecurity reads them.
+    std::optional<platform::DescriptorBytes> SecurityOf(platform::Handle object) const;
+    // Every open of a file or folder: its path and flags.
+    std::vector<std::pair<std::string, std::uint32_t>> fileOpens;
     // Drive types by letter; a drive not listed is none.
     std::map<char, std::uint32_t> driveTypes = {{'C', platform::kDriveFixed}};
 
@@ -174,7 +204,7 @@ public:
 
 private:
     struct OpenHandle {
-        enum class Kind { Process, Snapshot, Find, File, Token, Mutex } kind;
+        enum class Kind { Process, Snapshot, Find, File, Token, Mutex, Namespace } kind;
         std::uint32_t processId = 0;
         std::uint32_t access = 0;
         std::vector<FakeProcess> snapshot;
@@ -185,13 +215,19 @@ private:
     };
 
     bool FillEntry(OpenHandle& snapshot, platform::ProcessEntry32A& entry);
+    // The path with every folder on it that is a link replaced by what it leads to.
+    std::string Resolved(const std::string& folder) const;
+    const std::vector<FakeEntry>* RawFolderAt(const std::string& folder) const;
+    // A path's folder resolved, and its last name as it is.
+    std::string Located(const std::string& path) const;
+    // The whole descriptor of an object: its owner named where it was made without one.
+    platform::DescriptorBytes WithOwner(const std::optional<platform::DescriptorBytes>& descriptor) const;
+    bool NamespaceExists(const std::string& alias) const;
     // The entry of a file by its full path, without case; null when there is none.
     const FakeEntry* EntryAt(const std::string& path) const;
     bool IsReadOnly(const std::string& folder) const;
     bool HoldsMutex(const std::string& name) const;
 
-    // The entries of a folder that FolderAt finds.
-    std::vector<FakeEntry>& FolderOf(const std::string& folder);
     static void FillFound(const FakeEntry& entry, platform::Win32FindDataA& data);
     platform::Handle NewHandle(OpenHandle handle);
 

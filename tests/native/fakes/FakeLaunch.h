@@ -25,6 +25,7 @@ public:
         std::string applicationName;
         std::string commandLine;
         SystemFolder systemFolder;
+        Place place;
     };
 
     // What the program started on one file does.
@@ -72,9 +73,9 @@ public:
     }
 
     platform::Handle LaunchHidden(const std::string& applicationName, const std::string& commandLine,
-                                  SystemFolder systemFolder) override
+                                  SystemFolder systemFolder, const Place& place) override
     {
-        launches.push_back({applicationName, commandLine, systemFolder});
+        launches.push_back({applicationName, commandLine, systemFolder, place});
         if (onLaunch) {
             onLaunch(commandLine);
         }

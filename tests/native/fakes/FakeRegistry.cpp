@@ -19,6 +19,8 @@ constexpr std::uint32_t kKeyQueryValue = platform::kKeyQueryValue;
 constexpr std::uint32_t kKeySetValue = platform::kKeySetValue;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x8;
 constexpr std::uint32_t kRegOptionVolatile = 0x1;
+constexpr std::uint32_t kRegOptionOpenLink = 0x8;
+constexpr std::uint32_t kRegLink = 6;
 
 char Folded(char c)
 {
@@ -87,21 +89,38 @@ FakeKey* FakeRegistry::Resolve(platform::Handle handle)
     return open == mHandles.end() ? nullptr : open->second.key;
 }
 
-FakeKey* FakeRegistry::Key(platform::Handle root, const std::string& path)
+FakeKey* FakeRegistry::Key(platform::Handle root, const std::string& path, bool openLink)
 {
     FakeKey* key = Resolve(root);
     const auto parts = Components(path);
     if (!parts) {
         return nullptr;
     }
-    for (const std::string& part : *parts) {
+    for (std::size_t i = 0; i < parts->size(); ++i) {
         if (key == nullptr) {
             return nullptr;
         }
-        const auto found = key->subkeys.find(part);
+        const auto found = key->subkeys.find((*parts)[i]);
         key = found == key->subkeys.end() ? nullptr : found->second.get();
+        if (key != nullptr && key->linkTo && !(openLink && i + 1 == parts->size())) {
+            key = Key(key->linkTo->first, key->linkTo->second);
+        }
     }
     return key;
+}
+
+void FakeRegistry::MakeLink(platform::Handle root, const std::string& path, platform::Handle targetRoot,
+                            const std::string& targetPath)
+{
+    FakeKey& link = MakeKey(root, path);
+    link.linkTo = std::make_pair(targetRoot, targetPath);
+    const std::string named =
+        (targetRoot == platform::kHkeyUsers ? "\\REGISTRY\\USER\\" : "\\REGISTRY\\MACHINE\\") + targetPath;
+    std::vector<std::uint8_t> wide;
+    for (const char c : named) {
+        wide.insert(wide.end(), {static_cast<std::uint8_t>(c), 0});
+    }
+    link.values["SymbolicLinkValue"] = FakeValue{kRegLink, wide};
 }
 
 FakeKey& FakeRegistry::MakeKey(platform::Handle root, const std::string& path)
@@ -162,8 +181,8 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
         return kBadPathName;
     }
     bool created = false;
-    for (const std::string& part : *parts) {
-        auto& slot = key->subkeys[part];
+    for (std::size_t i = 0; i < parts->size(); ++i) {
+        auto& slot = key->subkeys[(*parts)[i]];
         if (!slot) {
             slot = std::make_unique<FakeKey>();
             slot->keyClass = keyClass;
@@ -171,6 +190,12 @@ std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::str
             created = true;
         }
         key = slot.get();
+        if (key->linkTo && !((options & kRegOptionOpenLink) != 0 && i + 1 == parts->size())) {
+            key = Key(key->linkTo->first, key->linkTo->second);
+            if (key == nullptr) {
+                return kFileNotFound;
+            }
+        }
     }
     if (created) {
         createdKeys.push_back(path);
@@ -228,7 +253,7 @@ std::pair<platform::Handle, std::string> FakeRegistry::Located(platform::Handle 
     return {open->second.root, above.empty() ? subKey : subKey.empty() ? above : above + "\\" + subKey};
 }
 
-std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t,
+std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t options,
                                          std::uint32_t samDesired, platform::Handle& result)
 {
     opens.push_back(subKey);
@@ -242,7 +267,20 @@ std::int32_t FakeRegistry::RegOpenKeyExA(platform::Handle root, const std::strin
         return kBadPathName;
     }
     const auto [base, path] = Located(root, subKey);
-    FakeKey* key = Key(InView(base, samDesired), path);
+    std::string fromRoot = path;
+    while (fromRoot.ends_with('\\')) {
+        fromRoot.pop_back();
+    }
+    for (const auto& [injectedPath, status] : openStatus) {
+        std::string stripped = injectedPath;
+        while (stripped.ends_with('\\')) {
+            stripped.pop_back();
+        }
+        if (!subKey.empty() && !NoCaseLess()(stripped, fromRoot) && !NoCaseLess()(fromRoot, stripped)) {
+            return status;
+        }
+    }
+    FakeKey* key = Key(InView(base, samDesired), path, (options & kRegOptionOpenLink) != 0);
     if (key == nullptr) {
         return kFileNotFound;
     }
@@ -313,26 +351,45 @@ std::int32_t FakeRegistry::RegDeleteKeyExA(platform::Handle key, const std::stri
     return DeleteKeyIn(key, subKey, samDesired);
 }
 
+// An empty name is the key of the handle itself. A name that is a link is
+// followed, as Windows' RegDeleteKey opens the key it deletes: what the
+// link leads to goes.
 std::int32_t FakeRegistry::DeleteKeyIn(platform::Handle key, const std::string& subKey, std::uint32_t view)
 {
     if (Resolve(key) == nullptr) {
         return kInvalidHandle;
     }
-    const auto [root, path] = Located(key, std::string());
-    FakeKey* parent = Key(InView(root, view), path);
-    if (parent == nullptr) {
+    auto [root, path] = Located(key, subKey);
+    while (path.ends_with('\\')) {
+        path.pop_back();
+    }
+    const std::size_t separator = path.rfind('\\');
+    const std::string above = separator == std::string::npos ? std::string() : path.substr(0, separator);
+    std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    FakeKey* parent = Key(InView(root, view), above);
+    if (parent == nullptr || name.empty()) {
         return kFileNotFound;
     }
-    const auto found = parent->subkeys.find(subKey);
+    auto found = parent->subkeys.find(name);
+    if (found != parent->subkeys.end() && found->second->linkTo) {
+        const auto& [targetRoot, targetPath] = *found->second->linkTo;
+        const std::size_t cut = targetPath.rfind('\\');
+        parent = Key(targetRoot, cut == std::string::npos ? std::string() : targetPath.substr(0, cut));
+        name = cut == std::string::npos ? targetPath : targetPath.substr(cut + 1);
+        if (parent == nullptr) {
+            return kFileNotFound;
+        }
+        found = parent->subkeys.find(name);
+    }
     if (found == parent->subkeys.end()) {
         return kFileNotFound;
     }
     // As on the NT line: a key that still has subkeys is refused.
-    if (deniedKeyDeletes.count(subKey) != 0 || !found->second->subkeys.empty()) {
+    if (deniedKeyDeletes.count(name) != 0 || !found->second->subkeys.empty()) {
         return kAccessDenied;
     }
     parent->subkeys.erase(found);
-    keyDeletes.push_back(subKey);
+    keyDeletes.push_back(name);
     return kSuccess;
 }
 

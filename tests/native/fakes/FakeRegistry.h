@@ -29,6 +29,9 @@ struct FakeKey {
     std::map<std::string, std::unique_ptr<FakeKey>, NoCaseLess> subkeys;
     // Made with REG_OPTION_VOLATILE: gone when Windows starts again.
     bool isVolatile = false;
+    // A registry link: the root and path of the key it leads to, which an
+    // open follows unless it asks for the link itself (REG_OPTION_OPEN_LINK).
+    std::optional<std::pair<platform::Handle, std::string>> linkTo = {};
 };
 
 // advapi32 in memory: a tree of keys under the predefined roots, with typed
@@ -55,9 +58,10 @@ public:
     std::set<platform::Handle> deniedRoots; // creating or opening for writing under them: ERROR_ACCESS_DENIED
     std::set<std::string, NoCaseLess>
         deniedWrites; // value names whose writes and deletes fail with ERROR_ACCESS_DENIED
-    std::set<std::string, NoCaseLess> deniedKeyDeletes;         // subkey names whose deletion fails so
-    std::optional<std::int32_t> dataReadStatus;                 // the status of every read that asks for data
-    std::map<std::string, std::int32_t, NoCaseLess> openStatus; // the status of every RegOpenKeyExA of these paths
+    std::set<std::string, NoCaseLess> deniedKeyDeletes; // subkey names whose deletion fails so
+    std::optional<std::int32_t> dataReadStatus;         // the status of every read that asks for data
+    // the status of every RegOpenKeyExA of these paths, from their root or as given
+    std::map<std::string, std::int32_t, NoCaseLess> openStatus;
     // Names RegEnumValueA gives best fit, by the value's own name: a wide name
     // that does not survive the code page.
     std::map<std::string, std::string> listedAs;
@@ -77,8 +81,13 @@ public:
     // Windows starts again: the volatile keys are gone.
     void Restart();
 
-    // The key at a path under a root (no creation), or null.
-    FakeKey* Key(platform::Handle root, const std::string& path);
+    // The key at a path under a root (no creation), or null; links on the
+    // way are followed, the last one too unless openLink.
+    FakeKey* Key(platform::Handle root, const std::string& path, bool openLink = false);
+    // A link at a path that leads to a key of another root, with the value
+    // that names it as Windows keeps it ("\REGISTRY\MACHINE\...").
+    void MakeLink(platform::Handle root, const std::string& path, platform::Handle targetRoot,
+                  const std::string& targetPath);
     FakeKey& MakeKey(platform::Handle root, const std::string& path);
     void SetValue(platform::Handle root, const std::string& path, const std::string& name, std::uint32_t type,
                   std::vector<std::uint8_t> data);

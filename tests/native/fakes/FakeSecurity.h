@@ -28,6 +28,19 @@ public:
     std::map<std::string, std::pair<std::string, std::string>> accounts;
     // The tool's own token: an administrator's full rights, none before Vista.
     std::optional<bool> elevated = true;
+    // Its groups by SID, with their SE_GROUP_ attributes, and the owner it gives what it makes.
+    std::map<std::string, std::uint32_t> ownGroups = {{"S-1-5-32-544", 0xF}, {"S-1-5-32-545", 0x7}};
+    std::string ownOwner = "S-1-5-32-544";
+    bool groupsUnreadable = false;
+
+    // A standard user's token, as User Account Control filters an administrator's too:
+    // the administrators' group for denying alone.
+    void AsStandardUser()
+    {
+        ownGroups = {{"S-1-5-32-545", 0x7}, {"S-1-5-32-544", 0x10}};
+        ownOwner = ownUser;
+        elevated = false;
+    }
 
     bool OpenProcessToken(platform::Handle process, std::uint32_t, platform::Handle& token) override
     {
@@ -65,6 +78,28 @@ public:
     std::optional<bool> GetTokenElevation(platform::Handle token) override
     {
         return mKernel.ProcessOfToken(token) ? elevated : std::nullopt;
+    }
+
+    std::optional<std::vector<platform::TokenGroup>> GetTokenGroups(platform::Handle token) override
+    {
+        if (mKernel.ProcessOfToken(token) != kOwnProcess || groupsUnreadable) {
+            return std::nullopt;
+        }
+        std::vector<platform::TokenGroup> groups;
+        for (const auto& [sid, attributes] : ownGroups) {
+            groups.push_back({SidOf(sid), attributes});
+        }
+        return groups;
+    }
+
+    std::optional<platform::Sid> GetTokenOwner(platform::Handle token) override
+    {
+        return mKernel.ProcessOfToken(token) == kOwnProcess ? std::optional(SidOf(ownOwner)) : std::nullopt;
+    }
+
+    std::optional<platform::DescriptorBytes> GetKernelObjectSecurity(platform::Handle object, std::uint32_t) override
+    {
+        return mKernel.SecurityOf(object);
     }
 
     std::optional<std::pair<std::string, std::string>> LookupAccountSidA(const platform::Sid& sid) override
