@@ -841,7 +841,8 @@ std::uint32_t FakeKernel::WaitForMultipleObjects(const std::vector<platform::Han
     for (std::size_t i = 0; i < handles.size(); ++i) {
         // A mutex no other program holds is taken at once.
         const auto found = mHandles.find(handles[i]);
-        if (found != mHandles.end() && found->second.kind == OpenHandle::Kind::Mutex) {
+        if (found != mHandles.end() && found->second.kind == OpenHandle::Kind::Mutex &&
+            busyMutexes.count(found->second.path) == 0) {
             return platform::kWaitObject0 + static_cast<std::uint32_t>(i);
         }
         const auto end = EndOf(handles[i]);

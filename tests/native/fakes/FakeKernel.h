@@ -159,6 +159,8 @@ public:
     // Named mutexes another copy holds; those the tool may not create or open.
     std::set<std::string> othersMutexes;
     std::set<std::string> deniedMutexes;
+    // Mutexes another program holds and does not let go: a wait for one times out.
+    std::set<std::string> busyMutexes;
     // The owners of others' mutexes by name; one not listed is the administrators'.
     std::map<std::string, std::string> mutexOwners;
     // The descriptors the tool made its mutexes with, by name.
