@@ -51,6 +51,11 @@ public:
         return key == nullptr ? std::nullopt : std::optional<std::string>(key->keyClass);
     }
 
+    void MakeLink(const std::string& path, const std::string& target) override
+    {
+        mOs.registry.MakeLink(kRoot, path, kRoot, target);
+    }
+
     std::string Folder() const override { return "C:\\Scenarios"; }
 
     void AddEntry(const std::string& relativePath, std::uint32_t attributes) override

@@ -83,10 +83,15 @@ TEST_P(LogScenario, FoldersAndFilesAreMadeOnlyWhereNoneIs)
     world->AddEntry("Record\\b.reg", scenarios::kArchive);
     EXPECT_FALSE(kernel.MoveFileA(Path("Record\\a.reg"), Path("Record\\b.reg")));
     EXPECT_TRUE(kernel.MoveFileA(Path("Record\\a.reg"), Path("Record\\c.reg")));
-    EXPECT_EQ(kernel.MoveFileExA(Path("Record\\c.reg"), Path("Record\\b.reg"), platform::kMoveFileReplaceExisting),
-              IsNtLine());
-    EXPECT_EQ(world->FileContents(Path("Record\\b.reg")), IsNtLine() ? "REGEDIT4" : "");
-    EXPECT_TRUE(kernel.DeleteFileA(Path(IsNtLine() ? "Record\\b.reg" : "Record\\c.reg")));
+    // The 9x line has no move onto another file (Wine's Windows 98 has one all the same): the tool never asks there.
+    if (IsNtLine()) {
+        EXPECT_TRUE(
+            kernel.MoveFileExA(Path("Record\\c.reg"), Path("Record\\b.reg"), platform::kMoveFileReplaceExisting));
+        EXPECT_EQ(world->FileContents(Path("Record\\b.reg")), "REGEDIT4");
+        EXPECT_FALSE(kernel.MoveFileExA(Path("Record\\b.reg"), Path("Record"), platform::kMoveFileReplaceExisting));
+        EXPECT_TRUE(kernel.MoveFileA(Path("Record\\b.reg"), Path("Record\\c.reg")));
+    }
+    EXPECT_TRUE(kernel.DeleteFileA(Path("Record\\c.reg")));
     EXPECT_FALSE(kernel.DeleteFileA(Path("Record\\c.reg")));
     EXPECT_TRUE(kernel.GetTempPathA().ends_with("\\"));
 }

@@ -1,6 +1,8 @@
 // CRegistry against a registry: the fakes natively, Wine's in the contract run.
 #include "World.h"
 #include "common/RuntimeError.h"
+#include "platform/Platform.h"
+#include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
 
 #include <gtest/gtest.h>
@@ -266,6 +268,30 @@ TEST_P(RegistryScenario, SubkeyNamesAreReadWithoutAskingForTheClass)
     EXPECT_EQ(name[0], '\0') << "nothing written";
     registry.RegCloseKey(opened);
     EXPECT_EQ(key.FindFirst(), u"Classed");
+}
+
+// A link on the way to a key, or the key itself a link, is never followed,
+// neither to open, to make a key through it, nor to delete; a key is
+// deleted through its own handle, its parent left.
+TEST_P(RegistryScenario, ALinkIsNeverFollowedAndAKeyIsDeletedAsItself)
+{
+    world->MakeKey(path + "\\Target\\Inside", "");
+    platform::OsVersionInfoA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    platform::Kernel().GetVersionExA(version);
+    // The 9x line has no links, and opens every path whole.
+    if (version.dwPlatformId == platform::kVerPlatformWin32Nt) {
+        world->MakeLink(path + "\\Link", path + "\\Target");
+        EXPECT_NE(key.OpenExistingKey(TextOfAscii(path + "\\Link\\Inside"), World::kRoot, platform::kKeyRead), 0);
+        EXPECT_NE(key.OpenExistingKey(TextOfAscii(path + "\\Link"), World::kRoot, platform::kKeyRead), 0);
+        EXPECT_NE(key.OpenKey(TextOfAscii(path + "\\Link\\Made"), World::kRoot, 3), 0);
+        EXPECT_FALSE(world->KeyClass(path + "\\Target\\Made"));
+    }
+    ASSERT_EQ(key.OpenExistingKey(TextOfAscii(path + "\\Target\\Inside"), World::kRoot, platform::kKeyRead), 0);
+    EXPECT_EQ(key.DeleteKey(), 0);
+    key.CloseKey();
+    EXPECT_FALSE(world->KeyClass(path + "\\Target\\Inside"));
+    EXPECT_TRUE(world->KeyClass(path + "\\Target"));
 }
 
 INSTANTIATE_TEST_SUITE_P(In, RegistryScenario, ::testing::ValuesIn(scenarios::Worlds()), scenarios::NameOfWorld);

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -63,6 +65,14 @@ public:
 
     ~Win32World() override
     {
+        // A link is deleted as itself: a delete of its name would go to what it leads to.
+        for (const std::string& link : mLinks) {
+            HKEY key = nullptr;
+            if (::RegOpenKeyExA(Root(), link.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+                ::RegDeleteKeyA(key, "");
+                ::RegCloseKey(key);
+            }
+        }
         for (const PROCESS_INFORMATION& started : mPrograms) {
             ::TerminateProcess(started.hProcess, 0);
             ::WaitForSingleObject(started.hProcess, 5000);
@@ -157,6 +167,30 @@ public:
         return std::string(keyClass, classChars);
     }
 
+    // Named as the kernel names the user's hive: \Registry\User\<her SID>.
+    void MakeLink(const std::string& path, const std::string& target) override
+    {
+        HANDLE token = nullptr;
+        ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
+        std::vector<std::uint8_t> user(512);
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size);
+        ::CloseHandle(token);
+        LPSTR sid = nullptr;
+        ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid);
+        const std::string named = std::string("\\Registry\\User\\") + sid + "\\" + target;
+        ::LocalFree(sid);
+        const std::wstring wide(named.begin(), named.end());
+        HKEY link = nullptr;
+        if (::RegCreateKeyExA(Root(), path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) == ERROR_SUCCESS) {
+            ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(wide.data()),
+                             static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
+            ::RegCloseKey(link);
+            mLinks.push_back(path);
+        }
+    }
+
     std::string Folder() const override { return mFolder; }
 
     void AddEntry(const std::string& relativePath, std::uint32_t attributes) override
@@ -232,6 +266,7 @@ private:
     platform::win32::Win32Platform mSystem;
     platform::ScopedServices mInstalled{mSystem.AsServices()};
     std::string mFolder;
+    std::vector<std::string> mLinks;
     std::vector<PROCESS_INFORMATION> mPrograms;
     std::vector<std::string> mProgramNames;
 };

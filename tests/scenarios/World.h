@@ -50,6 +50,8 @@ public:
     virtual std::optional<StoredValue> Value(const std::string& path, const std::string& name) = 0;
     // The key's class; none when the key does not exist.
     virtual std::optional<std::string> KeyClass(const std::string& path) = 0;
+    // A registry link at the path that leads to the key at the other (the NT line's).
+    virtual void MakeLink(const std::string& path, const std::string& target) = 0;
 
     // An empty folder; entries are named relative to it, folders made as needed.
     virtual std::string Folder() const = 0;
