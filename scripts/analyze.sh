@@ -26,8 +26,8 @@ rm -rf "$findings"
 # The rooms' floors, lowest first: an include between rooms points to a lower floor.
 floor_of() {
     case "$1" in
-        common) echo 0 ;; platform) echo 1 ;; process | registry | files | pe) echo 2 ;; scope) echo 3 ;;
-        reset | loadcheck) echo 4 ;; run) echo 5 ;; window | console) echo 6 ;; *) echo unknown ;;
+        common) echo 0 ;; platform) echo 1 ;; trust) echo 2 ;; process | registry | files | pe) echo 3 ;; scope) echo 4 ;;
+        reset | loadcheck) echo 5 ;; run) echo 6 ;; window | console) echo 7 ;; *) echo unknown ;;
     esac
 }
 upward=0

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -31,12 +32,8 @@ inline std::u16string_view Unquoted(std::u16string_view text)
 template <typename Char>
 bool HasControlCharacter(std::basic_string_view<Char> text)
 {
-    for (const Char c : text) {
-        if (static_cast<std::make_unsigned_t<Char>>(c) < 0x20) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(),
+                       [](Char c) { return static_cast<std::make_unsigned_t<Char>>(c) < 0x20; });
 }
 inline bool HasControlCharacter(const Text& text)
 {

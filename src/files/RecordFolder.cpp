@@ -173,6 +173,7 @@ bool RecordFolder::Secure(const std::string& path, std::uint32_t rights, bool ma
     if (why && !made && mayPutAside) {
         held.Reset();
         const std::string aside = path + "-unsafe-" + TimeStamp();
+        // cppcheck-suppress knownConditionTrueFalse ; the folder was moved away in between
         if (platform::Kernel().MoveFileA(path, aside) && Make(path)) {
             mNotes.push_back(u"The record's folder " + FromAnsi(path) + u" was put aside as " + FromAnsi(aside) +
                              u": " + *why + u"; this run made it again.");

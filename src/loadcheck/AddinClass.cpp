@@ -173,8 +173,10 @@ bool AddinClass::RemoveUserKeys(const UserKeys& judged) const
     bool removed = true;
     for (const auto& [clsid, stored] : judged.classes) {
         const auto found = now.classes.find(clsid);
-        removed = found != now.classes.end() && found->second == stored &&
-                  DeleteTree(mUserRoot, kClasses + u"CLSID\\" + clsid, mRegistryView) && removed;
+        Text path = kClasses + u"CLSID\\";
+        path += clsid;
+        removed = found != now.classes.end() && found->second == stored && DeleteTree(mUserRoot, path, mRegistryView) &&
+                  removed;
     }
     if (judged.progIdClsid) {
         removed = now.progIdClsid == judged.progIdClsid && DeleteTree(mUserRoot, kClasses + kProgId, mRegistryView) &&

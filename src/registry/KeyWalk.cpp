@@ -100,7 +100,7 @@ bool KeyWalk::LeadsToUsersClasses(platform::RegistryServices& registry, platform
         const unsigned wide = data[i] | data[i + 1] << 8;
         target.push_back(wide < 0x80 ? static_cast<char>(std::tolower(static_cast<int>(wide))) : '?');
     }
-    const std::string prefix = "\\registry\\user\\s-1-";
+    const std::string prefix = R"(\registry\user\s-1-)";
     const std::string suffix = "_classes";
     return target.size() > prefix.size() + suffix.size() && target.starts_with(prefix) && target.ends_with(suffix) &&
            target.find('\\', prefix.size()) == std::string::npos;

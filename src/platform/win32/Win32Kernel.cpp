@@ -31,10 +31,10 @@ private:
 
 class Win32Kernel::Boundary {
 public:
-    Boundary(Win32Kernel& kernel, const Sid& group, const std::string& name) : mKernel(kernel)
+    Boundary(Win32Kernel& kernel, const Sid& group, const std::string& name)
+        : mKernel(kernel), mHandle(kernel.mCreateBoundaryDescriptorA(name.c_str(), 0))
     {
         Sid copy = group;
-        mHandle = kernel.mCreateBoundaryDescriptorA(name.c_str(), 0);
         if (mHandle != nullptr && kernel.mAddSIDToBoundaryDescriptor(&mHandle, copy.data()) == FALSE) {
             Reset();
         }

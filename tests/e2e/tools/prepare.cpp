@@ -74,8 +74,7 @@ int DeleteLink(REGSAM view, const std::string& path)
 int HoldMutex(const std::string& name, const std::string& sddl, int seconds)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                                nullptr)) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
         std::fprintf(stderr, "sddl: %lu\n", ::GetLastError());
         return 1;
     }
