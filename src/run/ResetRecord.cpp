@@ -54,19 +54,18 @@ std::string TimeStamp(const platform::SystemTime& time)
 // someone else's, an administrator's own copy among them.
 bool IsBackupName(const std::string& name)
 {
-    const auto digits = [&](std::size_t from, std::size_t count) {
-        return name.size() >= from + count && std::all_of(name.begin() + static_cast<std::ptrdiff_t>(from),
-                                                          name.begin() + static_cast<std::ptrdiff_t>(from + count),
-                                                          [](char c) { return c >= '0' && c <= '9'; });
-    };
-    const std::size_t stamp = kBackupPrefix.size();
-    if (!name.starts_with(kBackupPrefix) || !digits(stamp, 8) || name.size() < stamp + 15 || name[stamp + 8] != '-' ||
-        !digits(stamp + 9, 6)) {
+    const std::string stamped = kBackupPrefix + "########-######";
+    const std::string rest = name.substr(std::min(name.size(), stamped.size()));
+    const bool numbered = rest.size() == 6 && rest[0] == '-' && rest[1] >= '2' && rest[1] <= '9';
+    if (rest != ".reg" && !(numbered && rest.ends_with(".reg"))) {
         return false;
     }
-    const std::string rest = name.substr(stamp + 15);
-    return rest == ".reg" ||
-           (rest.size() == 6 && rest[0] == '-' && rest[1] >= '2' && rest[1] <= '9' && rest.substr(2) == ".reg");
+    for (std::size_t i = 0; i < stamped.size(); ++i) {
+        if (stamped[i] == '#' ? name[i] < '0' || name[i] > '9' : name[i] != stamped[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 CmTraceLog::Type TypeOf(RunLog::Severity severity)

@@ -290,8 +290,9 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
     }
 }
 
-// At 1 MiB the log turns into ".lo_", and of the backups the last ten stay;
-// what only looks like one stays too.
+// At 1 MiB the log turns into ".lo_", and of the backups the last ten stay,
+// besides the run's own, which stays even where the clock was turned back;
+// what only looks like one of the tool's names stays too, and so does a link.
 TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
 {
     fakes::FakePlatform os;
@@ -306,6 +307,13 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     folder.insert(
         folder.end(),
         {{"AddinsReset-notes.reg"}, {"AddinsReset-20261101-120000.reg.txt"}, {"AddinsReset-20261209-084705.reg"}});
+    const std::vector<std::string> others = {"AddinsReset-20261111-120000 - Copy.reg",
+                                             "AddinsReset-20261111-120000-1.reg", "AddinsReset-20261111-12000a.reg",
+                                             "AddinsReset-20261111-120000.REG"};
+    for (const std::string& name : others) {
+        folder.push_back({name});
+    }
+    folder.push_back({.name = "AddinsReset-20261101-120001.reg", .attributes = 0x420, .linkTo = "C:\\WINDOWS"});
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
     EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_")->size(), 1048576u);
     EXPECT_TRUE(os.kernel.Contents(kLog)->starts_with("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"));
@@ -320,13 +328,25 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     const std::string older = os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_").value_or("");
     EXPECT_EQ(older.find("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"), 1048575u);
     EXPECT_EQ(older.find("<![LOG[", 1048576), std::string::npos) << "one entry past the mebibyte";
-    std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt"};
+    std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt", "AddinsReset-20261101-120001.reg"};
+    kept.insert(kept.end(), others.begin(), others.end());
     for (int day = 13; day < 21; ++day) {
         kept.push_back("AddinsReset-202611" + std::to_string(day) + "-120000.reg");
     }
     kept.insert(kept.end(), {"AddinsReset-20261209-084705-2.reg", "AddinsReset-20261209-084705.reg",
                              "AddinsReset-notes.reg", "AddinsReset.lo_", "AddinsReset.log"});
+    std::sort(kept.begin(), kept.end());
     EXPECT_EQ(names, kept);
+
+    // Ten from a later year: the run's own is the oldest by its name, and stays all the same.
+    fakes::FakePlatform later;
+    Arrange(later);
+    for (int day = 10; day < 21; ++day) {
+        later.kernel.folders[kRecordFolder].push_back({"AddinsReset-202711" + std::to_string(day) + "-120000.reg"});
+    }
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+    EXPECT_TRUE(later.kernel.Contents(kRecordFolder + "\\AddinsReset-20261209-084705.reg"));
+    EXPECT_EQ(later.kernel.FolderAt(kRecordFolder)->size(), 12u) << "ten, the run's own and the log";
 }
 
 // Keys as regedit names them, values as a REGEDIT4 file holds them, and an

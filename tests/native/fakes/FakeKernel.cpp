@@ -352,10 +352,16 @@ bool FakeKernel::HoldsMutex(const std::string& name) const
     });
 }
 
+// Only a mutex a wait took can be let go, as Windows has it.
 bool FakeKernel::ReleaseMutex(platform::Handle mutex)
 {
     const auto found = mHandles.find(mutex);
-    return found != mHandles.end() && found->second.kind == OpenHandle::Kind::Mutex;
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::Mutex || found->second.next == 0) {
+        ++releasesNotHeld;
+        return false;
+    }
+    --found->second.next;
+    return true;
 }
 
 platform::Handle FakeKernel::OpenMutexA(const std::string& name, std::int32_t& lastError)
@@ -593,7 +599,7 @@ platform::Handle FakeKernel::CreateFileA(const std::string& path, std::uint32_t 
 std::optional<platform::FileInformation> FakeKernel::GetFileInformationByHandle(platform::Handle file)
 {
     const auto found = mHandles.find(file);
-    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File) {
+    if (found == mHandles.end() || found->second.kind != OpenHandle::Kind::File || fileInformationFails) {
         return std::nullopt;
     }
     const FakeEntry* entry = EntryAt(found->second.path);
@@ -843,6 +849,7 @@ std::uint32_t FakeKernel::WaitForMultipleObjects(const std::vector<platform::Han
         const auto found = mHandles.find(handles[i]);
         if (found != mHandles.end() && found->second.kind == OpenHandle::Kind::Mutex &&
             busyMutexes.count(found->second.path) == 0) {
+            ++found->second.next;
             return platform::kWaitObject0 + static_cast<std::uint32_t>(i);
         }
         const auto end = EndOf(handles[i]);

@@ -161,6 +161,10 @@ public:
     std::set<std::string> deniedMutexes;
     // Mutexes another program holds and does not let go: a wait for one times out.
     std::set<std::string> busyMutexes;
+    // Each ReleaseMutex of a mutex no wait took.
+    int releasesNotHeld = 0;
+    // GetFileInformationByHandle cannot tell what a file is.
+    bool fileInformationFails = false;
     // The owners of others' mutexes by name; one not listed is the administrators'.
     std::map<std::string, std::string> mutexOwners;
     // The descriptors the tool made its mutexes with, by name.
@@ -210,6 +214,7 @@ private:
         std::uint32_t processId = 0;
         std::uint32_t access = 0;
         std::vector<FakeProcess> snapshot;
+        // The next entry, the file's position; how many waits hold a mutex.
         std::size_t next = 0;
         std::vector<FakeEntry> found;
         // A file's path; a mutex's name.
