@@ -86,13 +86,13 @@ bool KeyWalk::IsLink(platform::RegistryServices& registry, platform::Handle key)
 }
 
 // "\REGISTRY\USER\S-1-5-21-..._Classes": Windows' own link from Software\Classes.
+// Asked only of a key that is a link.
 bool KeyWalk::LeadsToUsersClasses(platform::RegistryServices& registry, platform::Handle key)
 {
     std::uint32_t type = 0;
     std::uint32_t bytes = kMostLinkBytes;
     std::vector<std::uint8_t> data(kMostLinkBytes);
-    if (registry.RegQueryValueExA(key, kLinkValue, type, data.data(), bytes) != platform::kErrorSuccess ||
-        type != kRegLink) {
+    if (registry.RegQueryValueExA(key, kLinkValue, type, data.data(), bytes) != platform::kErrorSuccess) {
         return false;
     }
     std::string target;

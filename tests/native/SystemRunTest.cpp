@@ -7,6 +7,7 @@
 #include "console/ConsoleProgram.h"
 #include "files/CmTraceLog.h"
 #include "registry/RegistryJournal.h"
+#include "scope/PathExpansion.h"
 #include "trust/SecurityDescriptor.h"
 
 #include <gtest/gtest.h>
@@ -423,6 +424,10 @@ TEST(SystemRunTest, AUsersEnvironmentNeitherFailsNorSlowsTheRun)
     const auto started = std::chrono::steady_clock::now();
     const std::string text = OutputOf(os, {"check"});
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    // The bound to the character: a text of 32,767 is a path, one more none.
+    os.launch.environment["Long"] = std::string(32766, 'x');
+    EXPECT_EQ(PathExpansion().Expand(u"%Long%y").value_or(Text()).size(), 32767u);
+    EXPECT_EQ(PathExpansion().Expand(u"%Long%yz"), std::nullopt);
     // A path with a variable only she could give, which would pass the bound, is never judged missing.
     EXPECT_EQ(text.find("an old registration of the add-in for this user"), std::string::npos) << text;
     EXPECT_EQ(text.find("xxxx"), std::string::npos);
