@@ -3,19 +3,22 @@
 # build/demo. With a display it waits for you; without one it runs headless
 # under Xvfb, presses Reset, prints every box it saw and saves screenshots.
 # Before and after the window's reset, AddinsResetCmd.exe check says what it
-# finds, with its exit code.
+# finds, with its exit code. DEMO_WORK names another folder for the prefix
+# and the screenshots (the test command's smoke run of the demo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh
-scripts/build.sh
+scripts/setup.sh || { echo "run: the set-up failed at the step named above; nothing was built"; exit 1; }
+scripts/build.sh || { echo "run: the build failed (above)"; exit 1; }
 
 . tests/e2e/lib.sh
 [ -z "$NO_32BIT" ] || echo "run: $NO_32BIT; the demo shows the 64-bit build of the tool under wine64, resetting the add-in's x64 edition"
-export WINEPREFIX="$PWD/build/demo/prefix"
+demo=${DEMO_WORK:-$PWD/build/demo}
+export WINEPREFIX="$demo/prefix"
 TOOL_DIR="$WINEPREFIX/drive_c/Kestrin Tools"
-E2E_WORK="$PWD/build/demo"
-shots="$PWD/build/screenshots"
+E2E_WORK="$demo"
+shots=${DEMO_WORK:+$demo/screenshots}
+shots=${shots:-$PWD/build/screenshots}
 mkdir -p "$shots"
 
 headless=
