@@ -28,9 +28,13 @@ public:
 
     std::vector<Answer> answers;
 
-    std::int32_t RegQueryValueExA(platform::Handle, const std::string&, std::uint32_t& type, std::uint8_t* data,
+    std::int32_t RegQueryValueExA(platform::Handle, const std::string& name, std::uint32_t& type, std::uint8_t* data,
                                   std::uint32_t& bytes) override
     {
+        // The walk to the key asks each key on the way whether it is a link: none is.
+        if (name == "SymbolicLinkValue") {
+            return 2;
+        }
         static constexpr std::int32_t kStatuses[] = {0, 0, 0, 2, 5, 6, 234, 1018};
         static constexpr std::uint32_t kTypes[] = {0, 1, 1, 2, 3, 4, 4, 7, 11};
         Answer answer;
