@@ -65,7 +65,6 @@ Boolean Regsvr32Runs::UnregisterFiles(const RunView& view, RunReport& report)
     }
     Pass(u"*.ocx", Action::Unregister, view);
     AwaitAll(Action::Unregister, view);
-    LogRuns(Action::Unregister);
     return Boolean(found);
 }
 
@@ -93,7 +92,6 @@ Boolean Regsvr32Runs::RegisterFiles(const RunView& view, RunReport& report)
     Pass(u"*.dll", Action::Register, view);
     Pass(u"*.ocx", Action::Register, view);
     AwaitAll(Action::Register, view);
-    LogRuns(Action::Register);
     const bool registered = AddProblems(report);
     // Lets go of every process still held.
     mRuns.clear();
@@ -144,6 +142,9 @@ void Regsvr32Runs::Start(Action action, const Text& fileName, const Text& comman
         run.process.Reset(platform::Launch().LaunchHidden(mRegsvr32, ToAnsi(commandLine), mSystemFolder, mPlace));
     }
     run.started = static_cast<bool>(run.process);
+    if (!run.started) {
+        Tell(run);
+    }
 }
 
 void Regsvr32Runs::CollectEnded()
@@ -187,6 +188,7 @@ void Regsvr32Runs::AwaitAll(Action action, const RunView& view)
     for (Run& run : mRuns) {
         if (run.action == action) {
             ReadExitCodeIfEnded(run);
+            Tell(run);
         }
     }
 }
@@ -224,6 +226,7 @@ bool Regsvr32Runs::MayRegister(const Text& fileName)
         skipped.action = Action::Register;
         skipped.fileName = fileName;
         skipped.stillUnregistering = true;
+        Tell(skipped);
     }
     return !unregistering;
 }
@@ -278,32 +281,28 @@ bool Regsvr32Runs::AddProblems(RunReport& report) const
     return registered;
 }
 
-// Each run of the step, as the administrator reads it later: its command line and how it ended.
-void Regsvr32Runs::LogRuns(Action action) const
+// Each run, as the administrator reads it later: its command line and how
+// it ended, told as it ends, so that a reset cut short shows how far it came.
+void Regsvr32Runs::Tell(Run& run) const
 {
-    if (mLog == nullptr) {
+    if (mLog == nullptr || run.told) {
         return;
     }
-    for (const Run& run : mRuns) {
-        if (run.action != action) {
-            continue;
-        }
-        if (run.stillUnregistering) {
-            mLog->Note(run.fileName + u" was not registered: its unregistration had not ended",
-                       RunLog::Severity::Warning);
-        } else if (!run.started) {
-            mLog->Note(run.commandLine + u": could not be started", RunLog::Severity::Warning);
-        } else if (!run.finished) {
-            mLog->Note(run.commandLine + u": had not ended after 30 seconds", RunLog::Severity::Warning);
-        } else {
-            mLog->Note(run.commandLine + u": exit code " + TextOfAscii(std::to_string(run.exitCode)),
-                       run.exitCode == 0 ? RunLog::Severity::Information : RunLog::Severity::Warning);
-        }
+    run.told = true;
+    if (run.stillUnregistering) {
+        mLog->Note(run.fileName + u" was not registered: its unregistration had not ended", RunLog::Severity::Warning);
+    } else if (!run.started) {
+        mLog->Note(run.commandLine + u": could not be started", RunLog::Severity::Warning);
+    } else if (!run.finished) {
+        mLog->Note(run.commandLine + u": had not ended after 30 seconds", RunLog::Severity::Warning);
+    } else {
+        mLog->Note(run.commandLine + u": exit code " + TextOfAscii(std::to_string(run.exitCode)),
+                   run.exitCode == 0 ? RunLog::Severity::Information : RunLog::Severity::Warning);
     }
 }
 
 // The exit code of a run that has ended by now; one still running keeps its process.
-void Regsvr32Runs::ReadExitCodeIfEnded(Run& run)
+void Regsvr32Runs::ReadExitCodeIfEnded(Run& run) const
 {
     std::uint32_t exitCode = 0;
     if (run.process && platform::Kernel().GetExitCodeProcess(run.process.Get(), exitCode) &&
@@ -311,14 +310,18 @@ void Regsvr32Runs::ReadExitCodeIfEnded(Run& run)
         run.finished = true;
         run.exitCode = exitCode;
         run.process.Reset();
+        Tell(run);
     }
 }
 
 // A run whose process the wait saw end: one whose exit code cannot be read counts as unfinished.
-void Regsvr32Runs::Ended(Run& run)
+void Regsvr32Runs::Ended(Run& run) const
 {
     std::uint32_t exitCode = 0;
     run.finished = platform::Kernel().GetExitCodeProcess(run.process.Get(), exitCode);
     run.exitCode = exitCode;
     run.process.Reset();
+    if (run.finished) {
+        Tell(run);
+    }
 }

@@ -56,6 +56,8 @@ private:
         bool stillUnregistering = false;
         bool finished = false;
         std::uint32_t exitCode = 0;
+        // In the log already.
+        bool told = false;
     };
 
     bool Pass(const Text& mask, Action action, const RunView& view);
@@ -66,9 +68,9 @@ private:
     RunReport::Line MissingMainLibraryLine() const;
     bool MayRegister(const Text& fileName);
     bool AddProblems(RunReport& report) const;
-    void LogRuns(Action action) const;
-    static void ReadExitCodeIfEnded(Run& run);
-    static void Ended(Run& run);
+    void Tell(Run& run) const;
+    void ReadExitCodeIfEnded(Run& run) const;
+    void Ended(Run& run) const;
 
     bool mInstalled;
     RunLog* mLog;

@@ -250,13 +250,14 @@ void ResetRecord::StartBackup(const std::string& lines)
 
 // Listed by the system's search itself: a list that cannot be made shows
 // the user no box, and only the backups found are weighed; the run's own
-// is never one of those that go.
+// is never one of those that go, nor the first there is, which holds the
+// state before the tool first changed the computer.
 void ResetRecord::KeepTheLastBackups(const std::string& own) const
 {
     std::vector<std::string> backups = mFolder->FileNames(kBackupPrefix + "*.reg");
     std::erase_if(backups, [&](const std::string& name) { return !IsBackupName(name); });
     std::sort(backups.begin(), backups.end());
-    for (std::size_t i = 0; i + kBackupsKept < backups.size(); ++i) {
+    for (std::size_t i = 1; i + kBackupsKept < backups.size(); ++i) {
         if (backups[i] != own) {
             mFolder->Delete(backups[i]);
         }

@@ -19,7 +19,7 @@ struct ResetScope;
 // RecordFolder), in the format administrators' log viewers read, and,
 // before its first change, AddinsReset-YYYYMMDD-HHMMSS.reg beside it, which
 // regedit imports to put back every value and key the reset changed, as it
-// was. The last ten such files are kept. A record that cannot be written
+// was. The last ten such files are kept, and the first there is. A record that cannot be written
 // never stops a reset; the outcome says why there is none.
 class ResetRecord final : public RunLog, private RegistryJournal::Listener {
 public:

@@ -1,6 +1,7 @@
 // What a reset leaves on the computer: the log an administrator's viewer
 // reads, and the .reg file that puts back what the reset changed.
 #include "AsLocalSystem.h"
+#include "common/RuntimeError.h"
 #include "console/ConsoleProgram.h"
 #include "fakes/FakePlatform.h"
 #include "files/CmTraceLog.h"
@@ -121,6 +122,7 @@ TEST(RecordTest, AKeyTheResetMadeIsDeletedByTheImport)
 }
 
 // Each regsvr32 run in the log with how it ended, what failed of type 2.
+// Each run is told as it ends, so that a reset cut short shows how far it came.
 TEST(RecordTest, EachRegsvr32RunIsLoggedWithHowItEnded)
 {
     fakes::FakePlatform os;
@@ -145,10 +147,22 @@ TEST(RecordTest, EachRegsvr32RunIsLoggedWithHowItEnded)
                         run("regsvr32 /u /s", "Gone.dll", "exit code 0"),
                         run("regsvr32 /u /s", "Grid.ocx", "exit code 0"),
                         run("regsvr32 /s", "KROutlook.dll", "exit code 0"),
-                        run("[2] regsvr32 /s", "Slow.dll", "had not ended after 30 seconds"),
                         run("[2] regsvr32 /s", "Gone.dll", "could not be started"),
                         run("[2] regsvr32 /s", "Grid.ocx", "exit code 5"),
+                        run("[2] regsvr32 /s", "Slow.dll", "had not ended after 30 seconds"),
                     }));
+
+    fakes::FakePlatform cut;
+    Arrange(cut);
+    cut.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Grid.dll"}, {"Last.dll"}};
+    cut.launch.onLaunch = [](const std::string& commandLine) {
+        if (commandLine.find("/u /s") != std::string::npos && commandLine.ends_with("Last.dll\"")) {
+            throw RuntimeError(6, u"Overflow");
+        }
+    };
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 6);
+    const std::string log = cut.kernel.Contents(kLog).value_or("");
+    EXPECT_NE(log.find(run("regsvr32 /u /s", "Grid.dll", "exit code 0")), std::string::npos) << log;
 }
 
 // The log's folder: for an administrator's run the common application
@@ -290,8 +304,8 @@ TEST(RecordTest, TheLogGoesWhereItCanBeWrittenAndNeverStopsAReset)
     }
 }
 
-// At 1 MiB the log turns into ".lo_", and of the backups the last ten stay,
-// besides the run's own, which stays even where the clock was turned back;
+// At 1 MiB the log turns into ".lo_", and of the backups the first and the
+// last ten stay, besides the run's own, which stays even where the clock was turned back;
 // what only looks like one of the tool's names stays too, and so does a link.
 TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
 {
@@ -328,7 +342,9 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     const std::string older = os.kernel.Contents(kRecordFolder + "\\AddinsReset.lo_").value_or("");
     EXPECT_EQ(older.find("<![LOG[AddinsResetCmd.exe 1.0.0.0 resets"), 1048575u);
     EXPECT_EQ(older.find("<![LOG[", 1048576), std::string::npos) << "one entry past the mebibyte";
-    std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt", "AddinsReset-20261101-120001.reg"};
+    // The first backup there is holds the state before the tool first changed the computer: it stays.
+    std::vector<std::string> kept = {"AddinsReset-20261101-120000.reg.txt", "AddinsReset-20261101-120001.reg",
+                                     "AddinsReset-20261110-120000.reg"};
     kept.insert(kept.end(), others.begin(), others.end());
     for (int day = 13; day < 21; ++day) {
         kept.push_back("AddinsReset-202611" + std::to_string(day) + "-120000.reg");
@@ -346,7 +362,7 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     }
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
     EXPECT_TRUE(later.kernel.Contents(kRecordFolder + "\\AddinsReset-20261209-084705.reg"));
-    EXPECT_EQ(later.kernel.FolderAt(kRecordFolder)->size(), 12u) << "ten, the run's own and the log";
+    EXPECT_EQ(later.kernel.FolderAt(kRecordFolder)->size(), 12u) << "the first, the last ten and the log";
 }
 
 // Keys as regedit names them, values as a REGEDIT4 file holds them, and an
