@@ -65,3 +65,19 @@ std::string PaddedNumber(unsigned long value, std::size_t width, unsigned base)
     } while (value != 0);
     return std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
 }
+
+bool IsGuidText(std::u16string_view text)
+{
+    if (text.size() != 38 || text.front() != u'{' || text.back() != u'}') {
+        return false;
+    }
+    for (std::size_t i = 1; i < 37; ++i) {
+        const char16_t c = text[i];
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (dash ? c != u'-' : !hex) {
+            return false;
+        }
+    }
+    return true;
+}

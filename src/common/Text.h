@@ -21,6 +21,10 @@ Text LowerCase(std::u16string_view text);
 // into every exe.
 std::string PaddedNumber(unsigned long value, std::size_t width, unsigned base = 10);
 
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": anything else, a path included,
+// must not become part of a key name.
+bool IsGuidText(std::u16string_view text);
+
 // A text without the double quotes around all of it, as paths are often stored.
 inline std::u16string_view Unquoted(std::u16string_view text)
 {

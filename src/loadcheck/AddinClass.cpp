@@ -12,43 +12,6 @@ namespace {
 const Text kClasses = u"Software\\Classes\\";
 const Text kProgId = u"KestrinSoftware.Connect";
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": anything else, a path included,
-// must not become part of a key name.
-bool IsGuidText(const Text& text)
-{
-    if (text.size() != 38 || text.front() != u'{' || text.back() != u'}') {
-        return false;
-    }
-    for (std::size_t i = 1; i < 37; ++i) {
-        const char16_t c = text[i];
-        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
-        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-        if (dash ? c != u'-' : !hex) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Deletes a key, and its subkeys first: the NT line deletes only a key
-// without any. A name with a control character is never deleted: no
-// backup could hold it as one line.
-bool DeleteTree(platform::Handle root, const Text& path, std::uint32_t view)
-{
-    CRegistry key;
-    if (key.OpenExistingKey(path, root, platform::kKeyRead | view) != platform::kErrorSuccess) {
-        return false;
-    }
-    std::vector<Text> children;
-    if (key.SubkeyNames(children) != platform::kErrorNoMoreItems) {
-        return false;
-    }
-    const bool childrenGone = std::all_of(children.begin(), children.end(), [&](const Text& child) {
-        return !HasControlCharacter(child) && DeleteTree(root, path + u"\\" + child, view);
-    });
-    return childrenGone && key.DeleteKey() == platform::kErrorSuccess;
-}
-
 } // namespace
 
 AddinClass::AddinClass(platform::Handle userRoot, std::uint32_t registryView, PathExpansion expansion,
@@ -175,11 +138,11 @@ bool AddinClass::RemoveUserKeys(const UserKeys& judged) const
         const auto found = now.classes.find(clsid);
         Text path = kClasses + u"CLSID\\";
         path += clsid;
-        removed = found != now.classes.end() && found->second == stored && DeleteTree(mUserRoot, path, mRegistryView) &&
+        removed = found != now.classes.end() && found->second == stored && CRegistry::DeleteTree(mUserRoot, path, mRegistryView) &&
                   removed;
     }
     if (judged.progIdClsid) {
-        removed = now.progIdClsid == judged.progIdClsid && DeleteTree(mUserRoot, kClasses + kProgId, mRegistryView) &&
+        removed = now.progIdClsid == judged.progIdClsid && CRegistry::DeleteTree(mUserRoot, kClasses + kProgId, mRegistryView) &&
                   removed;
     }
     return removed;

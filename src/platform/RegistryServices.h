@@ -61,6 +61,24 @@ public:
     virtual bool HasRegDeleteKeyExA() = 0;
     virtual std::int32_t RegDeleteKeyExA(Handle key, const std::string& subKey, std::uint32_t samDesired) = 0;
     virtual std::int32_t RegCloseKey(Handle key) = 0;
+
+    // The wide forms, for what must come back exactly whatever the code
+    // page: names in UTF-16, and the data of text values too (REG_SZ,
+    // REG_EXPAND_SZ, REG_MULTI_SZ). The 9x line has only stubs of them: there
+    // the ANSI forms stand in, the texts converted by the code page.
+    virtual std::int32_t RegOpenKeyExW(Handle root, const std::u16string& subKey, std::uint32_t options,
+                                       std::uint32_t samDesired, Handle& result) = 0;
+    virtual std::int32_t RegCreateKeyExW(Handle root, const std::u16string& subKey, const std::u16string& keyClass,
+                                         std::uint32_t options, std::uint32_t samDesired, Handle& result,
+                                         std::uint32_t& disposition) = 0;
+    // name holds nameChars characters; on return, the name's length.
+    virtual std::int32_t RegEnumKeyExW(Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars) = 0;
+    virtual std::int32_t RegEnumValueW(Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars,
+                                       std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) = 0;
+    virtual std::int32_t RegQueryValueExW(Handle key, const std::u16string& valueName, std::uint32_t& type,
+                                          std::uint8_t* data, std::uint32_t& bytes) = 0;
+    virtual std::int32_t RegSetValueExW(Handle key, const std::u16string& valueName, std::uint32_t type,
+                                        const std::uint8_t* data, std::uint32_t bytes) = 0;
 };
 
 } // namespace platform

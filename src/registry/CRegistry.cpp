@@ -423,3 +423,19 @@ Long CRegistry::DeleteValue(const RawValue& value)
     }
     return platform::Registry().RegDeleteValueA(mKey.Get(), value.ansiName);
 }
+
+bool CRegistry::DeleteTree(platform::Handle root, const Text& path, std::uint32_t view)
+{
+    CRegistry key;
+    if (key.OpenExistingKey(path, root, platform::kKeyRead | view) != platform::kErrorSuccess) {
+        return false;
+    }
+    std::vector<Text> children;
+    if (key.SubkeyNames(children) != platform::kErrorNoMoreItems) {
+        return false;
+    }
+    const bool childrenGone = std::all_of(children.begin(), children.end(), [&](const Text& child) {
+        return !HasControlCharacter(child) && DeleteTree(root, path + u"\\" + child, view);
+    });
+    return childrenGone && key.DeleteKey() == platform::kErrorSuccess;
+}

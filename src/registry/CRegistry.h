@@ -43,6 +43,10 @@ public:
     // the listing is whole, any other when it was cut short, the names read
     // until then kept.
     Long SubkeyNames(std::vector<Text>& names);
+    // Deletes a key, and its subkeys first: the NT line deletes only a key
+    // without any. A name with a control character is never deleted: no
+    // backup could hold it as one line.
+    static bool DeleteTree(platform::Handle root, const Text& path, std::uint32_t view);
 
     // Keys under a user's hive are opened one name at a time, and a
     // registry link on the way is never followed (KeyWalk).

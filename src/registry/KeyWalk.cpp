@@ -13,13 +13,13 @@ constexpr std::uint32_t kRegOptionOpenLink = 0x8;
 constexpr std::uint32_t kRegLink = 6;
 constexpr std::uint32_t kRegCreatedNewKey = 1;
 constexpr std::uint32_t kRegOpenedExistingKey = 2;
-const std::string kLinkValue = "SymbolicLinkValue";
+const Text kLinkValue = u"SymbolicLinkValue";
 // The longest name a link leads to that the tool reads: \REGISTRY\USER\ and a SID, in UTF-16.
 constexpr std::uint32_t kMostLinkBytes = 1024;
 
-std::vector<std::string> NamesOf(const std::string& path)
+std::vector<Text> NamesOf(const Text& path)
 {
-    std::vector<std::string> names;
+    std::vector<Text> names;
     std::size_t start = 0;
     while (start <= path.size()) {
         const std::size_t end = std::min(path.find('\\', start), path.size());
@@ -31,12 +31,9 @@ std::vector<std::string> NamesOf(const std::string& path)
     return names;
 }
 
-bool SameName(const std::string& a, const char* b)
+bool SameName(const Text& a, std::u16string_view b)
 {
-    const std::string other(b);
-    return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return LowerCase(a) == LowerCase(b);
 }
 
 bool IsNtLine()
@@ -81,7 +78,7 @@ bool KeyWalk::IsLink(platform::RegistryServices& registry, platform::Handle key)
 {
     std::uint32_t type = 0;
     std::uint32_t bytes = 0;
-    return registry.RegQueryValueExA(key, kLinkValue, type, nullptr, bytes) == platform::kErrorSuccess &&
+    return registry.RegQueryValueExW(key, kLinkValue, type, nullptr, bytes) == platform::kErrorSuccess &&
            type == kRegLink;
 }
 
@@ -92,7 +89,7 @@ bool KeyWalk::LeadsToUsersClasses(platform::RegistryServices& registry, platform
     std::uint32_t type = 0;
     std::uint32_t bytes = kMostLinkBytes;
     std::vector<std::uint8_t> data(kMostLinkBytes);
-    if (registry.RegQueryValueExA(key, kLinkValue, type, data.data(), bytes) != platform::kErrorSuccess) {
+    if (registry.RegQueryValueExW(key, kLinkValue, type, data.data(), bytes) != platform::kErrorSuccess) {
         return false;
     }
     std::string target;
@@ -106,18 +103,39 @@ bool KeyWalk::LeadsToUsersClasses(platform::RegistryServices& registry, platform
            target.find('\\', prefix.size()) == std::string::npos;
 }
 
+template <typename String>
+bool KeyWalk::Walks(platform::Handle root, const String& path)
+{
+    // A path the registry refuses as it stands is given to it whole, for its own answer.
+    const bool malformed = path.empty() || path.front() == '\\' || path.find(String(2, '\\')) != String::npos;
+    return IsUsersRoot(root) && !malformed && IsNtLine();
+}
+
 std::int32_t KeyWalk::Open(platform::RegistryServices& registry, platform::Handle root, const std::string& path,
                            std::uint32_t access, const std::string* keyClass, platform::Handle& result,
                            std::uint32_t& disposition)
 {
     disposition = kRegOpenedExistingKey;
-    const std::vector<std::string> names = NamesOf(path);
-    // A path the registry refuses as it stands is given to it whole, for its own answer.
-    const bool malformed = path.starts_with('\\') || path.find("\\\\") != std::string::npos;
-    if (!IsUsersRoot(root) || names.empty() || malformed || !IsNtLine()) {
+    if (!Walks(root, path)) {
         return keyClass != nullptr ? registry.RegCreateKeyExA(root, path, 0, *keyClass, 0, access, result, disposition)
                                    : registry.RegOpenKeyExA(root, path, 0, access, result);
     }
+    auto& kernel = platform::Kernel();
+    const Text wideClass = keyClass != nullptr ? kernel.AnsiToWide(*keyClass) : Text();
+    return Open(registry, root, kernel.AnsiToWide(path), access, keyClass != nullptr ? &wideClass : nullptr, result,
+                disposition);
+}
+
+std::int32_t KeyWalk::Open(platform::RegistryServices& registry, platform::Handle root, const Text& path,
+                           std::uint32_t access, const Text* keyClass, platform::Handle& result,
+                           std::uint32_t& disposition)
+{
+    disposition = kRegOpenedExistingKey;
+    if (!Walks(root, path)) {
+        return keyClass != nullptr ? registry.RegCreateKeyExW(root, path, *keyClass, 0, access, result, disposition)
+                                   : registry.RegOpenKeyExW(root, path, 0, access, result);
+    }
+    const std::vector<Text> names = NamesOf(path);
     const std::uint32_t view = access & (platform::kKeyWow64_32Key | platform::kKeyWow64_64Key);
     Opened current(registry);
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -127,8 +145,8 @@ std::int32_t KeyWalk::Open(platform::RegistryServices& registry, platform::Handl
         std::uint32_t made = kRegOpenedExistingKey;
         const std::int32_t status =
             keyClass != nullptr
-                ? registry.RegCreateKeyExA(parent, names[i], 0, *keyClass, kRegOptionOpenLink, wanted, next, made)
-                : registry.RegOpenKeyExA(parent, names[i], kRegOptionOpenLink, wanted, next);
+                ? registry.RegCreateKeyExW(parent, names[i], *keyClass, kRegOptionOpenLink, wanted, next, made)
+                : registry.RegOpenKeyExW(parent, names[i], kRegOptionOpenLink, wanted, next);
         if (status != platform::kErrorSuccess) {
             return status;
         }
@@ -138,12 +156,12 @@ std::int32_t KeyWalk::Open(platform::RegistryServices& registry, platform::Handl
             disposition = kRegCreatedNewKey;
         }
         if (IsLink(registry, opened.Get())) {
-            const bool classes = i == 1 && SameName(names[0], "Software") && SameName(names[1], "Classes");
+            const bool classes = i == 1 && SameName(names[0], u"Software") && SameName(names[1], u"Classes");
             if (!classes || !LeadsToUsersClasses(registry, opened.Get())) {
                 return platform::kErrorAccessDenied;
             }
             opened.Reset(0);
-            if (const std::int32_t followed = registry.RegOpenKeyExA(parent, names[i], 0, wanted, next);
+            if (const std::int32_t followed = registry.RegOpenKeyExW(parent, names[i], 0, wanted, next);
                 followed != platform::kErrorSuccess) {
                 return followed;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Text.h"
 #include "platform/RegistryServices.h"
 
 #include <cstdint>
@@ -21,11 +22,18 @@ public:
     static std::int32_t Open(platform::RegistryServices& registry, platform::Handle root, const std::string& path,
                              std::uint32_t access, const std::string* keyClass, platform::Handle& result,
                              std::uint32_t& disposition);
+    // The same of a path in UTF-16, through the wide calls.
+    static std::int32_t Open(platform::RegistryServices& registry, platform::Handle root, const Text& path,
+                             std::uint32_t access, const Text* keyClass, platform::Handle& result,
+                             std::uint32_t& disposition);
 
     // Whether a key opened from that root may be a user's: anything but the machine's roots.
     static bool IsUsersRoot(platform::Handle root) noexcept;
 
 private:
+    // Whether the path is one to walk: under a user's hive, on the NT line, of names the registry takes.
+    template <typename String>
+    static bool Walks(platform::Handle root, const String& path);
     static bool IsLink(platform::RegistryServices& registry, platform::Handle key);
     static bool LeadsToUsersClasses(platform::RegistryServices& registry, platform::Handle key);
 };

@@ -5,53 +5,41 @@
 #include "registry/KeyWalk.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
 using platform::Handle;
 
 constexpr std::uint32_t kRegCreatedNewKey = 1;
-// A value name has at most 16,383 characters, a key name 255; each buffer also holds the NUL.
-constexpr std::uint32_t kValueNameChars = 16384;
-constexpr std::uint32_t kKeyNameChars = 256;
-// No value a reset changes comes near it; a larger one is left out of the backup.
-constexpr std::uint32_t kLargestValueBytes = 1024 * 1024;
+constexpr std::uint32_t kRegMultiSz = 7;
 // How much of a value a log line shows.
 constexpr std::size_t kLoggedBytes = 64;
 // regedit's own width of a line of hex data.
 constexpr std::size_t kRegLineWidth = 76;
 
-std::string Lower(std::string text)
+Text Joined(Text path, Text sub)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Joined(std::string path, std::string sub)
-{
-    while (!path.empty() && path.back() == '\\') {
+    while (!path.empty() && path.back() == u'\\') {
         path.pop_back();
     }
-    while (!sub.empty() && sub.back() == '\\') {
+    while (!sub.empty() && sub.back() == u'\\') {
         sub.pop_back();
     }
-    return path.empty() ? sub : sub.empty() ? path : path + "\\" + sub;
+    return path.empty() ? sub : sub.empty() ? path : path + u"\\" + sub;
 }
 
-std::string RootName(Handle root)
+Text RootName(Handle root)
 {
     if (root == platform::kHkeyLocalMachine) {
-        return "HKEY_LOCAL_MACHINE";
+        return u"HKEY_LOCAL_MACHINE";
     }
     if (root == platform::kHkeyCurrentUser) {
-        return "HKEY_CURRENT_USER";
+        return u"HKEY_CURRENT_USER";
     }
     if (root == platform::kHkeyUsers) {
-        return "HKEY_USERS";
+        return u"HKEY_USERS";
     }
-    return root == platform::kHkeyClassesRoot ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_CONFIG";
+    return root == platform::kHkeyClassesRoot ? u"HKEY_CLASSES_ROOT" : u"HKEY_CURRENT_CONFIG";
 }
 
 bool IsPredefined(Handle key)
@@ -60,16 +48,23 @@ bool IsPredefined(Handle key)
            key == platform::kHkeyClassesRoot || key == platform::kHkeyCurrentConfig;
 }
 
-std::string Escaped(std::string_view text)
+bool IsText(std::uint32_t type)
 {
-    std::string escaped;
-    for (const char c : text) {
-        if (c == '\\' || c == '"') {
-            escaped += '\\';
+    return type == platform::kRegSz || type == platform::kRegExpandSz || type == kRegMultiSz;
+}
+
+// A name or a text in a .reg file: in quotes, with its backslashes and quotes escaped.
+Text Quoted(std::u16string_view text)
+{
+    Text quoted = u"\"";
+    for (const char16_t c : text) {
+        if (c == u'\\' || c == u'"') {
+            quoted += u'\\';
         }
-        escaped += c;
+        quoted += c;
     }
-    return escaped;
+    quoted += u'"';
+    return quoted;
 }
 
 Text Number(std::int32_t number)
@@ -77,26 +72,35 @@ Text Number(std::int32_t number)
     return TextOfAscii(std::to_string(number));
 }
 
-// A value's name in a .reg file. Built by appending: GCC 12 warns, wrongly,
-// of overlapping copies where a literal comes before a string.
-std::string QuotedName(std::string_view name)
+Text Hex(unsigned value, std::size_t digits)
 {
-    std::string quoted = "\"";
-    quoted += Escaped(name);
-    quoted += '"';
-    return quoted;
+    return TextOfAscii(PaddedNumber(value, digits, 16));
 }
 
-std::string Hex(unsigned value, std::size_t digits)
+std::u16string_view TextOf(const std::vector<std::uint8_t>& data)
 {
-    return PaddedNumber(value, digits, 16);
+    return {reinterpret_cast<const char16_t*>(data.data()), data.size() / sizeof(char16_t)};
+}
+
+std::vector<std::uint8_t> BytesOf(std::u16string_view text)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    return {bytes, bytes + text.size() * sizeof(char16_t)};
+}
+
+// The data an ANSI call was given, as the wide calls hold it.
+std::vector<std::uint8_t> WideData(std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes)
+{
+    if (!IsText(type)) {
+        return {data, data + bytes};
+    }
+    return BytesOf(FromAnsi(std::string_view(reinterpret_cast<const char*>(data), bytes)));
 }
 
 // An open key of the registry below the journal, for reading, closed with the object.
 class KeyBelow {
 public:
-    // No link of a user's hive is followed: what it leads to is no key the reset changes.
-    KeyBelow(platform::RegistryServices& registry, Handle root, const std::string& path, std::uint32_t view)
+    KeyBelow(platform::RegistryServices& registry, Handle root, const Text& path, std::uint32_t view)
         : mRegistry(registry)
     {
         std::uint32_t disposition = 0;
@@ -111,7 +115,7 @@ public:
         }
     }
 
-    bool Open() const noexcept { return mStatus == platform::kErrorSuccess; }
+    std::int32_t Status() const noexcept { return mStatus; }
     bool Missing() const noexcept { return mStatus == platform::kErrorFileNotFound; }
     Handle Get() const noexcept { return mKey; }
 
@@ -123,58 +127,62 @@ private:
 
 } // namespace
 
-RegistryJournal::RegistryJournal(platform::RegistryServices& registry, Listener& listener, bool windows64)
-    : mRegistry(registry), mListener(listener), mWindows64(windows64)
+RegistryJournal::RegistryJournal(platform::RegistryServices& registry, Listener& listener, bool windows64,
+                                 Format format)
+    : mRegistry(registry), mListener(listener), mWindows64(windows64), mFormat(format)
 {
 }
 
 // Only a 32-bit view on 64-bit Windows has keys of other names: the
 // machine's software, and the class identifiers of the machine and the users.
-std::string RegistryJournal::NameOf(Handle root, const std::string& path, std::uint32_t view, bool windows64)
+Text RegistryJournal::NameOf(Handle root, const Text& path, std::uint32_t view, bool windows64)
 {
-    std::string hive;
-    std::string rest = Joined(path, "");
+    Text hive;
+    Text rest = Joined(path, Text());
     if (root == platform::kHkeyUsers) {
-        const auto separator = rest.find('\\');
-        hive = rest.substr(0, separator) + "\\";
-        rest = separator == std::string::npos ? std::string() : rest.substr(separator + 1);
+        const auto separator = rest.find(u'\\');
+        hive = rest.substr(0, separator) + u"\\";
+        rest = separator == Text::npos ? Text() : rest.substr(separator + 1);
     }
-    const std::string lower = Lower(rest) + "\\";
-    const std::string software = "software";
-    const std::string classes = "software\\classes";
+    const Text lower = LowerCase(rest) + u"\\";
+    const Text software = u"software";
+    const Text classes = u"software\\classes";
     // The node goes after the key the view redirects, whose name the path may end with.
-    const auto nodeAfter = [&](std::size_t length) { rest.insert(length, "\\Wow6432Node"); };
+    const auto nodeAfter = [&](std::size_t length) { rest.insert(length, u"\\Wow6432Node"); };
     if (windows64 && (view & platform::kKeyWow64_32Key) != 0) {
-        if (lower.starts_with(classes + "\\clsid\\")) {
+        if (lower.starts_with(classes + u"\\clsid\\")) {
             nodeAfter(classes.size());
-        } else if (root == platform::kHkeyLocalMachine && lower.starts_with(software + "\\") &&
-                   !lower.starts_with(classes + "\\")) {
+        } else if (root == platform::kHkeyLocalMachine && lower.starts_with(software + u"\\") &&
+                   !lower.starts_with(classes + u"\\")) {
             nodeAfter(software.size());
         }
     }
     return Joined(RootName(root), hive + rest);
 }
 
-// A text with a line break or another control character goes in the hex
-// form of its type: every line of the file is one line of the registry.
-std::string RegistryJournal::RegLine(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data)
+Text RegistryJournal::RegLine(Format format, const Text& name, std::uint32_t type, const std::vector<std::uint8_t>& data)
 {
-    std::string line = (name.empty() ? std::string("@") : QuotedName(name)) + "=";
-    const std::string_view text =
-        BeforeFirstNul(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    Text line = (name.empty() ? Text(u"@") : Quoted(name)) + u"=";
+    const std::u16string_view text = BeforeFirstNul(TextOf(data));
     if (type == platform::kRegSz && !HasControlCharacter(text)) {
-        return line + QuotedName(text);
+        return line + Quoted(text);
     }
     if (type == platform::kRegDword && data.size() == 4) {
         const unsigned number = data[0] | data[1] << 8 | data[2] << 16 | static_cast<unsigned>(data[3]) << 24;
-        return line + "dword:" + Hex(number, 8);
+        return line + u"dword:" + Hex(number, 8);
     }
-    line += type == platform::kRegBinary ? "hex:" : "hex(" + Hex(type, 1) + "):";
+    // REGEDIT4 holds texts in the code page, the later form in UTF-16.
+    std::vector<std::uint8_t> bytes = data;
+    if (format == Format::Regedit4 && IsText(type)) {
+        const std::string ansi = ToAnsi(TextOf(data));
+        bytes.assign(ansi.begin(), ansi.end());
+    }
+    line += type == platform::kRegBinary ? Text(u"hex:") : u"hex(" + Hex(type, 1) + u"):";
     std::size_t width = line.size();
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        const std::string byte = Hex(data[i], 2) + (i + 1 < data.size() ? "," : "");
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const Text byte = Hex(bytes[i], 2) + (i + 1 < bytes.size() ? u"," : u"");
         if (width + byte.size() > kRegLineWidth) {
-            line += "\\\r\n  ";
+            line += u"\\\r\n  ";
             width = 2;
         }
         line += byte;
@@ -186,9 +194,8 @@ std::string RegistryJournal::RegLine(const std::string& name, std::uint32_t type
 Text RegistryJournal::DataText(std::uint32_t type, const std::vector<std::uint8_t>& data)
 {
     if (type == platform::kRegSz || type == platform::kRegExpandSz) {
-        const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
         Text quoted = u"\"";
-        quoted += FromAnsi(BeforeFirstNul(text));
+        quoted += BeforeFirstNul(TextOf(data));
         quoted += u'"';
         return quoted;
     }
@@ -196,23 +203,28 @@ Text RegistryJournal::DataText(std::uint32_t type, const std::vector<std::uint8_
         const unsigned number = data[0] | data[1] << 8 | data[2] << 16 | static_cast<unsigned>(data[3]) << 24;
         return TextOfAscii(std::to_string(number));
     }
-    std::string bytes;
+    Text bytes;
     for (std::size_t i = 0; i < data.size() && i < kLoggedBytes; ++i) {
-        bytes += i == 0 ? "" : " ";
+        bytes += i == 0 ? u"" : u" ";
         bytes += Hex(data[i], 2);
     }
     if (data.size() > kLoggedBytes) {
-        bytes += " ... (" + std::to_string(data.size()) + " bytes)";
+        bytes += u" ... (" + TextOfAscii(std::to_string(data.size())) + u" bytes)";
     }
-    return TextOfAscii(bytes.empty() ? "(no data)" : bytes);
+    return bytes.empty() ? Text(u"(no data)") : bytes;
 }
 
-std::optional<RegistryJournal::Place> RegistryJournal::PlaceOf(Handle key, const std::string& subKey,
+Text RegistryJournal::LineOf(const KeyTree::Value& value) const
+{
+    return RegLine(mFormat, value.name, value.type, value.data);
+}
+
+std::optional<RegistryJournal::Place> RegistryJournal::PlaceOf(Handle key, const Text& subKey,
                                                                std::uint32_t samDesired) const
 {
     const std::uint32_t view = samDesired & (platform::kKeyWow64_32Key | platform::kKeyWow64_64Key);
     if (IsPredefined(key)) {
-        return Place{key, Joined(subKey, ""), view};
+        return Place{key, Joined(subKey, Text()), view};
     }
     const auto found = mPlaces.find(key);
     if (found == mPlaces.end()) {
@@ -221,130 +233,216 @@ std::optional<RegistryJournal::Place> RegistryJournal::PlaceOf(Handle key, const
     return Place{found->second.root, Joined(found->second.path, subKey), view != 0 ? view : found->second.view};
 }
 
-std::string RegistryJournal::Name(const Place& place) const
+Text RegistryJournal::Name(const Place& place) const
 {
     return NameOf(place.root, place.path, place.view, mWindows64);
 }
 
-std::optional<RegistryJournal::Value> RegistryJournal::ValueAt(const Place& place, const std::string& name)
+bool RegistryJournal::Covered(const Text& name) const
 {
-    const KeyBelow key(mRegistry, place.root, place.path, place.view);
-    Value value;
-    std::uint32_t bytes = 0;
-    if (!key.Open() || mRegistry.RegQueryValueExA(key.Get(), name, value.type, nullptr, bytes) != 0 ||
-        bytes > kLargestValueBytes) {
-        return std::nullopt;
+    const Text lower = LowerCase(name);
+    for (std::size_t end = lower.find(u'\\'); ; end = lower.find(u'\\', end + 1)) {
+        if (mWhole.contains(lower.substr(0, end))) {
+            return true;
+        }
+        if (end == Text::npos) {
+            return false;
+        }
     }
-    value.data.resize(bytes);
-    if (mRegistry.RegQueryValueExA(key.Get(), name, value.type, value.data.data(), bytes) != 0) {
-        return std::nullopt;
-    }
-    value.data.resize(std::min<std::size_t>(bytes, value.data.size()));
-    return value;
 }
 
-std::string RegistryJournal::Tree(const Place& place, Text& values)
+RegistryJournal::Old RegistryJournal::ValueAt(const Place& place, const Text& name)
 {
-    const std::string name = Name(place);
-    if (HasControlCharacter(name)) {
-        return {};
-    }
     const KeyBelow key(mRegistry, place.root, place.path, place.view);
-    if (!key.Open() || !mBackedUp.insert("tree " + name).second) {
-        return {};
+    Old old;
+    if (key.Status() != platform::kErrorSuccess) {
+        old.status = key.Status();
+        return old;
     }
-    mBackedUp.insert("key " + name);
-    std::string lines = "[" + name + "]\r\n";
-    std::vector<char> valueName(kValueNameChars);
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t chars = kValueNameChars;
-        std::uint32_t type = 0;
-        std::uint32_t bytes = 0;
-        if (mRegistry.RegEnumValueA(key.Get(), index, valueName.data(), chars, type, nullptr, bytes) != 0) {
-            break;
-        }
-        const std::string ansiName(valueName.data(), std::min(chars, kValueNameChars));
-        if (HasControlCharacter(ansiName)) {
+    KeyTree::Value value;
+    old.status = KeyTree::ReadValue(mRegistry, key.Get(), name, value);
+    if (old.status == platform::kErrorSuccess) {
+        old.value = std::move(value);
+    }
+    return old;
+}
+
+Text RegistryJournal::Tree(const Place& place, const KeyTree& tree)
+{
+    const Text name = Name(place);
+    mBackedUp.insert(u"key " + LowerCase(name));
+    Text lines = u"[" + name + u"]\r\n";
+    for (const KeyTree::Value& value : tree.values) {
+        if (!mBackedUp.insert(u"value " + LowerCase(name) + u"\\" + LowerCase(value.name)).second) {
             continue;
         }
-        if (const auto value = ValueAt(place, ansiName)) {
-            lines += RegLine(ansiName, value->type, value->data) + "\r\n";
-            values += (values.empty() ? u"" : u"; ") + FromAnsi(ansiName.empty() ? "(default)" : ansiName) + u"=" +
-                      DataText(value->type, value->data);
+        lines += LineOf(value) + u"\r\n";
+    }
+    for (const auto& [valueName, status] : tree.unreadable) {
+        if (!HasControlCharacter(valueName)) {
+            lines += u"; " + Quoted(valueName) + u" could not be read (error " + Number(status) +
+                     u"): the import leaves it as it is\r\n";
         }
     }
-    lines += "\r\n";
-    std::vector<std::string> subkeys;
-    char subkey[kKeyNameChars];
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t chars = kKeyNameChars;
-        std::uint64_t written = 0;
-        if (mRegistry.RegEnumKeyExA(key.Get(), index, subkey, chars, nullptr, nullptr, written) != 0) {
-            break;
-        }
-        const std::string child(subkey, std::min(chars, kKeyNameChars - 1));
-        if (!HasControlCharacter(child)) {
-            subkeys.push_back(child);
-        }
-    }
-    for (const std::string& child : subkeys) {
-        Text ignored;
-        lines += Tree({place.root, Joined(place.path, child), place.view}, ignored);
+    lines += u"\r\n";
+    for (const auto& [child, subtree] : tree.subkeys) {
+        lines += Tree({place.root, Joined(place.path, child), place.view}, subtree);
     }
     return lines;
 }
 
-// Once a value, the first time it changes: a value that was not there is deleted by the import.
-void RegistryJournal::BackUpValue(const Place& place, const std::string& name, const std::optional<Value>& old)
+void RegistryJournal::Save(Handle root, const Text& path, std::uint32_t view)
 {
-    const std::string key = Name(place);
-    if (HasControlCharacter(key) || HasControlCharacter(name) || mBackedUp.contains("created " + key) ||
-        !mBackedUp.insert("value " + key + "\\" + name).second) {
+    const auto located = PlaceOf(root, path, view);
+    if (!located) {
         return;
     }
-    mBackedUp.insert("key " + key);
-    const std::string line =
-        old ? RegLine(name, old->type, old->data) : (name.empty() ? std::string("@") : QuotedName(name)) + "=-";
-    mListener.Before("[" + key + "]\r\n" + line + "\r\n\r\n");
+    const Place place = *located;
+    const Text name = Name(place);
+    if (HasControlCharacter(name) || mSaved.contains(LowerCase(name)) || Covered(name)) {
+        return;
+    }
+    std::int32_t status = 0;
+    const auto tree = KeyTree::Read(mRegistry, place.root, place.path, place.view, status);
+    if (!tree && status == platform::kErrorFileNotFound) {
+        mSaved[LowerCase(name)] = false;
+        mWhole.insert(LowerCase(name));
+        mListener.Before(u"[-" + name + u"]\r\n\r\n");
+        return;
+    }
+    mSaved[LowerCase(name)] = true;
+    if (!tree) {
+        mListener.After(u"Could not read the key " + name + u" to save it (error " + Number(status) + u")", true);
+        return;
+    }
+    Text lines = Tree(place, *tree);
+    // Only a key read whole may be deleted before it is put back: nothing else of it would come back.
+    if (tree->whole) {
+        lines.insert(0, u"[-" + name + u"]\r\n\r\n");
+        mWhole.insert(LowerCase(name));
+    } else {
+        mListener.After(u"Not all of the key " + name + u" could be saved: the import adds what it holds", true);
+    }
+    mListener.Before(lines);
+}
+
+std::optional<bool> RegistryJournal::WasThere(Handle root, const Text& path, std::uint32_t view) const
+{
+    const auto place = PlaceOf(root, path, view);
+    const auto found = place ? mSaved.find(LowerCase(Name(*place))) : mSaved.end();
+    return found == mSaved.end() ? std::nullopt : std::optional(found->second);
+}
+
+void RegistryJournal::Made(Handle root, const Text& path, std::uint32_t view)
+{
+    const auto place = PlaceOf(root, path, view);
+    if (!place || HasControlCharacter(Name(*place)) || Covered(Name(*place))) {
+        return;
+    }
+    mWhole.insert(LowerCase(Name(*place)));
+    mListener.Before(u"[-" + Name(*place) + u"]\r\n\r\n");
+    mListener.After(u"The key " + Name(*place) + u" was made by a component: the backup's import deletes it", false);
+}
+
+// Once a value, the first time it changes: a value that was not there is
+// deleted by the import, one that could not be read is left as it is.
+void RegistryJournal::BackUpValue(const Place& place, const Text& name, const Old& old)
+{
+    const Text key = Name(place);
+    if (HasControlCharacter(key) || HasControlCharacter(name) || Covered(key) ||
+        !mBackedUp.insert(u"value " + LowerCase(key) + u"\\" + LowerCase(name)).second) {
+        return;
+    }
+    mBackedUp.insert(u"key " + LowerCase(key));
+    Text line;
+    if (old.value) {
+        line = LineOf(*old.value);
+    } else if (old.status == platform::kErrorFileNotFound) {
+        line = (name.empty() ? Text(u"@") : Quoted(name)) + u"=-";
+    } else {
+        line = u"; " + Quoted(name) + u" could not be read (error " + Number(old.status) +
+               u"): the import leaves it as it is";
+        mListener.After(u"Could not read " + key + u"\\" + (name.empty() ? Text(u"(default)") : name) +
+                            u" before it changed (error " + Number(old.status) + u"): the backup leaves it out",
+                        true);
+    }
+    mListener.Before(u"[" + key + u"]\r\n" + line + u"\r\n\r\n");
+}
+
+// A key the run makes, which was never there before: the import deletes
+// it, and the highest of those above it that were not there either, but
+// never one of the first two below a root (Software\Microsoft).
+void RegistryJournal::KeyMade(const std::optional<Place>& place)
+{
+    if (!place || HasControlCharacter(Name(*place)) ||
+        !KeyBelow(mRegistry, place->root, place->path, place->view).Missing()) {
+        return;
+    }
+    const std::size_t rootNames = place->root == platform::kHkeyUsers ? 1 : 0;
+    Place top = *place;
+    for (std::size_t cut = top.path.rfind(u'\\'); cut != Text::npos; cut = top.path.rfind(u'\\')) {
+        const Place above{top.root, top.path.substr(0, cut), top.view};
+        if (std::count(above.path.begin(), above.path.end(), u'\\') < static_cast<std::ptrdiff_t>(2 + rootNames) ||
+            !KeyBelow(mRegistry, above.root, above.path, above.view).Missing()) {
+            break;
+        }
+        top = above;
+    }
+    if (Covered(Name(top))) {
+        return;
+    }
+    mWhole.insert(LowerCase(Name(top)));
+    mListener.Before(u"[-" + Name(top) + u"]\r\n\r\n");
+}
+
+void RegistryJournal::Opened(const std::optional<Place>& place, std::int32_t status, Handle result,
+                             std::uint32_t disposition)
+{
+    if (!place) {
+        return;
+    }
+    if (status != platform::kErrorSuccess) {
+        mListener.After(u"Could not open " + Name(*place) + u" to write (error " + Number(status) + u")", true);
+        return;
+    }
+    mPlaces[result] = *place;
+    if (disposition == kRegCreatedNewKey) {
+        mListener.After(u"Created the key " + Name(*place), false);
+    }
 }
 
 std::int32_t RegistryJournal::RegCreateKeyExA(Handle root, const std::string& subKey, std::uint32_t reserved,
                                               const std::string& keyClass, std::uint32_t options,
                                               std::uint32_t samDesired, Handle& result, std::uint32_t& disposition)
 {
-    const auto place = PlaceOf(root, subKey, samDesired);
-    // A key the run makes, which was never there before: the import deletes it.
-    if (place && !HasControlCharacter(Name(*place)) && !mBackedUp.contains("key " + Name(*place)) &&
-        KeyBelow(mRegistry, place->root, place->path, place->view).Missing()) {
-        mBackedUp.insert("key " + Name(*place));
-        mBackedUp.insert("created " + Name(*place));
-        mListener.Before("[-" + Name(*place) + "]\r\n\r\n");
-    }
+    const auto place = PlaceOf(root, FromAnsi(subKey), samDesired);
+    KeyMade(place);
     const std::int32_t status =
         mRegistry.RegCreateKeyExA(root, subKey, reserved, keyClass, options, samDesired, result, disposition);
-    if (!place) {
-        return status;
-    }
-    if (status != platform::kErrorSuccess) {
-        mListener.After(u"Could not open " + FromAnsi(Name(*place)) + u" to write (error " + Number(status) + u")",
-                        true);
-        return status;
-    }
-    mPlaces[result] = *place;
-    if (disposition == kRegCreatedNewKey) {
-        mListener.After(u"Created the key " + FromAnsi(Name(*place)), false);
-    }
+    Opened(place, status, result, disposition);
+    return status;
+}
+
+std::int32_t RegistryJournal::RegCreateKeyExW(Handle root, const std::u16string& subKey,
+                                              const std::u16string& keyClass, std::uint32_t options,
+                                              std::uint32_t samDesired, Handle& result, std::uint32_t& disposition)
+{
+    const auto place = PlaceOf(root, subKey, samDesired);
+    KeyMade(place);
+    const std::int32_t status =
+        mRegistry.RegCreateKeyExW(root, subKey, keyClass, options, samDesired, result, disposition);
+    Opened(place, status, result, disposition);
     return status;
 }
 
 std::int32_t RegistryJournal::RegSetValueExA(Handle key, const std::string& valueName, std::uint32_t reserved,
                                              std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes)
 {
-    const Text written = DataText(type, std::vector<std::uint8_t>(data, data + bytes));
+    const Text written = DataText(type, WideData(type, data, bytes));
     return ValueChanged(
-        key, valueName,
-        [&](const Text& value, const std::optional<Value>& old, std::int32_t status) {
-            const Text was = old ? DataText(old->type, old->data) : Text(u"not there");
+        key, FromAnsi(valueName),
+        [&](const Text& value, const Old& old, std::int32_t status) {
+            const Text was = old.value ? DataText(old.value->type, old.value->data) : Text(u"not there");
             return status == platform::kErrorSuccess
                        ? u"Set " + value + u" to " + written + u" (it was " + was + u")"
                        : u"Could not set " + value + u" to " + written + u" (error " + Number(status) + u")";
@@ -352,12 +450,27 @@ std::int32_t RegistryJournal::RegSetValueExA(Handle key, const std::string& valu
         [&] { return mRegistry.RegSetValueExA(key, valueName, reserved, type, data, bytes); });
 }
 
+std::int32_t RegistryJournal::RegSetValueExW(Handle key, const std::u16string& valueName, std::uint32_t type,
+                                             const std::uint8_t* data, std::uint32_t bytes)
+{
+    const Text written = DataText(type, std::vector<std::uint8_t>(data, data + bytes));
+    return ValueChanged(
+        key, valueName,
+        [&](const Text& value, const Old& old, std::int32_t status) {
+            const Text was = old.value ? DataText(old.value->type, old.value->data) : Text(u"not there");
+            return status == platform::kErrorSuccess
+                       ? u"Set " + value + u" to " + written + u" (it was " + was + u")"
+                       : u"Could not set " + value + u" to " + written + u" (error " + Number(status) + u")";
+        },
+        [&] { return mRegistry.RegSetValueExW(key, valueName, type, data, bytes); });
+}
+
 std::int32_t RegistryJournal::RegDeleteValueA(Handle key, const std::string& valueName)
 {
     return ValueChanged(
-        key, valueName,
-        [&](const Text& value, const std::optional<Value>& old, std::int32_t status) {
-            const Text was = old ? DataText(old->type, old->data) : Text(u"unreadable");
+        key, FromAnsi(valueName),
+        [&](const Text& value, const Old& old, std::int32_t status) {
+            const Text was = old.value ? DataText(old.value->type, old.value->data) : Text(u"unreadable");
             return status == platform::kErrorSuccess
                        ? u"Deleted " + value + u", which was " + was
                        : u"Could not delete " + value + u" (error " + Number(status) + u")";
@@ -365,29 +478,29 @@ std::int32_t RegistryJournal::RegDeleteValueA(Handle key, const std::string& val
         [&] { return mRegistry.RegDeleteValueA(key, valueName); });
 }
 
-std::int32_t RegistryJournal::ValueChanged(Handle key, const std::string& valueName, const Telling& tell,
+std::int32_t RegistryJournal::ValueChanged(Handle key, const Text& valueName, const Telling& tell,
                                            const std::function<std::int32_t()>& change)
 {
-    const auto place = PlaceOf(key, "", 0);
+    const auto place = PlaceOf(key, Text(), 0);
     if (!place) {
         return change();
     }
-    const auto old = ValueAt(*place, valueName);
+    const Old old = ValueAt(*place, valueName);
     BackUpValue(*place, valueName, old);
     const std::int32_t status = change();
-    const Text value = FromAnsi(Name(*place)) + u"\\" + FromAnsi(valueName.empty() ? "(default)" : valueName);
+    const Text value = Name(*place) + u"\\" + (valueName.empty() ? Text(u"(default)") : valueName);
     mListener.After(tell(value, old, status), status != platform::kErrorSuccess);
     return status;
 }
 
 std::int32_t RegistryJournal::RegDeleteKeyA(Handle key, const std::string& subKey)
 {
-    return KeyDeleted(PlaceOf(key, subKey, 0), [&] { return mRegistry.RegDeleteKeyA(key, subKey); });
+    return KeyDeleted(PlaceOf(key, FromAnsi(subKey), 0), [&] { return mRegistry.RegDeleteKeyA(key, subKey); });
 }
 
 std::int32_t RegistryJournal::RegDeleteKeyExA(Handle key, const std::string& subKey, std::uint32_t samDesired)
 {
-    return KeyDeleted(PlaceOf(key, subKey, samDesired),
+    return KeyDeleted(PlaceOf(key, FromAnsi(subKey), samDesired),
                       [&] { return mRegistry.RegDeleteKeyExA(key, subKey, samDesired); });
 }
 
@@ -396,12 +509,18 @@ std::int32_t RegistryJournal::KeyDeleted(const std::optional<Place>& place, cons
     if (!place) {
         return remove();
     }
+    const Text name = Name(*place);
+    std::int32_t read = 0;
+    const auto tree = KeyTree::Read(mRegistry, place->root, place->path, place->view, read);
+    if (tree && !HasControlCharacter(name) && !Covered(name) && mBackedUp.insert(u"tree " + LowerCase(name)).second) {
+        mListener.Before(Tree(*place, *tree));
+    }
     Text values;
-    if (const std::string lines = Tree(*place, values); !lines.empty()) {
-        mListener.Before(lines);
+    for (const KeyTree::Value& value : tree ? tree->values : std::vector<KeyTree::Value>()) {
+        values += (values.empty() ? u"" : u"; ") + (value.name.empty() ? Text(u"(default)") : value.name) + u"=" +
+                  DataText(value.type, value.data);
     }
     const std::int32_t status = remove();
-    const Text name = FromAnsi(Name(*place));
     mListener.After(status == platform::kErrorSuccess
                         ? u"Deleted the key " + name + u", which held " + (values.empty() ? u"no values" : values)
                         : u"Could not delete the key " + name + u" (error " + Number(status) + u")",
@@ -413,6 +532,18 @@ std::int32_t RegistryJournal::RegOpenKeyExA(Handle root, const std::string& subK
                                             std::uint32_t samDesired, Handle& result)
 {
     const std::int32_t status = mRegistry.RegOpenKeyExA(root, subKey, options, samDesired, result);
+    if (status == platform::kErrorSuccess) {
+        if (const auto place = PlaceOf(root, FromAnsi(subKey), samDesired)) {
+            mPlaces[result] = *place;
+        }
+    }
+    return status;
+}
+
+std::int32_t RegistryJournal::RegOpenKeyExW(Handle root, const std::u16string& subKey, std::uint32_t options,
+                                            std::uint32_t samDesired, Handle& result)
+{
+    const std::int32_t status = mRegistry.RegOpenKeyExW(root, subKey, options, samDesired, result);
     if (status == platform::kErrorSuccess) {
         if (const auto place = PlaceOf(root, subKey, samDesired)) {
             mPlaces[result] = *place;
@@ -443,6 +574,23 @@ std::int32_t RegistryJournal::RegEnumValueA(Handle key, std::uint32_t index, cha
                                             std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes)
 {
     return mRegistry.RegEnumValueA(key, index, name, nameChars, type, data, bytes);
+}
+
+std::int32_t RegistryJournal::RegEnumKeyExW(Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars)
+{
+    return mRegistry.RegEnumKeyExW(key, index, name, nameChars);
+}
+
+std::int32_t RegistryJournal::RegEnumValueW(Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars,
+                                            std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes)
+{
+    return mRegistry.RegEnumValueW(key, index, name, nameChars, type, data, bytes);
+}
+
+std::int32_t RegistryJournal::RegQueryValueExW(Handle key, const std::u16string& valueName, std::uint32_t& type,
+                                               std::uint8_t* data, std::uint32_t& bytes)
+{
+    return mRegistry.RegQueryValueExW(key, valueName, type, data, bytes);
 }
 
 bool RegistryJournal::HasRegDeleteKeyExA()

@@ -197,3 +197,17 @@ bool AddinRegistration::Write(platform::Handle root, std::uint32_t view)
     written = registry.PutString(u"Description", kAddinName) == platform::kErrorSuccess && written;
     return written;
 }
+
+std::vector<AddinRegistration::Key> AddinRegistration::KeysRepaired(
+    const std::vector<std::pair<platform::Handle, Text>>& users) const
+{
+    std::vector<Key> keys;
+    if (mInstalled) {
+        keys.push_back({platform::kHkeyLocalMachine, kAddinRegistrationKey, mRegistryView, Text()});
+        keys.push_back({platform::kHkeyLocalMachine, ClickToRunCopy(), ClickToRunView(), Text()});
+    }
+    for (const auto& [root, name] : users) {
+        keys.push_back({root, kAddinRegistrationKey, 0, name});
+    }
+    return keys;
+}

@@ -46,6 +46,17 @@ public:
     // A per-user registration whose LoadBehavior a reset would set.
     static void InspectUser(platform::Handle userRoot, RunReport& report);
 
+    // Every registration key a reset repairs: the machine's, in the
+    // edition's view, Click-to-Run's copy of it, and each user's.
+    struct Key {
+        platform::Handle root;
+        Text path;
+        std::uint32_t view;
+        // Whose: "DOMAIN\NAME", empty for the machine's.
+        Text user;
+    };
+    std::vector<Key> KeysRepaired(const std::vector<std::pair<platform::Handle, Text>>& users) const;
+
 private:
     static bool Write(platform::Handle root, std::uint32_t view);
     static bool IsEnabled(platform::Handle root, std::uint32_t view);

@@ -86,6 +86,21 @@ void WithoutStoppingTheReset(Step step) noexcept
     }
 }
 
+// The lines of the backup as its form holds them: UTF-16, little-endian, or the code page.
+std::string BytesOf(RegistryJournal::Format format, const Text& lines)
+{
+    if (format == RegistryJournal::Format::Regedit4) {
+        return ToAnsi(lines);
+    }
+    std::string bytes;
+    bytes.reserve(2 * lines.size());
+    for (const char16_t c : lines) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    return bytes;
+}
+
 bool WriteAll(platform::Handle file, const std::string& bytes)
 {
     std::uint32_t written = 0;
@@ -133,7 +148,8 @@ void ResetRecord::Begin()
     Note(account.empty() ? u"Run on " + WindowsText() + u", which has no accounts"
                          : u"Run as " + account + u", " + ElevationText() + u", on " + WindowsText());
     RegistryJournal::Listener& listener = *this;
-    mJournal.emplace(platform::Registry(), listener, kernel.Is64BitWindows());
+    mFormat = rights.HasSecurity() ? RegistryJournal::Format::Regedit5 : RegistryJournal::Format::Regedit4;
+    mJournal.emplace(platform::Registry(), listener, kernel.Is64BitWindows(), mFormat);
     platform::Services services = platform::InstalledServices();
     services.registry = &*mJournal;
     mWatching.emplace(services);
@@ -182,6 +198,28 @@ void ResetRecord::Describe(const ResetScope& scope)
                        : u"The settings of " + whose);
 }
 
+void ResetRecord::Save(const std::vector<ComponentKeys::Key>& keys)
+{
+    if (mJournal) {
+        WithoutStoppingTheReset([&] {
+            for (const auto& key : keys) {
+                mJournal->Save(key.root, key.path, key.view);
+            }
+        });
+    }
+}
+
+void ResetRecord::Made(const std::vector<ComponentKeys::Key>& keys)
+{
+    if (mJournal) {
+        WithoutStoppingTheReset([&] {
+            for (const auto& key : keys) {
+                mJournal->Made(key.root, key.path, key.view);
+            }
+        });
+    }
+}
+
 void ResetRecord::Note(const Text& line, Severity severity)
 {
     if (mLog) {
@@ -206,10 +244,10 @@ void ResetRecord::End(Outcome& outcome)
     outcome.noLog = mMissing;
 }
 
-void ResetRecord::Before(const std::string& regLines)
+void ResetRecord::Before(const Text& regLines)
 {
     if (mBackup) {
-        if (!WriteAll(mBackup.Get(), regLines)) {
+        if (!WriteAll(mBackup.Get(), BytesOf(mFormat, regLines))) {
             Note(u"The registry's backup could not be written to its end", Severity::Warning);
         }
     } else if (!mBackupFailed) {
@@ -223,7 +261,7 @@ void ResetRecord::After(const Text& line, bool failed)
 }
 
 // Named by the second it starts in; another reset in the same second gets a number of its own.
-void ResetRecord::StartBackup(const std::string& lines)
+void ResetRecord::StartBackup(const Text& lines)
 {
     const std::string stem = kBackupPrefix + TimeStamp(platform::Kernel().GetLocalTime());
     std::string name;
@@ -236,7 +274,11 @@ void ResetRecord::StartBackup(const std::string& lines)
         name += ".reg";
         mBackup = mFolder->Open(name, platform::kGenericWrite, 0, platform::kCreateNew);
     }
-    if (!mBackup || !WriteAll(mBackup.Get(), "REGEDIT4\r\n\r\n" + lines)) {
+    // The form the NT line's regedit writes itself, which holds every text exactly; its byte-order mark first.
+    const std::string head = mFormat == RegistryJournal::Format::Regedit4
+                                 ? std::string("REGEDIT4\r\n\r\n")
+                                 : "\xFF\xFE" + BytesOf(mFormat, u"Windows Registry Editor Version 5.00\r\n\r\n");
+    if (!mBackup || !WriteAll(mBackup.Get(), head + BytesOf(mFormat, lines))) {
         mBackupFailed = true;
         mBackup.Reset();
         Note(u"The registry could not be saved in " + FromAnsi(mFolder->Path()) + u" before the reset changed it",

@@ -6,6 +6,7 @@
 #include "platform/Handles.h"
 #include "platform/Platform.h"
 #include "registry/RegistryJournal.h"
+#include "reset/ComponentKeys.h"
 #include "run/Outcome.h"
 #include "scope/RunLog.h"
 
@@ -37,14 +38,19 @@ public:
     // Which edition the reset works on, and whose settings.
     void Describe(const ResetScope& scope);
     void Note(const Text& line, Severity severity = Severity::Information) override;
+    // Before the first change: the keys the reset and its regsvr32 runs may
+    // change, saved as they are; after the registering, those the
+    // components made, which the import deletes.
+    void Save(const std::vector<ComponentKeys::Key>& keys);
+    void Made(const std::vector<ComponentKeys::Key>& keys);
     // Every line of the outcome and its exit code; the outcome names the log.
     void End(Outcome& outcome);
 
 private:
-    void Before(const std::string& regLines) override;
+    void Before(const Text& regLines) override;
     void After(const Text& line, bool failed) override;
     bool OpenLog();
-    void StartBackup(const std::string& lines);
+    void StartBackup(const Text& lines);
     void KeepTheLastBackups(const std::string& own) const;
     void TellWhyThereIsNoLog();
     void StopWatching();
@@ -56,6 +62,7 @@ private:
     std::optional<RunReport::Line> mMissing;
     platform::UniqueFileHandle mBackup;
     bool mBackupFailed = false;
+    RegistryJournal::Format mFormat = RegistryJournal::Format::Regedit5;
     std::optional<RegistryJournal> mJournal;
     std::optional<platform::ScopedServices> mWatching;
 };

@@ -22,6 +22,26 @@ const RunReport::Line kOutlookStarted = {
 
 } // namespace
 
+namespace {
+
+// Whose registration each user's key is, where the run names the users.
+std::vector<std::pair<platform::Handle, Text>> UsersOf(const ResetScope& scope)
+{
+    std::vector<std::pair<platform::Handle, Text>> users;
+    for (const auto& user : scope.users.Users()) {
+        users.emplace_back(user.root, scope.users.EveryLoadedUser() ? user.name : Text());
+    }
+    return users;
+}
+
+} // namespace
+
+ResetSteps::State::State(Whose whose, RunLog& log)
+    : scope(whose), registration(scope.edition), regsvr32(scope.edition, &log), components(scope, registration),
+      settings(registration.KeysRepaired(UsersOf(scope)))
+{
+}
+
 ResetSteps::ResetSteps(RunView& view, Whose whose, Program program)
     : mView(view), mWhose(whose), mProgram(program),
       mRecord(program == Program::Window ? "AddinsReset" : "AddinsResetCmd")
@@ -44,15 +64,19 @@ try {
     mState.emplace(mWhose, mRecord);
     mRecord.Describe(mState->scope);
     mView.BeginChanges();
+    SaveWhatTheResetMayChange();
     if (CheckHKLMKeys()) {
         EnableUserRegistration();
     } else {
         CheckHKCUKeys();
     }
     CheckDisabledItems();
+    KeepAddinSettings();
     UnregisterFiles();
     RegisterFiles();
     RestoreRegistration();
+    PutBackAddinSettings();
+    ForgetClassesComponentsMade();
     CheckOutlookCanLoad();
     VerifyOutlookStayedClosed();
     mView.EndChanges();
@@ -103,6 +127,13 @@ Boolean ResetSteps::VerifyNoOtherCopyResets()
     return True;
 }
 
+// The backup holds, as it was, what the regsvr32 runs may change too.
+Boolean ResetSteps::SaveWhatTheResetMayChange()
+{
+    mRecord.Save(mState->components.Before());
+    return True;
+}
+
 Boolean ResetSteps::CheckHKLMKeys()
 {
     return mState->registration.WriteForMachine(mView, mState->scope.report);
@@ -143,9 +174,26 @@ Boolean ResetSteps::RegisterFiles()
     return mState->regsvr32.RegisterFiles(mView, mState->scope.report);
 }
 
+Boolean ResetSteps::KeepAddinSettings()
+{
+    mState->settings.Keep();
+    return True;
+}
+
 Boolean ResetSteps::RestoreRegistration()
 {
     return mState->registration.Restore(mState->scope.report);
+}
+
+Boolean ResetSteps::PutBackAddinSettings()
+{
+    return mState->settings.PutBack(&mRecord, mState->scope.report);
+}
+
+Boolean ResetSteps::ForgetClassesComponentsMade()
+{
+    mRecord.Made(mState->components.MadeSince());
+    return True;
 }
 
 Boolean ResetSteps::CheckOutlookCanLoad()

@@ -2,6 +2,8 @@
 
 #include "common/Boolean.h"
 #include "reset/AddinRegistration.h"
+#include "reset/AddinSettings.h"
+#include "reset/ComponentKeys.h"
 #include "reset/Regsvr32Runs.h"
 #include "reset/ResetLock.h"
 #include "run/ResetRecord.h"
@@ -27,23 +29,29 @@ public:
 private:
     // What a reset works on, found once the lock is held, and the units that keep state across steps.
     struct State {
-        State(Whose whose, RunLog& log) : scope(whose), registration(scope.edition), regsvr32(scope.edition, &log) {}
+        State(Whose whose, RunLog& log);
 
         ResetScope scope;
         AddinRegistration registration;
         Regsvr32Runs regsvr32;
+        ComponentKeys components;
+        AddinSettings settings;
     };
 
     Boolean VerifyAddinInstalled();
     Boolean VerifyOutlookClosed();
     Boolean VerifyNoOtherCopyResets();
+    Boolean SaveWhatTheResetMayChange();
     Boolean CheckHKLMKeys();
     Boolean CheckHKCUKeys();
     Boolean EnableUserRegistration();
     Boolean CheckDisabledItems();
     Boolean UnregisterFiles();
     Boolean RegisterFiles();
+    Boolean KeepAddinSettings();
     Boolean RestoreRegistration();
+    Boolean PutBackAddinSettings();
+    Boolean ForgetClassesComponentsMade();
     Boolean CheckOutlookCanLoad();
     Boolean VerifyOutlookStayedClosed();
     void ShowRefusal(Outcome outcome, const Text& title);

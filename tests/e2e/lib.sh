@@ -375,6 +375,15 @@ record_of() {
     if [ -n "$line" ]; then tr 'A-F' 'a-f' <<<"$line"; else echo absent; fi
 }
 
+# A backup as UTF-8 lines without their carriage returns, whichever form it has.
+backup_text() {
+    if [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' ')" = fffe ]; then
+        iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'
+    else
+        tr -d '\r' <"$1"
+    fi
+}
+
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 edition_vars "$DEFAULT_EDITION"

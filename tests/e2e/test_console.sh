@@ -180,8 +180,8 @@ test_a_fleet_reads_one_json_line_and_the_computer_keeps_a_record() {
         { log "the log does not name the record deleted: $(cat "$log")"; return 1; }
     backup=$(ls "$RECORD_DIR"/AddinsReset-*.reg)
     expect_eq 1 "$(wc -l <<<"$backup")" "backups of one reset"
-    grep -qF "[HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\$items]" "$backup" ||
-        { log "the backup lacks the record's key: $(cat "$backup")"; return 1; }
+    backup_text "$backup" | grep -qF "[HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\$items]" ||
+        { log "the backup lacks the record's key: $(backup_text "$backup")"; return 1; }
     expect_eq absent "$(record_of "$items" ours)" "the record after the reset"
     $WINE regedit /s "C:\\ProgramData\\Kestrin Software\\Add-Ins Reset\\$(basename "$backup")"
     expect_eq "$record" "$(record_of "$items" ours)" "the record after the backup's import"

@@ -15,8 +15,8 @@ HARMLESS_WIDE='CreateSemaphoreW
 GetModuleHandleW
 LoadLibraryW'
 
-# Guarded lookups: the tool asks whether they exist before it calls them.
-GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx|GetLongPathNameA|IsWow64Process|GetSystemWow64DirectoryA|Wow64(Disable|Revert)Wow64FsRedirection|LocalFree|SetDllDirectoryA|(Create|AddSIDTo|Delete)BoundaryDescriptorA?|(Create|Open)PrivateNamespaceA|ClosePrivateNamespace)|user32\.dll (ShutdownBlockReason(Create|Destroy)|GetShellWindow|GetWindowThreadProcessId)|shell32\.dll SHGetFolderPathA|advapi32\.dll (RegDeleteKeyExA|OpenProcessToken|GetTokenInformation|GetLengthSid|ConvertSidToStringSidA|ConvertStringSidToSidA|LookupAccountSidA|GetKernelObjectSecurity)|comctl32\.dll InitCommonControlsEx)$'
+# Guarded lookups: the tool asks whether they exist, or whether the system is of the NT line, before it calls them.
+GUARDED='^(psapi\.dll .*|kernel32\.dll (CreateToolhelp32Snapshot|Process32First|Process32Next|QueryFullProcessImageNameA|GetCurrentActCtx|GetLongPathNameA|IsWow64Process|GetSystemWow64DirectoryA|Wow64(Disable|Revert)Wow64FsRedirection|LocalFree|SetDllDirectoryA|(Create|AddSIDTo|Delete)BoundaryDescriptorA?|(Create|Open)PrivateNamespaceA|ClosePrivateNamespace)|user32\.dll (ShutdownBlockReason(Create|Destroy)|GetShellWindow|GetWindowThreadProcessId)|shell32\.dll SHGetFolderPathA|advapi32\.dll (RegDeleteKeyExA|Reg(OpenKeyEx|CreateKeyEx|EnumKeyEx|EnumValue|QueryValueEx|SetValueEx)W|OpenProcessToken|GetTokenInformation|GetLengthSid|ConvertSidToStringSidA|ConvertStringSidToSidA|LookupAccountSidA|GetKernelObjectSecurity)|comctl32\.dll InitCommonControlsEx)$'
 
 # "dll function" for every function the 32-bit tool looks up by name at run
 # time; what only the 64-bit build looks up is left out.

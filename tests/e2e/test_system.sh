@@ -99,12 +99,15 @@ test_a_users_key_names_and_links_change_nothing_outside_the_addins_keys() {
     expect_line "- an old registration of the add-in for this user could not be removed" "$out"
     win_reg query "HKCU\\Software\\Classes\\CLSID\\$clsid" "$VIEW" >/dev/null || { log "the class was removed"; return 1; }
     backup=$(ls "$RECORD_DIR"/AddinsReset-*.reg | tail -1)
-    if tr -d '\r' <"$backup" | grep -q '^\[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows'; then
-        log "the backup opens a block of the machine's: $(cat "$backup")"; return 1
+    if backup_text "$backup" | grep -q '^\[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows'; then
+        log "the backup opens a block of the machine's: $(backup_text "$backup")"; return 1
     fi
     $WINE regedit /s "C:\\ProgramData\\Kestrin Software\\Add-Ins Reset\\$(basename "$backup")"
     if win_reg query "$run" /v Evil >/dev/null 2>&1; then log "the import wrote the machine's Run key"; return 1; fi
-    win_reg delete "HKCU\\Software\\Classes\\CLSID\\$clsid" /f "$VIEW" >/dev/null
+    local view
+    for view in /reg:32 /reg:64; do
+        win_reg delete "HKCU\\Software\\Classes\\CLSID\\$clsid" /f "$view" >/dev/null 2>&1 || true
+    done
 
     local victim='HKLM\Software\KestrinVictim'
     win_reg add "$victim\\InprocServer32" /ve /d 'C:\Kestrin Old\KROutlook.dll' /f "$VIEW" >/dev/null
@@ -113,7 +116,11 @@ test_a_users_key_names_and_links_change_nothing_outside_the_addins_keys() {
     out=$(run_cmd reset) && rc=0 || rc=$?
     expect_line "    Kept    REG_SZ    yes" "$(win_reg query "$victim" "$VIEW" | tr -d '\r')"
     win_reg query "$victim\\InprocServer32" "$VIEW" >/dev/null || { log "the machine's key lost its subkey"; return 1; }
-    if grep -q KestrinVictim "$RECORD_DIR"/*; then log "the record holds the machine's key"; return 1; fi
+    local f
+    if grep -q KestrinVictim "$RECORD_DIR"/*.log ||
+        for f in "$RECORD_DIR"/*.reg; do backup_text "$f"; done | grep -q KestrinVictim; then
+        log "the record holds the machine's key"; return 1
+    fi
     prepare unlink "${VIEW#/reg:}" "Software\\Classes\\CLSID\\$clsid"
     win_reg delete "$victim" /f "$VIEW" >/dev/null
     win_reg delete 'HKCU\Software\Classes\KestrinSoftware.Connect' /f "$VIEW" >/dev/null 2>&1 || true

@@ -92,4 +92,19 @@ inline std::vector<std::string> Entries(const std::string& log, const std::strin
     return texts;
 }
 
+// A backup's text: UTF-16 after its byte-order mark, as the NT line writes
+// it, read into the code page of the fakes; or REGEDIT4 as it stands.
+inline std::string BackupText(const std::string& bytes)
+{
+    if (!bytes.starts_with("\xFF\xFE")) {
+        return bytes;
+    }
+    std::string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const unsigned c = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        text.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+    }
+    return text;
+}
+
 } // namespace aslocalsystem

@@ -52,6 +52,8 @@ TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
             "20 00 53 00 6f 00 66 00 74 00 77 00 61 00 72 00 65 00 20 00 ... (92 bytes)",
         "regsvr32 /u /s \"" + kAddinFolder + "\\KROutlook.dll\": exit code 0",
         "regsvr32 /s \"" + kAddinFolder + "\\KROutlook.dll\": exit code 0",
+        "The key HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\CLSID\\" + std::string(fakes::FakeLaunch::kClsid) +
+            " was made by a component: the backup's import deletes it",
         "Deleted the key " + classKey + "\\InprocServer32, which held (default)=\"C:\\Old\\KROutlook.dll\"",
         "Deleted the key " + classKey + ", which held no values",
         "Deleted the key " + hers + "Software\\Classes\\KestrinSoftware.Connect\\CLSID, which held (default)=\"" +
@@ -62,46 +64,38 @@ TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
         "Exit code 0",
     };
     EXPECT_EQ(Entries(os.kernel.Contents(kLog).value_or("")), expected);
-    EXPECT_EQ(os.kernel.Contents(backup).value_or(""),
-              "REGEDIT4\r\n\r\n"
-              "[" +
-                  wow +
-                  "]\r\n\"CommandLineSafe\"=-\r\n\r\n"
-                  "[" +
-                  wow +
-                  "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
-                  "[" +
-                  wow +
-                  "]\r\n\"FriendlyName\"=\"Kestrin \\\"1\\\" C:\\\\x\"\r\n\r\n"
-                  "[" +
-                  wow +
-                  "]\r\n\"Description\"=-\r\n\r\n"
-                  "[" +
-                  hers + kAddinKey +
-                  "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
-                  "[" +
-                  hers + kDisabled +
-                  "]\r\n\"ours\"=hex:01,00,00,00,12,00,00,00,3e,00,00,00,64,00,3a,00,5c,00,78,00,2e,\\\r\n"
-                  "  00,64,00,6c,00,6c,00,00,00,4b,00,65,00,73,00,74,00,72,00,69,00,6e,00,20,\\\r\n"
-                  "  00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,20,00,41,00,64,00,64,\\\r\n"
-                  "  00,2d,00,49,00,6e,00,20,00,45,00,6e,00,67,00,69,00,6e,00,65,00,00,00\r\n\r\n"
-                  "[" +
-                  classKey +
-                  "\\InprocServer32]\r\n@=\"C:\\\\Old\\\\KROutlook.dll\"\r\n\r\n"
-                  "[" +
-                  classKey +
-                  "]\r\n\r\n"
-                  "[" +
-                  hers + "Software\\Classes\\KestrinSoftware.Connect\\CLSID]\r\n@=\"" + fakes::FakeLaunch::kClsid +
-                  "\"\r\n\r\n"
-                  "[" +
-                  hers + "Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n");
+    // The keys the components may change, saved whole before the first change; the class a component made deleted.
+    const std::string c2r = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
+                            "Software\\Wow6432Node\\" + kAddinKey.substr(std::string("Software\\").size());
+    const std::string progId = "Software\\Classes\\KestrinSoftware.Connect";
+    EXPECT_EQ(BackupText(os.kernel.Contents(backup).value_or("")),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[-" + wow + "]\r\n\r\n"
+              "[" + wow + "]\r\n\"FriendlyName\"=\"Kestrin \\\"1\\\" C:\\\\x\"\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
+              "[-" + c2r + "]\r\n\r\n"
+              "[-" + hers + kAddinKey + "]\r\n\r\n"
+              "[" + hers + kAddinKey + "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
+              "[-HKEY_LOCAL_MACHINE\\" + progId + "]\r\n\r\n"
+              "[-" + hers + progId + "]\r\n\r\n"
+              "[" + hers + progId + "]\r\n\r\n"
+              "[" + hers + progId + "\\CLSID]\r\n@=\"" + fakes::FakeLaunch::kClsid + "\"\r\n\r\n"
+              "[-" + classKey + "]\r\n\r\n"
+              "[" + classKey + "]\r\n\r\n"
+              "[" + classKey + "\\InprocServer32]\r\n@=\"C:\\\\Old\\\\KROutlook.dll\"\r\n\r\n"
+              "[" + hers + kDisabled + "]\r\n"
+              "\"ours\"=hex:01,00,00,00,12,00,00,00,3e,00,00,00,64,00,3a,00,5c,00,78,00,2e,\\\r\n"
+              "  00,64,00,6c,00,6c,00,00,00,4b,00,65,00,73,00,74,00,72,00,69,00,6e,00,20,\\\r\n"
+              "  00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,20,00,41,00,64,00,64,\\\r\n"
+              "  00,2d,00,49,00,6e,00,20,00,45,00,6e,00,67,00,69,00,6e,00,65,00,00,00\r\n\r\n"
+              "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\CLSID\\" + fakes::FakeLaunch::kClsid +
+                  "]\r\n\r\n");
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
     EXPECT_EQ(os.registry.openHandles(), 0);
 }
 
-// The window's reset of a fresh install: the key it makes is deleted by the
-// backup's import, and the log names the window's program.
+// The window's reset of a fresh install: the key it makes, the highest of
+// its parents that were not there and the class regsvr32 made are deleted
+// by the backup's import, and the log names the window's program.
 TEST(RecordTest, AKeyTheResetMadeIsDeletedByTheImport)
 {
     fakes::FakePlatform os;
@@ -117,8 +111,15 @@ TEST(RecordTest, AKeyTheResetMadeIsDeletedByTheImport)
     EXPECT_EQ(entries[0], "AddinsReset.exe 1.0.0.0 resets Kestrin Software add-ins.");
     EXPECT_EQ(entries[5], "Created the key " + key);
     EXPECT_EQ(entries[6], "Set " + key + "\\CommandLineSafe to 0 (it was not there)");
-    EXPECT_EQ(os.kernel.Contents(kRecordFolder + "\\AddinsReset-20261209-084705.reg"),
-              "REGEDIT4\r\n\r\n[-" + key + "]\r\n\r\n");
+    EXPECT_EQ(BackupText(os.kernel.Contents(kRecordFolder + "\\AddinsReset-20261209-084705.reg").value_or("")),
+              "Windows Registry Editor Version 5.00\r\n\r\n[-" + key + "]\r\n\r\n"
+              "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\" + kAddinKey +
+                  "]\r\n\r\n"
+              "[-HKEY_CURRENT_USER\\" + kAddinKey + "]\r\n\r\n"
+              "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
+              "[-HKEY_CURRENT_USER\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
+              "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office]\r\n\r\n"
+              "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + fakes::FakeLaunch::kClsid + "]\r\n\r\n");
 }
 
 // Each regsvr32 run in the log with how it ended, what failed of type 2.
@@ -365,8 +366,9 @@ TEST(RecordTest, TheLogTurnsAtOneMebibyteAndTheLastTenBackupsStay)
     EXPECT_EQ(later.kernel.FolderAt(kRecordFolder)->size(), 12u) << "the first, the last ten and the log";
 }
 
-// Keys as regedit names them, values as a REGEDIT4 file holds them, and an
-// entry as the log viewers read it.
+// Keys as regedit names them, values as either form of a .reg file holds
+// them (texts in UTF-16, or in the code page), and an entry as the log
+// viewers read it.
 TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
 {
     const fakes::FakePlatform os; // the code page of the entry's text
@@ -396,13 +398,25 @@ TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
              {platform::kHkeyCurrentUser, classes + "CLSID", 0x200, true,
               "HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\CLSID"},
          }) {
-        EXPECT_EQ(RegistryJournal::NameOf(c.root, c.path, c.view, c.windows64), c.name) << c.path;
+        EXPECT_EQ(RegistryJournal::NameOf(c.root, TextOfAscii(c.path), c.view, c.windows64), TextOfAscii(c.name))
+            << c.path;
     }
-    EXPECT_EQ(RegistryJournal::RegLine("", 1, {'a', '\\', '"', 0, 'z'}), R"(@="a\\\"")");
-    EXPECT_EQ(RegistryJournal::RegLine("n\"", 4, {10, 0, 0, 0x80}), R"("n\""=dword:8000000a)");
-    EXPECT_EQ(RegistryJournal::RegLine("e", 2, {'%', 'x', 0}), R"("e"=hex(2):25,78,00)");
-    EXPECT_EQ(RegistryJournal::RegLine("b", 3, {}), R"("b"=hex:)");
-    EXPECT_EQ(RegistryJournal::RegLine("d", 4, {1, 2}), R"("d"=hex(4):01,02)");
+    using Format = RegistryJournal::Format;
+    const auto line = [](Format format, const char* name, std::uint32_t type, std::vector<std::uint8_t> data) {
+        return AsciiOf(RegistryJournal::RegLine(format, TextOfAscii(name), type, data));
+    };
+    for (const Format format : {Format::Regedit4, Format::Regedit5}) {
+        EXPECT_EQ(line(format, "", 1, {'a', 0, '\\', 0, '"', 0, 0, 0, 'z', 0}), R"(@="a\\\"")");
+        EXPECT_EQ(line(format, "n\"", 4, {10, 0, 0, 0x80}), R"("n\""=dword:8000000a)");
+        EXPECT_EQ(line(format, "b", 3, {}), R"("b"=hex:)");
+        EXPECT_EQ(line(format, "d", 4, {1, 2}), R"("d"=hex(4):01,02)");
+        EXPECT_EQ(line(format, "t", 1, {'a', 0, '\n', 0, 0, 0}),
+                  format == Format::Regedit4 ? R"("t"=hex(1):61,0a,00)" : R"("t"=hex(1):61,00,0a,00,00,00)");
+    }
+    EXPECT_EQ(line(Format::Regedit4, "e", 2, {'%', 0, 'x', 0, 0, 0}), R"("e"=hex(2):25,78,00)");
+    EXPECT_EQ(line(Format::Regedit5, "e", 2, {'%', 0, 'x', 0, 0, 0}), R"("e"=hex(2):25,00,78,00,00,00)");
+    // A text outside the code page: exactly in UTF-16, as the code page has it in REGEDIT4.
+    EXPECT_EQ(RegistryJournal::RegLine(Format::Regedit5, u"n", 1, {0x71, 0x67, 0xAC, 0x4E, 0, 0}), u"\"n\"=\"東京\"");
     EXPECT_EQ(RegistryJournal::DataText(3, std::vector<std::uint8_t>(65, 0xAB)).substr(189), u"ab ... (65 bytes)");
     EXPECT_EQ(
         CmTraceLog::Entry(u"a\r\nb", "AddinsReset", CmTraceLog::Type::Warning, {2027, 1, 5, 2, 3, 4, 5, 6}, 300, 9),

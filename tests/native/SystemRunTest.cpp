@@ -307,8 +307,8 @@ TEST(SystemRunTest, TheBackupHoldsOnlyWhatItRead)
             << line;
         EXPECT_FALSE(line.starts_with("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows")) << line;
     }
-    EXPECT_EQ(RegistryJournal::RegLine("t", 1, {'a', '\n', 'b', 0}), R"("t"=hex(1):61,0a,62,00)");
-    EXPECT_EQ(RegistryJournal::RegLine("t", 1, {'a', '\t', 0}), R"("t"=hex(1):61,09,00)");
+    EXPECT_EQ(AsciiOf(RegistryJournal::RegLine(RegistryJournal::Format::Regedit5, u"t", 1, {'a', 0, '\t', 0, 0, 0})),
+              R"("t"=hex(1):61,00,09,00,00,00)");
 }
 
 // Links she makes in her own hive lead the reset nowhere: keys are opened

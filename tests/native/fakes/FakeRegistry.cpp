@@ -159,6 +159,162 @@ void FakeRegistry::SetText(platform::Handle root, const std::string& path, const
     SetValue(root, path, name, 1, std::move(data));
 }
 
+void FakeRegistry::SetWideText(platform::Handle root, const std::string& path, const std::string& name,
+                               const std::u16string& text)
+{
+    std::vector<std::uint8_t> data;
+    for (const char16_t c : text + u'\0') {
+        data.insert(data.end(), {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8)});
+    }
+    MakeKey(root, path).values[name] = FakeValue{1, std::move(data), true};
+}
+
+std::string FakeRegistry::Narrow(const std::u16string& text)
+{
+    std::string narrow;
+    for (const char16_t c : text) {
+        narrow.push_back(c < 0x100 ? static_cast<char>(c) : '?');
+    }
+    return narrow;
+}
+
+std::u16string FakeRegistry::Widen(const std::string& text)
+{
+    std::u16string wide;
+    for (const char c : text) {
+        wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    }
+    return wide;
+}
+
+std::vector<std::uint8_t> FakeRegistry::DataAs(const FakeValue& value, bool wide)
+{
+    const bool text = value.type == 1 || value.type == 2 || value.type == 7;
+    if (!text || value.wide == wide) {
+        return value.data;
+    }
+    std::vector<std::uint8_t> converted;
+    if (wide) {
+        for (const std::uint8_t c : value.data) {
+            converted.insert(converted.end(), {c, 0});
+        }
+        return converted;
+    }
+    for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+        const unsigned c = value.data[i] | value.data[i + 1] << 8;
+        converted.push_back(c < 0x100 ? static_cast<std::uint8_t>(c) : '?');
+    }
+    return converted;
+}
+
+std::int32_t FakeRegistry::RegOpenKeyExW(platform::Handle root, const std::u16string& subKey, std::uint32_t options,
+                                         std::uint32_t samDesired, platform::Handle& result)
+{
+    return RegOpenKeyExA(root, Narrow(subKey), options, samDesired, result);
+}
+
+std::int32_t FakeRegistry::RegCreateKeyExW(platform::Handle root, const std::u16string& subKey,
+                                           const std::u16string& keyClass, std::uint32_t options,
+                                           std::uint32_t samDesired, platform::Handle& result,
+                                           std::uint32_t& disposition)
+{
+    return RegCreateKeyExA(root, Narrow(subKey), 0, Narrow(keyClass), options, samDesired, result, disposition);
+}
+
+std::int32_t FakeRegistry::RegEnumKeyExW(platform::Handle key, std::uint32_t index, char16_t* name,
+                                         std::uint32_t& nameChars)
+{
+    std::vector<char> narrow(nameChars + 1, '\0');
+    std::uint32_t chars = nameChars;
+    std::uint64_t written = 0;
+    const std::int32_t status = RegEnumKeyExA(key, index, narrow.data(), chars, nullptr, nullptr, written);
+    if (status == kSuccess) {
+        const std::u16string wide = Widen(std::string(narrow.data(), chars));
+        std::copy(wide.begin(), wide.end(), name);
+        name[wide.size()] = u'\0';
+        nameChars = chars;
+    }
+    return status;
+}
+
+std::int32_t FakeRegistry::RegEnumValueW(platform::Handle key, std::uint32_t index, char16_t* name,
+                                         std::uint32_t& nameChars, std::uint32_t& type, std::uint8_t* data,
+                                         std::uint32_t& bytes)
+{
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeyQueryValue, open); status != kSuccess) {
+        return status;
+    }
+    const auto& values = open->key->values;
+    if (index >= values.size()) {
+        return kNoMoreItems;
+    }
+    const auto entry = std::next(values.begin(), static_cast<std::ptrdiff_t>(index));
+    if (entry->first.size() + 1 > nameChars) {
+        return kMoreData;
+    }
+    const std::u16string wide = Widen(entry->first);
+    std::copy(wide.begin(), wide.end(), name);
+    name[wide.size()] = u'\0';
+    nameChars = static_cast<std::uint32_t>(wide.size());
+    type = entry->second.type;
+    const std::vector<std::uint8_t> stored = DataAs(entry->second, true);
+    const auto size = static_cast<std::uint32_t>(stored.size());
+    if (data != nullptr && bytes < size) {
+        bytes = size;
+        return kMoreData;
+    }
+    if (data != nullptr) {
+        std::copy(stored.begin(), stored.end(), data);
+    }
+    bytes = size;
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegQueryValueExW(platform::Handle key, const std::u16string& valueName, std::uint32_t& type,
+                                            std::uint8_t* data, std::uint32_t& bytes)
+{
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeyQueryValue, open); status != kSuccess) {
+        return status;
+    }
+    const auto found = open->key->values.find(Narrow(valueName));
+    if (found == open->key->values.end()) {
+        return kFileNotFound;
+    }
+    if (data != nullptr && dataReadStatus) {
+        return *dataReadStatus;
+    }
+    type = found->second.type;
+    const std::vector<std::uint8_t> stored = DataAs(found->second, true);
+    const auto size = static_cast<std::uint32_t>(stored.size());
+    if (data != nullptr && bytes < size) {
+        bytes = size;
+        return kMoreData;
+    }
+    if (data != nullptr) {
+        std::copy(stored.begin(), stored.end(), data);
+    }
+    bytes = size;
+    return kSuccess;
+}
+
+std::int32_t FakeRegistry::RegSetValueExW(platform::Handle key, const std::u16string& valueName, std::uint32_t type,
+                                          const std::uint8_t* data, std::uint32_t bytes)
+{
+    OpenKey* open = nullptr;
+    if (const std::int32_t status = Opened(key, kKeySetValue, open); status != kSuccess) {
+        return status;
+    }
+    const std::string name = Narrow(valueName);
+    if (deniedWrites.count(name) != 0) {
+        return kAccessDenied;
+    }
+    writes.push_back(name);
+    open->key->values[name] = FakeValue{type, std::vector<std::uint8_t>(data, data + bytes), true};
+    return kSuccess;
+}
+
 std::int32_t FakeRegistry::RegCreateKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t,
                                            const std::string& keyClass, std::uint32_t options, std::uint32_t samDesired,
                                            platform::Handle& result, std::uint32_t& disposition)
@@ -312,13 +468,14 @@ std::int32_t FakeRegistry::RegEnumValueA(platform::Handle key, std::uint32_t ind
     std::memcpy(name, listed.c_str(), listed.size() + 1);
     nameChars = static_cast<std::uint32_t>(listed.size());
     type = entry->second.type;
-    const auto size = static_cast<std::uint32_t>(entry->second.data.size());
+    const std::vector<std::uint8_t> stored = DataAs(entry->second, false);
+    const auto size = static_cast<std::uint32_t>(stored.size());
     if (data != nullptr && bytes < size) {
         bytes = size;
         return kMoreData;
     }
     if (data != nullptr) {
-        std::copy(entry->second.data.begin(), entry->second.data.end(), data);
+        std::copy(stored.begin(), stored.end(), data);
     }
     bytes = size;
     return kSuccess;
@@ -422,7 +579,7 @@ std::int32_t FakeRegistry::RegQueryValueExA(platform::Handle key, const std::str
     FakeValue& value = found->second;
     if (data == nullptr) {
         type = value.type;
-        bytes = static_cast<std::uint32_t>(value.data.size());
+        bytes = static_cast<std::uint32_t>(DataAs(value, false).size());
         mSizeQueried.insert(valueName);
         return kSuccess;
     }
@@ -433,12 +590,13 @@ std::int32_t FakeRegistry::RegQueryValueExA(platform::Handle key, const std::str
         return *dataReadStatus;
     }
     type = value.type;
-    const auto size = static_cast<std::uint32_t>(value.data.size());
+    const std::vector<std::uint8_t> stored = DataAs(value, false);
+    const auto size = static_cast<std::uint32_t>(stored.size());
     if (bytes < size) {
         bytes = size;
         return kMoreData;
     }
-    std::copy(value.data.begin(), value.data.end(), data);
+    std::copy(stored.begin(), stored.end(), data);
     bytes = size;
     return kSuccess;
 }

@@ -21,6 +21,10 @@ struct NoCaseLess {
 struct FakeValue {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
+    // A text written in UTF-16, as the wide calls write it; else in the code
+    // page (Latin-1, '?' for the rest), as the ANSI ones do. Each form reads
+    // the other converted.
+    bool wide = false;
 };
 
 struct FakeKey {
@@ -93,6 +97,9 @@ public:
                   std::vector<std::uint8_t> data);
     void SetDword(platform::Handle root, const std::string& path, const std::string& name, std::uint32_t number);
     void SetText(platform::Handle root, const std::string& path, const std::string& name, const std::string& text);
+    // A REG_SZ value in UTF-16, with characters the code page lacks.
+    void SetWideText(platform::Handle root, const std::string& path, const std::string& name,
+                     const std::u16string& text);
 
     std::int32_t RegCreateKeyExA(platform::Handle root, const std::string& subKey, std::uint32_t reserved,
                                  const std::string& keyClass, std::uint32_t options, std::uint32_t samDesired,
@@ -112,8 +119,27 @@ public:
     bool HasRegDeleteKeyExA() override { return hasRegDeleteKeyEx; }
     std::int32_t RegDeleteKeyExA(platform::Handle key, const std::string& subKey, std::uint32_t samDesired) override;
     std::int32_t RegCloseKey(platform::Handle key) override;
+    std::int32_t RegOpenKeyExW(platform::Handle root, const std::u16string& subKey, std::uint32_t options,
+                               std::uint32_t samDesired, platform::Handle& result) override;
+    std::int32_t RegCreateKeyExW(platform::Handle root, const std::u16string& subKey, const std::u16string& keyClass,
+                                 std::uint32_t options, std::uint32_t samDesired, platform::Handle& result,
+                                 std::uint32_t& disposition) override;
+    std::int32_t RegEnumKeyExW(platform::Handle key, std::uint32_t index, char16_t* name,
+                               std::uint32_t& nameChars) override;
+    std::int32_t RegEnumValueW(platform::Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars,
+                               std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
+    std::int32_t RegQueryValueExW(platform::Handle key, const std::u16string& valueName, std::uint32_t& type,
+                                  std::uint8_t* data, std::uint32_t& bytes) override;
+    std::int32_t RegSetValueExW(platform::Handle key, const std::u16string& valueName, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t bytes) override;
+
+    // Names in the code page, as the fake keeps them.
+    static std::string Narrow(const std::u16string& text);
+    static std::u16string Widen(const std::string& text);
 
 private:
+    // A value's data as the ANSI or the wide form reads it.
+    static std::vector<std::uint8_t> DataAs(const FakeValue& value, bool wide);
     // An open key, and where it was opened: its predefined root and path, so
     // that a delete can find the key again in another view.
     struct OpenKey {
