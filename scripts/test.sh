@@ -36,8 +36,8 @@ if [ -n "$native" ]; then
     ctest --preset native-asan || status=1
     scripts/analyze.sh || status=1
 fi
-# 15 seconds a fuzz target keeps the whole run within CI's time; scripts/fuzz.sh alone runs 30.
-FUZZ_SECONDS=${FUZZ_SECONDS:-15} scripts/fuzz.sh || status=1
+# 10 seconds a fuzz target keeps the whole run within CI's time; scripts/fuzz.sh alone runs 30.
+FUZZ_SECONDS=${FUZZ_SECONDS:-10} scripts/fuzz.sh || status=1
 wait "$e2e" || status=1
 cat "$e2e_log"
 if wait "$demo" && grep -q "^run: the tool exited with code 0" "$demo_log"; then

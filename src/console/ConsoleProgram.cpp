@@ -6,6 +6,7 @@
 #include "console/JsonAnswer.h"
 #include "run/ResetCheck.h"
 #include "run/ResetSteps.h"
+#include "run/RestoreSteps.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,7 +24,7 @@ std::string Lower(std::string text)
 
 const Text kUsage = u"Kestrin Software Add-Ins Reset for administrators\r\n"
                     u"\r\n"
-                    u"Usage: AddinsResetCmd check | reset [--json] | help\r\n"
+                    u"Usage: AddinsResetCmd check | reset | restore [FILE] [--json] | help\r\n"
                     u"\r\n"
                     u"  check  Tells what a reset would change, and what keeps Outlook from loading\r\n"
                     u"         the add-in. Changes nothing; runs while Outlook runs.\r\n"
@@ -37,6 +38,14 @@ const Text kUsage = u"Kestrin Software Add-Ins Reset for administrators\r\n"
                     u"         Each reset is logged, and the registry it changes saved, in\r\n"
                     u"         %ProgramData%\\Kestrin Software\\Add-Ins Reset (run without an\r\n"
                     u"         administrator's rights: in %TEMP%).\r\n"
+                    u"  restore  Puts back, as it was, what a reset changed: the newest backup in\r\n"
+                    u"         that folder, or FILE, which must be one of them. Each key goes into the\r\n"
+                    u"         view its name gives, whatever the bitness of the program that starts\r\n"
+                    u"         this one; only the add-in's keys are written. Refuses while Outlook\r\n"
+                    u"         runs; saves what it changes first, so that a restore can be undone.\r\n"
+                    u"         Exit code 0: restored. 1: Outlook runs. 2: not all restored.\r\n"
+                    u"         4: another copy is resetting. 13: the file is no reset's backup.\r\n"
+                    u"         87: FILE is none of the folder's backups.\r\n"
                     u"  --json Answers with one line of JSON instead of text (also /json).\r\n"
                     u"  help   Shows this text; so do /?, -h and --help.\r\n"
                     u"\r\n"
@@ -56,10 +65,16 @@ ConsoleProgram::Command ConsoleProgram::CommandOf(const std::vector<std::string>
     std::vector<std::string> words;
     std::copy_if(arguments.begin(), arguments.end(), std::back_inserter(words),
                  [](const std::string& argument) { return !IsJsonSwitch(argument); });
-    if (words.size() != 1 || arguments.size() - words.size() > 1) {
+    if (words.empty() || arguments.size() - words.size() > 1) {
         return Command::Invalid;
     }
     const std::string argument = Lower(words.front());
+    if (argument == "restore") {
+        return words.size() <= 2 ? Command::Restore : Command::Invalid;
+    }
+    if (words.size() != 1) {
+        return Command::Invalid;
+    }
     if (argument == "check") {
         return Command::Check;
     }
@@ -70,6 +85,14 @@ ConsoleProgram::Command ConsoleProgram::CommandOf(const std::vector<std::string>
         return words.size() == arguments.size() ? Command::Help : Command::Invalid;
     }
     return Command::Invalid;
+}
+
+std::optional<std::string> ConsoleProgram::BackupOf(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> words;
+    std::copy_if(arguments.begin(), arguments.end(), std::back_inserter(words),
+                 [](const std::string& argument) { return !IsJsonSwitch(argument); });
+    return words.size() == 2 ? std::optional(words[1]) : std::nullopt;
 }
 
 bool ConsoleProgram::WantsJson(const std::vector<std::string>& arguments)
@@ -93,7 +116,9 @@ int ConsoleProgram::Run() noexcept
         const RuntimeError error = RuntimeError::OfCaughtException();
         try {
             if (json) {
-                ConsoleOutput::WriteLine(JsonAnswer::OfRunTimeError(command == Command::Check ? "check" : "reset",
+                ConsoleOutput::WriteLine(JsonAnswer::OfRunTimeError(command == Command::Check     ? "check"
+                                                                    : command == Command::Restore ? "restore"
+                                                                                                  : "reset",
                                                                     error.ExitCode(), error.Description()));
             } else {
                 ConsoleOutput::WriteText(error.Report());
@@ -115,6 +140,10 @@ int ConsoleProgram::RunCommand(Command command, bool json)
     case Command::Reset: {
         ConsoleView view("reset", json);
         return ResetSteps(view, Whose::EveryLoadedUserAsSystem, ResetSteps::Program::Console).Run();
+    }
+    case Command::Restore: {
+        ConsoleView view("restore", json);
+        return RestoreSteps(view, BackupOf(mArguments)).Run();
     }
     case Command::Help:
         ConsoleOutput::WriteText(kUsage);

@@ -91,6 +91,7 @@ inline constexpr std::uint32_t kReadControl = 0x20000;
 inline constexpr std::uint32_t kFileReadAttributes = 0x80;
 inline constexpr std::uint32_t kMoveFileReplaceExisting = 0x1;
 inline constexpr std::uint32_t kGenericRead = 0x80000000;
+inline constexpr std::uint32_t kFileShareRead = 0x1;
 inline constexpr std::uint32_t kFileShareReadWrite = 0x3;
 // Also lets others rename or delete the file while it is open.
 inline constexpr std::uint32_t kFileShareAll = 0x7;

@@ -104,7 +104,12 @@ std::optional<KeyTree> KeyTree::Read(platform::RegistryServices& registry, platf
             continue;
         }
         tree.whole = tree.whole && subtree->whole;
-        tree.subkeys.emplace_back(childName, std::move(*subtree));
+        tree.subkeys.push_back({childName, std::move(*subtree)});
     }
     return tree;
+}
+
+bool KeyTree::Empty() const noexcept
+{
+    return values.empty() && subkeys.empty() && unreadable.empty();
 }

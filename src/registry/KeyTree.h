@@ -18,8 +18,11 @@ struct KeyTree {
         std::vector<std::uint8_t> data;
     };
 
+    // A subkey by its name, with all beneath it.
+    struct Subkey;
+
     std::vector<Value> values;
-    std::vector<std::pair<Text, KeyTree>> subkeys;
+    std::vector<Subkey> subkeys;
     // Values that could not be read, with the registry's status.
     std::vector<std::pair<Text, std::int32_t>> unreadable;
     // False where anything was left out: a name no line of a file can hold
@@ -35,5 +38,10 @@ struct KeyTree {
     static std::int32_t ReadValue(platform::RegistryServices& registry, platform::Handle key, const Text& name,
                                   Value& value);
     // Whether everything beneath holds no value or subkey at all.
-    bool Empty() const noexcept { return values.empty() && subkeys.empty() && unreadable.empty(); }
+    bool Empty() const noexcept;
+};
+
+struct KeyTree::Subkey {
+    Text name;
+    KeyTree tree;
 };

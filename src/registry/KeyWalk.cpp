@@ -156,7 +156,9 @@ std::int32_t KeyWalk::Open(platform::RegistryServices& registry, platform::Handl
             disposition = kRegCreatedNewKey;
         }
         if (IsLink(registry, opened.Get())) {
-            const bool classes = i == 1 && SameName(names[0], u"Software") && SameName(names[1], u"Classes");
+            // Below HKEY_USERS, the hive's own name comes first.
+            const std::size_t hive = root == platform::kHkeyUsers ? 1 : 0;
+            const bool classes = i == 1 + hive && SameName(names[hive], u"Software") && SameName(names[i], u"Classes");
             if (!classes || !LeadsToUsersClasses(registry, opened.Get())) {
                 return platform::kErrorAccessDenied;
             }

@@ -135,7 +135,7 @@ RegistryJournal::RegistryJournal(platform::RegistryServices& registry, Listener&
 
 // Only a 32-bit view on 64-bit Windows has keys of other names: the
 // machine's software, and the class identifiers of the machine and the users.
-Text RegistryJournal::NameOf(Handle root, const Text& path, std::uint32_t view, bool windows64)
+Text RegistryJournal::NameOf(Handle root, const Text& path, std::uint32_t view, bool windows64, bool classesApart)
 {
     Text hive;
     Text rest = Joined(path, Text());
@@ -150,7 +150,8 @@ Text RegistryJournal::NameOf(Handle root, const Text& path, std::uint32_t view, 
     // The node goes after the key the view redirects, whose name the path may end with.
     const auto nodeAfter = [&](std::size_t length) { rest.insert(length, u"\\Wow6432Node"); };
     if (windows64 && (view & platform::kKeyWow64_32Key) != 0) {
-        if (lower.starts_with(classes + u"\\clsid\\")) {
+        if (lower.starts_with(classes + u"\\clsid\\") ||
+            (classesApart && lower.starts_with(classes + u"\\") && lower.size() > classes.size() + 1)) {
             nodeAfter(classes.size());
         } else if (root == platform::kHkeyLocalMachine && lower.starts_with(software + u"\\") &&
                    !lower.starts_with(classes + u"\\")) {
@@ -235,7 +236,39 @@ std::optional<RegistryJournal::Place> RegistryJournal::PlaceOf(Handle key, const
 
 Text RegistryJournal::Name(const Place& place) const
 {
-    return NameOf(place.root, place.path, place.view, mWindows64);
+    const bool ofUsers = place.root == platform::kHkeyUsers;
+    const Text hive = ofUsers ? place.path.substr(0, place.path.find(u'\\')) + u"\\" : Text();
+    const bool classes = mWindows64 && (place.view & platform::kKeyWow64_32Key) != 0 &&
+                         LowerCase(place.path).starts_with(LowerCase(hive) + u"software\\classes\\");
+    return NameOf(place.root, place.path, place.view, mWindows64, classes && ClassesKeptApart(place.root, hive));
+}
+
+bool RegistryJournal::ClassesKeptApart(Handle root, const Text& hive) const
+{
+    const Text id = RootName(root) + u"\\" + LowerCase(hive);
+    if (const auto known = mClassesApart.find(id); known != mClassesApart.end()) {
+        return known->second;
+    }
+    const Text classes = hive + u"Software\\Classes";
+    // A few names tell: the shared tree's first ones are file types, the node's the few it redirects.
+    constexpr std::uint32_t kNamesCompared = 16;
+    const auto firstNames = [&](const Text& path, std::uint32_t view) {
+        std::vector<Text> names;
+        const KeyBelow key(mRegistry, root, path, view);
+        char16_t name[256];
+        for (std::uint32_t index = 0; key.Status() == platform::kErrorSuccess && index < kNamesCompared; ++index) {
+            std::uint32_t chars = 256;
+            if (mRegistry.RegEnumKeyExW(key.Get(), index, name, chars) != platform::kErrorSuccess) {
+                break;
+            }
+            names.emplace_back(name, std::min<std::uint32_t>(chars, 255));
+        }
+        return names;
+    };
+    const std::vector<Text> own = firstNames(classes, platform::kKeyWow64_32Key);
+    const bool apart = !own.empty() && own == firstNames(classes + u"\\Wow6432Node", platform::kKeyWow64_64Key);
+    mClassesApart[id] = apart;
+    return apart;
 }
 
 bool RegistryJournal::Covered(const Text& name) const

@@ -38,7 +38,10 @@ public:
     RegistryJournal(platform::RegistryServices& registry, Listener& listener, bool windows64, Format format);
 
     // The key as regedit names it: "HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\..."
-    static Text NameOf(platform::Handle root, const Text& path, std::uint32_t view, bool windows64);
+    // classesApart: the 32-bit view's classes are a tree of their own, every
+    // key of them named by the node, not the class identifiers alone.
+    static Text NameOf(platform::Handle root, const Text& path, std::uint32_t view, bool windows64,
+                       bool classesApart = false);
     // A value as a line of a .reg file of the form, its data as the wide
     // calls give it. A text that holds a control character goes in the hex
     // form of its type: every line of the file is one line of the registry.
@@ -103,6 +106,11 @@ private:
     // The place of a subkey of a predefined root or of an open key; none for a key this journal never saw opened.
     std::optional<Place> PlaceOf(platform::Handle key, const Text& subKey, std::uint32_t samDesired) const;
     Text Name(const Place& place) const;
+    // Windows 7 and later share a 32-bit program's classes but for the class
+    // identifiers; Wine and the 64-bit Windows before keep them all under
+    // Software\Classes\Wow6432Node: there, the 32-bit view lists what the
+    // node lists. Asked once a hive.
+    bool ClassesKeptApart(platform::Handle root, const Text& hive) const;
     Old ValueAt(const Place& place, const Text& name);
     // The key with its values and subkeys, as lines of a .reg file; values
     // already told as they were before the run are left to those lines.
@@ -131,4 +139,6 @@ private:
     std::set<Text> mWhole;
     // The keys saved, by their names in lower case: whether each was there.
     std::map<Text, bool> mSaved;
+    // Whether each hive keeps its 32-bit classes apart, by the hive's name in lower case.
+    mutable std::map<Text, bool> mClassesApart;
 };

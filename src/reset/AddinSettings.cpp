@@ -29,8 +29,18 @@ const KeyTree* FindKey(const KeyTree* tree, const Text& name)
         return nullptr;
     }
     const auto found = std::find_if(tree->subkeys.begin(), tree->subkeys.end(),
-                                    [&](const auto& subkey) { return LowerCase(subkey.first) == LowerCase(name); });
-    return found == tree->subkeys.end() ? nullptr : &found->second;
+                                    [&](const KeyTree::Subkey& subkey) { return LowerCase(subkey.name) == LowerCase(name); });
+    return found == tree->subkeys.end() ? nullptr : &found->tree;
+}
+
+// Without the closing separator the registration's path is kept with.
+Text KeyPath(const AddinRegistration::Key& key)
+{
+    Text path = key.path;
+    while (!path.empty() && path.back() == u'\\') {
+        path.pop_back();
+    }
+    return path;
 }
 
 Text NameOf(const KeyTree::Value& value)
@@ -51,7 +61,7 @@ void AddinSettings::Keep()
 {
     for (Kept& kept : mKept) {
         std::int32_t status = 0;
-        kept.tree = KeyTree::Read(platform::Registry(), kept.key.root, kept.key.path, kept.key.view, status);
+        kept.tree = KeyTree::Read(platform::Registry(), kept.key.root, KeyPath(kept.key), kept.key.view, status);
     }
 }
 
@@ -73,32 +83,41 @@ bool AddinSettings::PutBack(const AddinRegistration::Key& key, const Text& path,
                             const KeyTree* now, RunLog* log, RunReport& report)
 {
     bool putBack = true;
-    const Text where = key.user.empty() ? Text() : u" (" + key.user + u")";
+    const Text where = path + (key.user.empty() ? Text() : u" (" + key.user + u")");
+    const auto tell = [&](const Text& line) {
+        if (log != nullptr) {
+            log->Note(line);
+        }
+    };
     for (const KeyTree::Value& value : kept.values) {
         const KeyTree::Value* found = now == nullptr ? nullptr : Find(*now, value.name);
-        if (found == nullptr) {
-            if (Write(key, path, value)) {
-                if (log != nullptr) {
-                    log->Note(u"Put back " + NameOf(value) + u" of " + path + where + u", which a component had removed");
-                }
-                continue;
-            }
-            const bool ofRegistration =
-                path == key.path && std::find(std::begin(kRegistrationValues), std::end(kRegistrationValues),
+        const bool ofRegistration =
+            path == KeyPath(key) && std::find(std::begin(kRegistrationValues), std::end(kRegistrationValues),
                                               LowerCase(value.name)) != std::end(kRegistrationValues);
-            report.AddProblem(ofRegistration
-                                  ? RunReport::Line{u"- the add-in's registration could not be written",
-                                                    "registrationNotWritten"}
-                                  : RunReport::Line{.text = u"- the add-in's setting " + NameOf(value) +
-                                                            u" could not be put back",
-                                                    .code = "settingNotPutBack",
-                                                    .file = path + u"\\" + NameOf(value)});
-            putBack = false;
-        } else if ((found->type != value.type || found->data != value.data) && log != nullptr) {
-            log->Note(NameOf(value) + u" of " + path + where + u" stays as a component wrote it, " +
-                      RegistryJournal::DataText(found->type, found->data) + u" (it was " +
-                      RegistryJournal::DataText(value.type, value.data) + u")");
+        const bool changed = found != nullptr && (found->type != value.type || found->data != value.data);
+        if (changed && !ofRegistration) {
+            tell(NameOf(value) + u" of " + where + u" stays as a component wrote it, " +
+                 RegistryJournal::DataText(found->type, found->data) + u" (it was " +
+                 RegistryJournal::DataText(value.type, value.data) + u")");
+            continue;
         }
+        if (found != nullptr && !changed) {
+            continue;
+        }
+        // The registration itself is the reset's: as it wrote it, whatever a component wrote since.
+        if (Write(key, path, value)) {
+            tell(changed ? u"Set back " + NameOf(value) + u" of " + where + u", which a component had changed to " +
+                               RegistryJournal::DataText(found->type, found->data)
+                         : u"Put back " + NameOf(value) + u" of " + where + u", which a component had removed");
+            continue;
+        }
+        report.AddProblem(ofRegistration ? RunReport::Line{u"- the add-in's registration could not be written",
+                                                           "registrationNotWritten"}
+                                         : RunReport::Line{.text = u"- the add-in's setting " + NameOf(value) +
+                                                                   u" could not be put back",
+                                                           .code = "settingNotPutBack",
+                                                           .file = path + u"\\" + NameOf(value)});
+        putBack = false;
     }
     for (const auto& [name, subtree] : kept.subkeys) {
         const Text below = path + u"\\" + name;
@@ -125,9 +144,9 @@ Boolean AddinSettings::PutBack(RunLog* log, RunReport& report)
             continue;
         }
         std::int32_t status = 0;
-        const auto now = KeyTree::Read(platform::Registry(), kept.key.root, kept.key.path, kept.key.view, status);
+        const auto now = KeyTree::Read(platform::Registry(), kept.key.root, KeyPath(kept.key), kept.key.view, status);
         report.AboutUser(kept.key.user);
-        putBack = PutBack(kept.key, kept.key.path, *kept.tree, now ? &*now : nullptr, log, report) && putBack;
+        putBack = PutBack(kept.key, KeyPath(kept.key), *kept.tree, now ? &*now : nullptr, log, report) && putBack;
     }
     report.AboutUser(Text());
     return Boolean(putBack);

@@ -145,6 +145,20 @@ Outcome RefusalOf(const RunReport::Line& why, int exitCode)
     return std::move(lines).Finish(report, Text(), exitCode);
 }
 
+Outcome RestoreOutcomeOf(const RunReport& report, const Text& backup, std::size_t keys)
+{
+    Lines lines;
+    const Text count = TextOfAscii(std::to_string(keys)) + (keys == 1 ? u" key" : u" keys");
+    if (report.Problems().empty()) {
+        lines.Add(u"Restored " + count + u" as the backup " + backup + u" holds them.");
+        return std::move(lines).Finish(report, Text(), kExitSuccess);
+    }
+    lines.AddBlock(u"Not all of the backup " + backup + u" could be restored (" + count + u" were):",
+                   report.Problems(), true);
+    lines.Add(u"The log names every change made; the backup taken first undoes this restore.");
+    return std::move(lines).Finish(report, Text(), kExitNotFullyReset);
+}
+
 void Describe(Outcome& outcome, const ResetScope& scope)
 {
     for (const auto& user : scope.users.Users()) {

@@ -22,6 +22,20 @@ inline constexpr int kExitClosedWithoutReset = 5;
 // The administrators' reset where the add-in is not on the computer: nothing done.
 inline constexpr int kExitNotInstalled = 6;
 
+// A backup named that is none of the record folder's: the system's "invalid parameter".
+inline constexpr int kExitNotABackup = 87;
+// A backup that does not parse, of which nothing is written: the system's "invalid data".
+inline constexpr int kExitBackupUnreadable = 13;
+
+// What every run that changes the registry refuses alike, and the title of its box.
+inline const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
+inline const RunReport::Line kOutlookWarning = {
+    u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.", "outlookRunning"};
+inline const Text kOutlookExe = u"outlook.exe";
+inline const RunReport::Line kAnotherCopy = {
+    u"Another copy of this program is resetting Kestrin Software add-ins. Please wait until it has finished.",
+    "anotherCopy"};
+
 // How a reset ends: the final box, the progress label's last text and the
 // program's exit code. A check has no label. Beside the text, what a
 // script reads instead of it.
@@ -69,6 +83,10 @@ Outcome CheckOutcomeOf(const RunReport& report);
 // A run that stopped before it changed anything: the one line that says why,
 // with its code.
 Outcome RefusalOf(const RunReport::Line& why, int exitCode);
+
+// How a restore ends: how many of the backup's keys were put back, or a
+// line for each thing that was not, and the exit code 0 or 2.
+Outcome RestoreOutcomeOf(const RunReport& report, const Text& backup, std::size_t keys);
 
 // Where the add-in is not on the computer: one line, which a check and the
 // administrators' reset tell alike, and no reset helps.

@@ -13,6 +13,8 @@ namespace {
 const std::string kLogName = "AddinsReset.log";
 const std::string kBackupPrefix = "AddinsReset-";
 const std::string kLockName = "KestrinSoftwareAddinsResetLog";
+// Far beyond any backup a reset writes: a larger file is none of them.
+constexpr std::uint64_t kMostBackupBytes = 16 * 1024 * 1024;
 
 Text Number(std::uint32_t number)
 {
@@ -296,14 +298,56 @@ void ResetRecord::StartBackup(const Text& lines)
 // state before the tool first changed the computer.
 void ResetRecord::KeepTheLastBackups(const std::string& own) const
 {
-    std::vector<std::string> backups = mFolder->FileNames(kBackupPrefix + "*.reg");
-    std::erase_if(backups, [&](const std::string& name) { return !IsBackupName(name); });
-    std::sort(backups.begin(), backups.end());
+    const std::vector<std::string> backups = Backups();
     for (std::size_t i = 1; i + kBackupsKept < backups.size(); ++i) {
         if (backups[i] != own) {
             mFolder->Delete(backups[i]);
         }
     }
+}
+
+std::vector<std::string> ResetRecord::Backups() const
+{
+    if (!mFolder || !mFolder->Usable()) {
+        return {};
+    }
+    std::vector<std::string> backups = mFolder->FileNames(kBackupPrefix + "*.reg");
+    std::erase_if(backups, [](const std::string& name) { return !IsBackupName(name); });
+    // The second's first backup has no number: "-2" comes after it, though '-' sorts before '.'.
+    const auto order = [](const std::string& name) {
+        const std::size_t stamp = kBackupPrefix.size() + 15;
+        return name.substr(0, stamp) + (name[stamp] == '-' ? name[stamp + 1] : '1');
+    };
+    std::sort(backups.begin(), backups.end(),
+              [&](const std::string& a, const std::string& b) { return order(a) < order(b); });
+    return backups;
+}
+
+std::string ResetRecord::Folder() const
+{
+    return mFolder && mFolder->Usable() ? mFolder->Path() : std::string();
+}
+
+std::optional<std::string> ResetRecord::ReadBackup(const std::string& name) const
+{
+    if (!mFolder || !mFolder->Usable() || !IsBackupName(name)) {
+        return std::nullopt;
+    }
+    const platform::UniqueFileHandle file =
+        mFolder->Open(name, platform::kGenericRead, platform::kFileShareRead, platform::kOpenExisting);
+    auto& kernel = platform::Kernel();
+    const auto size = file ? kernel.GetFileSize(file.Get()) : std::nullopt;
+    if (!size || *size > kMostBackupBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(*size), '\0');
+    std::uint32_t read = 0;
+    if (!bytes.empty() && (!kernel.ReadFile(file.Get(), reinterpret_cast<std::uint8_t*>(bytes.data()),
+                                            static_cast<std::uint32_t>(bytes.size()), read) ||
+                           read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 void ResetRecord::StopWatching()

@@ -43,6 +43,12 @@ public:
     // components made, which the import deletes.
     void Save(const std::vector<ComponentKeys::Key>& keys);
     void Made(const std::vector<ComponentKeys::Key>& keys);
+    // The backups of the record's folder by name, oldest first; none where the run keeps no record.
+    std::vector<std::string> Backups() const;
+    // The record's folder, without its closing separator; empty where the run keeps no record.
+    std::string Folder() const;
+    // One backup's bytes; none where it cannot be read whole.
+    std::optional<std::string> ReadBackup(const std::string& name) const;
     // Every line of the outcome and its exit code; the outcome names the log.
     void End(Outcome& outcome);
 

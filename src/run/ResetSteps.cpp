@@ -10,13 +10,6 @@
 
 namespace {
 
-const Text kOutlookWarningTitle = u"Reset Outlook AddIns";
-const RunReport::Line kOutlookWarning = {
-    u"Warning: Outlook is running.  Exit Outlook or reboot your machine and try again.", "outlookRunning"};
-const Text kOutlookExe = u"outlook.exe";
-const RunReport::Line kAnotherCopy = {
-    u"Another copy of this program is resetting Kestrin Software add-ins. Please wait until it has finished.",
-    "anotherCopy"};
 const RunReport::Line kOutlookStarted = {
     u"- Outlook was started during the reset; close Outlook and run this program again", "outlookStarted"};
 

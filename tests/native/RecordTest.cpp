@@ -380,6 +380,7 @@ TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
         std::uint32_t view;
         bool windows64;
         std::string name;
+        bool classesApart = false;
     };
     for (const Name& c : std::vector<Name>{
              {hklm, "Software\\Microsoft\\Office\\", 0x200, true,
@@ -397,8 +398,19 @@ TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
               "HKEY_USERS\\S-1-5-21-1\\Software\\Microsoft"},
              {platform::kHkeyCurrentUser, classes + "CLSID", 0x200, true,
               "HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\CLSID"},
+             // Where the 32-bit view's classes are a tree of their own, every key of them is named by the node.
+             {hklm, classes + "KestrinSoftware.Connect", 0x200, true,
+              "HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\KestrinSoftware.Connect", true},
+             {platform::kHkeyUsers, "S-1-5-21-1\\" + classes + "TypeLib\\{2}", 0x200, true,
+              "HKEY_USERS\\S-1-5-21-1\\Software\\Classes\\Wow6432Node\\TypeLib\\{2}", true},
+             {hklm, "Software\\Classes", 0x200, true, "HKEY_LOCAL_MACHINE\\Software\\Classes", true},
+             {hklm, classes + "KestrinSoftware.Connect", 0x100, true,
+              "HKEY_LOCAL_MACHINE\\Software\\Classes\\KestrinSoftware.Connect", true},
+             {hklm, classes + "KestrinSoftware.Connect", 0x200, false,
+              "HKEY_LOCAL_MACHINE\\Software\\Classes\\KestrinSoftware.Connect", true},
          }) {
-        EXPECT_EQ(RegistryJournal::NameOf(c.root, TextOfAscii(c.path), c.view, c.windows64), TextOfAscii(c.name))
+        EXPECT_EQ(RegistryJournal::NameOf(c.root, TextOfAscii(c.path), c.view, c.windows64, c.classesApart),
+                  TextOfAscii(c.name))
             << c.path;
     }
     using Format = RegistryJournal::Format;

@@ -137,9 +137,10 @@ public:
     static std::string Narrow(const std::u16string& text);
     static std::u16string Widen(const std::string& text);
 
-private:
     // A value's data as the ANSI or the wide form reads it.
     static std::vector<std::uint8_t> DataAs(const FakeValue& value, bool wide);
+
+private:
     // An open key, and where it was opened: its predefined root and path, so
     // that a delete can find the key again in another view.
     struct OpenKey {
