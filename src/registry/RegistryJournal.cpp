@@ -164,8 +164,9 @@ Text RegistryJournal::NameOf(Handle root, const Text& path, std::uint32_t view, 
 Text RegistryJournal::RegLine(Format format, const Text& name, std::uint32_t type, const std::vector<std::uint8_t>& data)
 {
     Text line = (name.empty() ? Text(u"@") : Quoted(name)) + u"=";
+    // The quoted form holds a text and its one closing NUL, nothing more nor less.
     const std::u16string_view text = BeforeFirstNul(TextOf(data));
-    if (type == platform::kRegSz && !HasControlCharacter(text)) {
+    if (type == platform::kRegSz && !HasControlCharacter(text) && data.size() == 2 * text.size() + 2) {
         return line + Quoted(text);
     }
     if (type == platform::kRegDword && data.size() == 4) {

@@ -418,7 +418,11 @@ TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
         return AsciiOf(RegistryJournal::RegLine(format, TextOfAscii(name), type, data));
     };
     for (const Format format : {Format::Regedit4, Format::Regedit5}) {
-        EXPECT_EQ(line(format, "", 1, {'a', 0, '\\', 0, '"', 0, 0, 0, 'z', 0}), R"(@="a\\\"")");
+        EXPECT_EQ(line(format, "", 1, {'a', 0, '\\', 0, '"', 0, 0, 0}), R"(@="a\\\"")");
+        // A text with more than its closing NUL, or without it, only the hex form holds exactly.
+        EXPECT_EQ(line(format, "", 1, {'a', 0, 0, 0, 'z', 0}),
+                  format == Format::Regedit4 ? R"(@=hex(1):61,00,7a)" : R"(@=hex(1):61,00,00,00,7a,00)");
+        EXPECT_EQ(line(format, "u", 1, {'a', 0}), format == Format::Regedit4 ? R"("u"=hex(1):61)" : R"("u"=hex(1):61,00)");
         EXPECT_EQ(line(format, "n\"", 4, {10, 0, 0, 0x80}), R"("n\""=dword:8000000a)");
         EXPECT_EQ(line(format, "b", 3, {}), R"("b"=hex:)");
         EXPECT_EQ(line(format, "d", 4, {1, 2}), R"("d"=hex(4):01,02)");
