@@ -8,9 +8,11 @@
 // What the administrators' program answers with --json: one line holding
 // one JSON object, in ASCII alone, within the characters a fleet tool keeps
 // of a script's output. Every line of the text is an entry with a code
-// that never changes; where the entries would pass the limit, every
-// blocker stays, then as many other entries as fit, and "more" counts
-// those left out.
+// that never changes; lines the same but for their user are one entry
+// naming its users. Where the answer would pass the limit, the list of the
+// run's users gives way first ("usersLeftOut" counts those not named),
+// then the users an entry names beyond its first, then the entries from
+// the last, every blocker staying longest; "more" counts the entries left out.
 class JsonAnswer {
 public:
     static constexpr std::size_t kMostCharacters = 2048;

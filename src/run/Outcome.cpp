@@ -23,6 +23,26 @@ const Text kNoResetHelps = u"No reset would change what the lines above say.";
 const Text kWhatKeepsOutlook = u"What keeps Outlook from loading the add-in, which no reset changes:";
 const RunReport::Line kNotInstalled = {u"Kestrin Software add-ins are not installed on this computer.", "notInstalled"};
 
+// Of many names, those that fit a line of the console, and how many are left out.
+constexpr std::size_t kMostNamesCharacters = 300;
+
+Text NamesAsFarAsTheyFit(const std::vector<Text>& names)
+{
+    Text text = names.front();
+    std::size_t named = 1;
+    for (; named < names.size(); ++named) {
+        const Text next = (named + 1 == names.size() ? u" and " : u", ") + names[named];
+        if (text.size() + next.size() > kMostNamesCharacters) {
+            break;
+        }
+        text += next;
+    }
+    if (named < names.size()) {
+        text += u" and " + TextOfAscii(std::to_string(names.size() - named)) + u" more";
+    }
+    return text;
+}
+
 // Whose per-user settings the run was about; nothing where they were the tool's own user's.
 Text WhoseSettings(const RunReport& report, const Text& done)
 {
@@ -41,11 +61,37 @@ Text WhoseSettings(const RunReport& report, const Text& done)
         return (unopened ? u"No user's settings could be " + done : Text(u"No user is signed in")) +
                u": only this computer's settings were " + done + u".";
     }
-    Text names = users.front();
-    for (std::size_t i = 1; i < users.size(); ++i) {
-        names += (i + 1 == users.size() ? u" and " : u", ") + users[i];
+    return u"Outlook's settings were " + done + u" for the user" + (users.size() > 1 ? u"s " : u" ") +
+           NamesAsFarAsTheyFit(users) + u".";
+}
+
+// A line the same for several users is one line, naming them: on a host
+// with many users, one line each would crowd out the rest of the text.
+std::vector<RunReport::Line> OnePerThing(const std::vector<RunReport::Line>& lines)
+{
+    std::vector<RunReport::Line> merged;
+    std::vector<std::vector<Text>> users;
+    for (const RunReport::Line& line : lines) {
+        const Text suffix = u" (" + line.user + u")";
+        const bool ofUser = !line.user.empty() && line.text.ends_with(suffix);
+        const Text text = ofUser ? line.text.substr(0, line.text.size() - suffix.size()) : line.text;
+        const auto same = std::find_if(merged.begin(), merged.end(), [&](const RunReport::Line& there) {
+            return ofUser && !there.user.empty() && there.code == line.code && there.text == text;
+        });
+        if (same != merged.end()) {
+            users[static_cast<std::size_t>(same - merged.begin())].push_back(line.user);
+            continue;
+        }
+        merged.push_back(line);
+        merged.back().text = text;
+        users.push_back(ofUser ? std::vector<Text>{line.user} : std::vector<Text>{});
     }
-    return u"Outlook's settings were " + done + u" for the user" + (users.size() > 1 ? u"s " : u" ") + names + u".";
+    for (std::size_t i = 0; i < merged.size(); ++i) {
+        if (!users[i].empty()) {
+            merged[i].text += u" (" + NamesAsFarAsTheyFit(users[i]) + u")";
+        }
+    }
+    return merged;
 }
 
 // The text line by line; the box is made from the lines once they are all there.
@@ -59,7 +105,7 @@ public:
             return;
         }
         Add(heading);
-        for (const RunReport::Line& line : lines) {
+        for (const RunReport::Line& line : OnePerThing(lines)) {
             Add(line.text, withCodes ? line.code : std::string());
         }
     }
@@ -121,7 +167,7 @@ Outcome OutcomeOf(const RunReport& report)
 Outcome CheckOutcomeOf(const RunReport& report)
 {
     Lines lines;
-    for (const RunReport::Line& line : report.Problems()) {
+    for (const RunReport::Line& line : OnePerThing(report.Problems())) {
         lines.Add(line.text, line.code);
     }
     lines.AddBlock(kWhatKeepsOutlook, report.Blockers(), false);

@@ -1,5 +1,6 @@
 // The administrators' program as a fleet runs it on every computer: the
 // answer a script acts on, in text and in one JSON line.
+#include "AsLocalSystem.h"
 #include "common/RuntimeError.h"
 #include "console/ConsoleMessages.h"
 #include "console/ConsoleOutput.h"
@@ -279,6 +280,97 @@ TEST(ConsoleTest, BoxesAreWarningsButWithJson)
         EXPECT_EQ(os.console.error, quiet ? "" : "FileList.ProcessFolder: Error occurred.\r\n");
         EXPECT_EQ(os.console.output, "");
     }
+}
+
+// A host with many users: the names they are known by, each user's settings
+// asking for a reset (or, with the new Outlook, keeping Outlook from
+// loading the add-in).
+std::vector<std::string> ArrangeUsers(fakes::FakePlatform& os, int count, bool newOutlook)
+{
+    using namespace aslocalsystem;
+    os.security.ownUser = "S-1-5-18";
+    os.launch.environment["CommonProgramFiles"] = kCommonFiles;
+    os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}};
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+        const std::string sid = "S-1-5-21-7-" + std::to_string(2000 + i);
+        const std::string number = (i < 10 ? "0" : "") + std::to_string(i);
+        os.security.accounts[sid] = {"CORP", "user" + number};
+        names.push_back("CORP\\user" + number);
+        if (newOutlook) {
+            os.registry.SetDword(platform::kHkeyUsers, sid + "\\Software\\Microsoft\\Office\\16.0\\Outlook\\Preferences",
+                                 "UseNewOutlook", 1);
+        } else {
+            os.registry.SetDword(platform::kHkeyUsers, sid + "\\" + kAddinKey, "LoadBehavior", 2);
+            os.registry.SetValue(platform::kHkeyUsers, sid + "\\" + kDisabled, "ours", 3, Record());
+        }
+    }
+    return names;
+}
+
+// Sixty users: the JSON line stays within its characters, a line the same
+// for every user is one entry naming as many as fit, the problems stay
+// ahead of the list of users; the text keeps its verdict last.
+TEST(ConsoleTest, AHostWithManyUsersGetsAWholeAnswer)
+{
+    for (const char* command : {"check", "reset"}) {
+        SCOPED_TRACE(command);
+        fakes::FakePlatform os;
+        ArrangeUsers(os, 60, false);
+        ConsoleProgram({command, "--json"}).Run();
+        const std::string& json = os.console.output;
+        EXPECT_LE(json.size(), JsonAnswer::kMostCharacters + 2) << json;
+        EXPECT_EQ(json.find("\"more\":"), std::string::npos) << json;
+        if (std::string(command) == "check") {
+            EXPECT_NE(json.find("\"usersLeftOut\":"), std::string::npos) << json;
+            EXPECT_NE(json.find("\"needsReset\":true"), std::string::npos);
+            // Two lines for every user, two entries in all, each naming as many users as fit.
+            EXPECT_NE(json.find("\"problems\":[{\"code\""), std::string::npos) << json;
+            EXPECT_NE(json.find("\"users\":[\"CORP\\\\user00\""), std::string::npos) << json;
+        }
+    }
+    fakes::FakePlatform os;
+    ArrangeUsers(os, 60, false);
+    EXPECT_EQ(ConsoleProgram({"check"}).Run(), 1);
+    const std::vector<std::string> lines = aslocalsystem::LinesOf(os.console.output);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_LE(os.console.output.size(), ConsoleOutput::kMostCharacters + 64);
+    EXPECT_EQ(lines.back(), "A reset of Kestrin Software add-ins is needed.");
+    ASSERT_EQ(lines.size(), 6u) << os.console.output;
+    EXPECT_EQ(lines[1].rfind("- a per-user registration gives the add-in LoadBehavior 2 (CORP\\user00, CORP\\user01, ", 0), 0u)
+        << os.console.output;
+    EXPECT_NE(lines[1].find(" and 37 more)"), std::string::npos) << lines[1];
+    EXPECT_EQ(lines[lines.size() - 2].rfind("Outlook's settings were checked for the users CORP\\user00, ", 0), 0u)
+        << os.console.output;
+}
+
+// Twenty-five users on the new Outlook: one line names them, and the
+// reset's text keeps its closing advice and whose settings it repaired.
+TEST(ConsoleTest, ABlockerOfEveryUserIsOneLine)
+{
+    fakes::FakePlatform os;
+    const std::vector<std::string> users = ArrangeUsers(os, 25, true);
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 3);
+    const std::vector<std::string> lines = aslocalsystem::LinesOf(os.console.output);
+    ASSERT_GE(lines.size(), 5u) << os.console.output;
+    EXPECT_EQ(lines[0], "Kestrin Software add-ins were reset, but Outlook will not load them:");
+    EXPECT_EQ(lines[1].rfind("- Outlook is set to use the new Outlook, which cannot load this add-in; switch the new "
+                             "Outlook off to use it (CORP\\user00, ",
+                             0),
+              0u)
+        << os.console.output;
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find("new Outlook") != std::string::npos; }),
+              1);
+    EXPECT_EQ(lines[lines.size() - 3], "Please contact support@kestrinsoftware.com about this problem.");
+    EXPECT_EQ(lines.back().rfind("Outlook's settings were repaired for the users CORP\\user00, ", 0), 0u);
+    EXPECT_NE(lines.back().find(" more."), std::string::npos) << lines.back();
+    os.console.output.clear();
+    ConsoleProgram({"reset", "--json"}).Run();
+    EXPECT_LE(os.console.output.size(), JsonAnswer::kMostCharacters + 2);
+    EXPECT_NE(os.console.output.find("\"blockers\":[{\"code\":\"newOutlook\",\"users\":[\"CORP\\\\user00\""),
+              std::string::npos)
+        << os.console.output;
 }
 
 } // namespace

@@ -1478,14 +1478,17 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
     const std::string notFully = "Kestrin Software add-ins were not fully reset:\r\n";
     const std::string admin =
         "Please run this program as an administrator, or contact support@kestrinsoftware.com about this problem.";
-    // The registry lists the hives in its order: the Entra account's first.
+    // The registry lists the hives in its order: the Entra account's first. A
+    // line the same for several users is one, naming them.
     const auto disabled = [](const std::vector<std::string>& who) {
+        std::string names;
+        for (std::size_t i = 0; i < who.size(); ++i) {
+            names += (i == 0 ? "" : i + 1 == who.size() ? " and " : ", ") + who[i];
+        }
         std::string lines;
         for (const char* what :
              {"- a per-user registration gives the add-in LoadBehavior 2 (", "- Outlook has disabled the add-in ("}) {
-            for (const std::string& user : who) {
-                lines += what + user + ")\r\n";
-            }
+            lines += what + names + ")\r\n";
         }
         return lines;
     };
