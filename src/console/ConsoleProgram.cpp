@@ -49,7 +49,8 @@ const Text kUsage = u"Kestrin Software Add-Ins Reset for administrators\r\n"
                     u"  --json Answers with one line of JSON instead of text (also /json).\r\n"
                     u"  help   Shows this text; so do /?, -h and --help.\r\n"
                     u"\r\n"
-                    u"Run as LocalSystem, both work on the settings of every user whose hive is loaded.\r\n"
+                    u"Run as LocalSystem, each command works on the settings of every user whose\r\n"
+                    u"hive is loaded.\r\n"
                     u"Exit code 87: an argument this program does not know. Any other: the\r\n"
                     u"number of a run-time error.";
 

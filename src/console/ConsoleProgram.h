@@ -8,7 +8,7 @@
 
 // The administrators' program: "check" reads what a reset would change,
 // "reset" runs the window's reset without a window, "restore" puts a reset's backup back. Run as LocalSystem, as
-// fleet tools run it, both work on the settings of every user whose hive is loaded.
+// fleet tools run it, each works on the settings of every user whose hive is loaded.
 // With --json (or /json) each answers with one line of JSON instead of text.
 class ConsoleProgram {
 public:

@@ -49,7 +49,7 @@ test_check_then_reset_from_the_command_line() {
         out=$(run_cmd $arguments) && rc=0 || rc=$?
         expect_eq 87 "$rc" "the arguments [$arguments]"
         expect_eq "" "$out" "standard output of [$arguments]"
-        expect_line "Usage: AddinsResetCmd check | reset [--json] | help" "$(tr -d '\r' <"$E2E_WORK/cmd-stderr")"
+        expect_line "Usage: AddinsResetCmd check | reset | restore [FILE] [--json] | help" "$(tr -d '\r' <"$E2E_WORK/cmd-stderr")"
     done
     expect_eq 0 "$(call_count)" "components started for a wrong argument"
     win_reg delete "$OFFICE_KEY" /f /reg:32 >/dev/null 2>&1 || true
