@@ -82,6 +82,19 @@ TEST(RuntimeError, ReportHasNumberBlankLineAndDescription)
     EXPECT_NE(RuntimeError(0, u"x").ExitCode(), 0);
 }
 
+// Only a class identifier's own form may become part of a key's name.
+TEST(Text, AGuidIsThirtyTwoHexDigitsInItsGroupsAndBraces)
+{
+    EXPECT_TRUE(IsGuidText(u"{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7e}"));
+    for (const std::u16string_view text :
+         {u"{ZB7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}", u"{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7Z}",
+          u"{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E", u"5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}",
+          u"{5B7E0C1A06D0B-4C5F-9E0A-3A1F2B4C6D7E}", u"{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}x",
+          u"{..\\..\\x-6D0B-4C5F-9E0A-3A1F2B4C6D7E}"}) {
+        EXPECT_FALSE(IsGuidText(text)) << AsciiOf(text);
+    }
+}
+
 TEST(Text, LowerCaseFoldsLettersOfFileNamesAndKeepsTheRest)
 {
     EXPECT_EQ(LowerCase(u"C:\\Program Files\\OUTLOOK.EXE"), u"c:\\program files\\outlook.exe");

@@ -151,7 +151,8 @@ TEST(TrustTest, AnObjectIsDistrustedForWhatOthersMayDoWithIt)
              {"users may do all, but only with what is made inside", admins,
               std::vector<Ace>{{kAllow, kPassedOn | SecurityDescriptor::kInheritOnly, kFull, kUsers}},
               RunRights::kChangeAnything, "trusted"},
-             {"everyone is denied", admins, std::vector<Ace>{{SecurityDescriptor::kAccessDenied, 0, kFull, "S-1-1-0"}},
+             // ACCESS_DENIED_ACE_TYPE, as the system numbers it.
+             {"everyone is denied", admins, std::vector<Ace>{{1, 0, kFull, "S-1-1-0"}},
               RunRights::kChangeAnything, "trusted"},
              {"whoever makes something inside", admins, std::vector<Ace>{{kAllow, 0, kFull, "S-1-3-0"}},
               RunRights::kChangeAnything, "trusted"},
@@ -239,6 +240,8 @@ TEST(TrustTest, TheAdministratorsMutexTellsAnotherCopyFromANameTakenFirst)
                   k.hasPrivateNamespaces = false;
               },
               Found::Made, global},
+             {"XP, a token whose owner may not own the mutex: made without one",
+              [](auto& k) { k.mutexOwnerRefused = true; }, Found::Made, global},
              {"Vista, a namespace this token is not in",
               [&](auto& k) {
                   vista(k);
@@ -256,6 +259,9 @@ TEST(TrustTest, TheAdministratorsMutexTellsAnotherCopyFromANameTakenFirst)
             const auto descriptor = SecurityDescriptor::Parse(os.kernel.mutexDescriptors.at(c.made));
             ASSERT_TRUE(descriptor) << c.what;
             EXPECT_EQ(descriptor->Aces().size(), 2u) << c.what << ": the system and the administrators alone";
+            if (c.made == global) {
+                EXPECT_EQ(descriptor->Owner().has_value(), !os.kernel.mutexOwnerRefused) << c.what;
+            }
         }
     }
 }

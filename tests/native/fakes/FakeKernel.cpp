@@ -257,6 +257,12 @@ platform::Handle FakeKernel::CreateMutexA(const std::string& name, const platfor
         return 0;
     }
     const bool exists = othersMutexes.count(name) != 0 || HoldsMutex(name);
+    // The owner sits at bytes 4 to 7 of a self-relative descriptor: none where they are 0.
+    if (!exists && mutexOwnerRefused && descriptor != nullptr && descriptor->size() >= 8 &&
+        ((*descriptor)[4] | (*descriptor)[5] | (*descriptor)[6] | (*descriptor)[7]) != 0) {
+        lastError = 1307;
+        return 0;
+    }
     lastError = exists ? platform::kErrorAlreadyExists : platform::kErrorSuccess;
     if (!exists && descriptor != nullptr) {
         mutexDescriptors[name] = *descriptor;

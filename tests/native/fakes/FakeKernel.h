@@ -167,6 +167,8 @@ public:
     bool fileInformationFails = false;
     // The owners of others' mutexes by name; one not listed is the administrators'.
     std::map<std::string, std::string> mutexOwners;
+    // A token whose owner a new mutex may not have (ERROR_INVALID_OWNER for a descriptor that names one).
+    bool mutexOwnerRefused = false;
     // The descriptors the tool made its mutexes with, by name.
     std::map<std::string, platform::DescriptorBytes> mutexDescriptors;
     // Private namespaces: whether the system has them, another copy's by
