@@ -12,7 +12,7 @@ packages=(
     cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-tidy clang-format cppcheck
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-    wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick python3 msitools
+    wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick python3 msitools wixl osslsigncode openssl
 )
 
 say() { printf 'setup: %s\n' "$*"; }

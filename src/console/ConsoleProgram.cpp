@@ -3,7 +3,7 @@
 #include "common/RuntimeError.h"
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleView.h"
-#include "console/JsonAnswer.h"
+#include "run/JsonAnswer.h"
 #include "run/ResetCheck.h"
 #include "run/ResetSteps.h"
 #include "run/RestoreSteps.h"

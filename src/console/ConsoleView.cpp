@@ -1,7 +1,7 @@
 #include "console/ConsoleView.h"
 
 #include "console/ConsoleOutput.h"
-#include "console/JsonAnswer.h"
+#include "run/JsonAnswer.h"
 #include "platform/Platform.h"
 #include "run/Outcome.h"
 

@@ -32,6 +32,11 @@ inline void ClosePrivateNamespace(Handle privateNamespace) noexcept
     Kernel().ClosePrivateNamespace(privateNamespace);
 }
 
+inline void CloseEventSource(Handle source) noexcept
+{
+    EventLog().DeregisterEventSource(source);
+}
+
 inline void CloseRegistryKey(Handle key) noexcept
 {
     Registry().RegCloseKey(key);
@@ -43,6 +48,7 @@ using UniqueThreadHandle = UniqueHandle<HandleTraits<struct ThreadTag, 0, &Close
 using UniqueTokenHandle = UniqueHandle<HandleTraits<struct TokenTag, 0, &CloseKernelHandle>>;
 using UniqueSnapshotHandle = UniqueHandle<HandleTraits<struct SnapshotTag, kInvalidHandleValue, &CloseKernelHandle>>;
 using UniqueFileHandle = UniqueHandle<HandleTraits<struct FileTag, kInvalidHandleValue, &CloseKernelHandle>>;
+using UniqueEventSourceHandle = UniqueHandle<HandleTraits<struct EventSourceTag, 0, &CloseEventSource>>;
 using UniqueFindHandle = UniqueHandle<HandleTraits<struct FindTag, kInvalidHandleValue, &CloseFind>>;
 using UniqueRegistryKey = UniqueHandle<HandleTraits<struct RegistryKeyTag, 0, &CloseRegistryKey>>;
 using UniqueMutexHandle = UniqueHandle<HandleTraits<struct MutexTag, 0, &CloseKernelHandle>>;

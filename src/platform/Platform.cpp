@@ -64,6 +64,11 @@ ConsoleServices& Console()
     return Installed(gServices.console);
 }
 
+EventLogServices& EventLog()
+{
+    return Installed(gServices.eventLog);
+}
+
 const Services& InstalledServices() noexcept
 {
     return gServices;

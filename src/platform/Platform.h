@@ -2,6 +2,7 @@
 
 #include "platform/ConsoleServices.h"
 #include "platform/DesktopServices.h"
+#include "platform/EventLogServices.h"
 #include "platform/KernelServices.h"
 #include "platform/LaunchServices.h"
 #include "platform/MessageServices.h"
@@ -26,6 +27,7 @@ struct Services {
     DesktopServices* desktop = nullptr;
     // The console program's alone.
     ConsoleServices* console = nullptr;
+    EventLogServices* eventLog = nullptr;
 };
 
 KernelServices& Kernel();
@@ -37,6 +39,7 @@ SecurityServices& Security();
 MessageServices& Messages();
 DesktopServices& Desktop();
 ConsoleServices& Console();
+EventLogServices& EventLog();
 
 // The set installed now, for one that stands in for a family of it.
 const Services& InstalledServices() noexcept;

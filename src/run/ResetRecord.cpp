@@ -4,6 +4,8 @@
 #include "platform/SystemCodes.h"
 #include "scope/AppTexts.h"
 #include "scope/ResetScope.h"
+#include "scope/WindowsVersion.h"
+#include "run/JsonAnswer.h"
 
 #include <algorithm>
 #include <vector>
@@ -70,6 +72,11 @@ bool IsBackupName(const std::string& name)
     return true;
 }
 
+std::string CommandName(ResetEvent::Command command)
+{
+    return command == ResetEvent::Command::Reset ? "reset" : "restore";
+}
+
 CmTraceLog::Type TypeOf(RunLog::Severity severity)
 {
     return severity == RunLog::Severity::Error     ? CmTraceLog::Type::Error
@@ -113,7 +120,8 @@ bool WriteAll(platform::Handle file, const std::string& bytes)
 
 } // namespace
 
-ResetRecord::ResetRecord(std::string program) : mProgram(std::move(program))
+ResetRecord::ResetRecord(std::string program, ResetEvent::Command command)
+    : mProgram(std::move(program)), mCommand(command)
 {
 }
 
@@ -244,6 +252,30 @@ void ResetRecord::End(Outcome& outcome)
         outcome.log = FromAnsi(mLog->Path());
     }
     outcome.noLog = mMissing;
+    if (const auto id = ResetEvent::IdOf(mCommand, outcome.exitCode)) {
+        Report(*id, ResetEvent::TypeOf(mCommand, outcome.exitCode), outcome.box, JsonAnswer::Of(CommandName(mCommand), outcome));
+    }
+}
+
+void ResetRecord::Failed(const RuntimeError& error)
+{
+    const Text line = u"Run-time error '" + Number(static_cast<std::uint32_t>(error.Number())) + u"': " + error.Description();
+    Note(line, Severity::Error);
+    Report(ResetEvent::kRunTimeError, platform::kEventlogErrorType, line,
+           JsonAnswer::OfRunTimeError(CommandName(mCommand), error.ExitCode(), error.Description()));
+}
+
+void ResetRecord::Report(std::uint32_t id, std::uint16_t type, const Text& text, const std::string& json)
+{
+    WithoutStoppingTheReset([&] {
+        if (!WindowsVersion::OfThisComputer().IsNtAtLeast(3)) {
+            Note(u"This Windows keeps no event log: the run wrote no event");
+            return;
+        }
+        if (const auto why = ResetEvent::Write(id, type, text, json)) {
+            Note(*why, Severity::Warning);
+        }
+    });
 }
 
 void ResetRecord::Before(const Text& regLines)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/RuntimeError.h"
 #include "common/Text.h"
 #include "files/CmTraceLog.h"
 #include "files/RecordFolder.h"
@@ -8,6 +9,7 @@
 #include "registry/RegistryJournal.h"
 #include "reset/ComponentKeys.h"
 #include "run/Outcome.h"
+#include "run/ResetEvent.h"
 #include "scope/RunLog.h"
 
 #include <optional>
@@ -26,8 +28,8 @@ class ResetRecord final : public RunLog, private RegistryJournal::Listener {
 public:
     static constexpr std::size_t kBackupsKept = 10;
 
-    // program: "AddinsReset" or "AddinsResetCmd", as the log names it.
-    explicit ResetRecord(std::string program);
+    // program: "AddinsReset" or "AddinsResetCmd", as the log names it; command: what the run is.
+    ResetRecord(std::string program, ResetEvent::Command command);
     ResetRecord(const ResetRecord&) = delete;
     ResetRecord& operator=(const ResetRecord&) = delete;
     ~ResetRecord() override;
@@ -50,7 +52,10 @@ public:
     // One backup's bytes; none where it cannot be read whole.
     std::optional<std::string> ReadBackup(const std::string& name) const;
     // Every line of the outcome and its exit code; the outcome names the log.
+    // The Application log gets the run's one event.
     void End(Outcome& outcome);
+    // A run that a run-time error stopped: the log's line and the event.
+    void Failed(const RuntimeError& error);
 
 private:
     void Before(const Text& regLines) override;
@@ -59,9 +64,12 @@ private:
     void StartBackup(const Text& lines);
     void KeepTheLastBackups(const std::string& own) const;
     void TellWhyThereIsNoLog();
+    // The 9x line keeps no event log; an event that cannot be written is a line of the log.
+    void Report(std::uint32_t id, std::uint16_t type, const Text& text, const std::string& json);
     void StopWatching();
 
     std::string mProgram;
+    ResetEvent::Command mCommand;
     std::optional<RecordFolder> mFolder;
     std::optional<CmTraceLog> mLog;
     // Why there is no log, where there is none.

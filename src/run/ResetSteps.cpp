@@ -37,7 +37,7 @@ ResetSteps::State::State(Whose whose, RunLog& log)
 
 ResetSteps::ResetSteps(RunView& view, Whose whose, Program program)
     : mView(view), mWhose(whose), mProgram(program),
-      mRecord(program == Program::Window ? "AddinsReset" : "AddinsResetCmd")
+      mRecord(program == Program::Window ? "AddinsReset" : "AddinsResetCmd", ResetEvent::Command::Reset)
 {
 }
 
@@ -76,9 +76,7 @@ try {
     mLock.reset();
     return ShowOutcome();
 } catch (...) {
-    const RuntimeError error = RuntimeError::OfCaughtException();
-    mRecord.Note(u"Run-time error '" + TextOfAscii(std::to_string(error.Number())) + u"': " + error.Description(),
-                 RunLog::Severity::Error);
+    mRecord.Failed(RuntimeError::OfCaughtException());
     throw;
 }
 

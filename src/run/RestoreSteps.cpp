@@ -22,7 +22,7 @@ std::string LowerAscii(std::string text)
 } // namespace
 
 RestoreSteps::RestoreSteps(RunView& view, std::optional<std::string> file)
-    : mView(view), mFile(std::move(file)), mRecord("AddinsResetCmd")
+    : mView(view), mFile(std::move(file)), mRecord("AddinsResetCmd", ResetEvent::Command::Restore)
 {
 }
 
@@ -41,9 +41,7 @@ try {
     }
     return PutBackTheBackup();
 } catch (...) {
-    const RuntimeError error = RuntimeError::OfCaughtException();
-    mRecord.Note(u"Run-time error '" + TextOfAscii(std::to_string(error.Number())) + u"': " + error.Description(),
-                 RunLog::Severity::Error);
+    mRecord.Failed(RuntimeError::OfCaughtException());
     throw;
 }
 

@@ -5,7 +5,7 @@
 #include "console/ConsoleMessages.h"
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleProgram.h"
-#include "console/JsonAnswer.h"
+#include "run/JsonAnswer.h"
 #include "fakes/FakePlatform.h"
 
 #include <gtest/gtest.h>

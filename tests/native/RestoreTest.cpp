@@ -1,6 +1,7 @@
 // A reset's backup read back and put back by the administrators' program,
 // and the add-in's settings that survive a component that takes them.
 #include "AsLocalSystem.h"
+#include "common/RuntimeError.h"
 #include "console/ConsoleProgram.h"
 #include "fakes/FakePlatform.h"
 #include "platform/SystemCodes.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 namespace {
@@ -484,4 +486,94 @@ TEST(RestoreTest, AClassOfTheThirtyTwoBitViewComesBackToItsOwnView)
             EXPECT_EQ(os.registry.Key(fakes::FakeRegistry::kLocalMachine64, progId), nullptr);
         }
     }
+}
+
+// One Application log event for each reset and restore, through the tool's
+// own source: its number says how the run ended, its type whether it needs
+// a look, its strings the text and the JSON line; a check writes none, and
+// an event that cannot be written stops nothing.
+TEST(RestoreTest, EveryResetAndRestoreLeavesOneEventAndACheckNone)
+{
+    using platform::kEventlogErrorType;
+    using platform::kEventlogInformationType;
+    using platform::kEventlogWarningType;
+    struct Case {
+        const char* what;
+        std::function<void(fakes::FakePlatform&)> arrange;
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::uint32_t id;
+        std::uint16_t type;
+    };
+    const auto outlook = [](fakes::FakePlatform& p) {
+        p.kernel.AddProcess(12, "C:\\Program Files\\Microsoft Office\\Office16\\OUTLOOK.EXE");
+    };
+    const auto resetFirst = [](fakes::FakePlatform& p) {
+        // Her hive is one in either view, as the fakes keep it apart.
+        p.registry.MakeKey(fakes::FakeRegistry::kUsers64, kAlice);
+        ASSERT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+        p.eventLog.events.clear();
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a reset", [](auto&) {}, {"reset", "--json"}, 0, 1000, kEventlogInformationType},
+             {"a reset while Outlook runs", outlook, {"reset"}, 1, 1001, kEventlogWarningType},
+             {"a reset that cannot write the registration",
+              [](auto& p) { p.registry.deniedWrites.insert("LoadBehavior"); }, {"reset"}, 2, 1002, kEventlogErrorType},
+             {"a restore", resetFirst, {"restore"}, 0, 1100, kEventlogInformationType},
+             {"a restore while Outlook runs",
+              [&](auto& p) {
+                  resetFirst(p);
+                  outlook(p);
+              },
+              {"restore"}, 1, 1101, kEventlogWarningType},
+             {"a restore of a file elsewhere", resetFirst, {"restore", "C:\\x.reg"}, 87, 1187, kEventlogErrorType},
+             {"a run-time error",
+              [](auto& p) {
+                  p.launch.onLaunch = [](const std::string&) { throw RuntimeError(6, u"Overflow"); };
+              },
+              {"reset"}, 6, 1999, kEventlogErrorType},
+         }) {
+        SCOPED_TRACE(c.what);
+        fakes::FakePlatform os;
+        Arrange(os);
+        c.arrange(os);
+        os.console.output.clear();
+        EXPECT_EQ(ConsoleProgram(c.arguments).Run(), c.exitCode) << os.console.output;
+        ASSERT_EQ(os.eventLog.events.size(), 1u);
+        const auto& event = os.eventLog.events.front();
+        EXPECT_EQ(event.source, "Kestrin Software Add-Ins Reset");
+        EXPECT_EQ(event.id, c.id);
+        EXPECT_EQ(event.type, c.type);
+        ASSERT_EQ(event.strings.size(), 2u);
+        const std::string command = c.arguments.front();
+        EXPECT_EQ(event.strings[1].rfind("{\"command\":\"" + command + "\",\"exitCode\":" + std::to_string(c.exitCode), 0),
+                  0u)
+            << event.strings[1];
+        if (c.arguments.back() == "--json") {
+            EXPECT_EQ(event.strings[1] + "\r\n", os.console.output);
+        } else if (c.id != 1999) {
+            // The text a user of the console read, line for line.
+            const std::string first = aslocalsystem::LinesOf(os.console.output + "\r\n").front();
+            EXPECT_EQ(event.strings[0].substr(0, first.size()), first);
+        } else {
+            EXPECT_EQ(event.strings[0], "Run-time error '6': Overflow");
+        }
+        EXPECT_EQ(os.eventLog.openSources, 0);
+    }
+
+    fakes::FakePlatform os;
+    Arrange(os);
+    EXPECT_EQ(ConsoleProgram({"check", "--json"}).Run(), 1);
+    EXPECT_TRUE(os.eventLog.events.empty()) << "a check writes nothing";
+    os.eventLog.registrationFails = true;
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+    const auto entries = Entries(os.kernel.Contents(kLog).value_or(""));
+    EXPECT_NE(std::find(entries.begin(), entries.end(), "[2] The Application log could not be opened for this run's event"),
+              entries.end())
+        << "named in the log, as a warning";
+    os.eventLog.registrationFails = false;
+    os.eventLog.reportFails = true;
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+    EXPECT_NE(os.kernel.Contents(kLog).value_or("").find("This run's event could not be written"), std::string::npos);
+    EXPECT_EQ(os.eventLog.openSources, 0);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32EventLog.h"
 #include "platform/win32/Win32Kernel.h"
 #include "platform/win32/Win32Launch.h"
 #include "platform/win32/Win32Messages.h"
@@ -22,6 +23,7 @@ struct Win32System {
     Win32Launch launch{libraries};
     Win32Security security{libraries};
     Win32Desktop desktop{libraries};
+    Win32EventLog eventLog{libraries};
 
     // A library this program loads is never one planted in its current folder.
     Win32System() noexcept { kernel.KeepCurrentFolderOutOfLibrarySearch(); }
@@ -37,6 +39,7 @@ struct Win32System {
         services.launch = &launch;
         services.security = &security;
         services.desktop = &desktop;
+        services.eventLog = &eventLog;
         return services;
     }
 };

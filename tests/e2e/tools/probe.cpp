@@ -497,6 +497,30 @@ int TimeRun(const std::string& commandLine)
     return 0;
 }
 
+// The message of an event ID in a program's message table, with two
+// insertion strings, as the Event Viewer formats it from EventMessageFile.
+int FormatEvent(const std::string& program, unsigned long id)
+{
+    HMODULE module = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) {
+        return Fail("program", program);
+    }
+    const char* strings[] = {"TEXT", "JSON"};
+    char text[4096] = {};
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module, id,
+                                          MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof(text),
+                                          reinterpret_cast<va_list*>(const_cast<char**>(strings)));
+    ::FreeLibrary(module);
+    if (length == 0) {
+        return Fail("message", std::to_string(id));
+    }
+    for (char& c : text) {
+        c = c == '\r' || c == '\n' ? ' ' : c;
+    }
+    std::printf("%lu %s\n", id, text);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -505,7 +529,8 @@ int main(int argc, char** argv)
         std::fprintf(
             stderr,
             "usage: probe wait-window|describe|click|press-enter|close|read-box|dismiss-box|wait-gone|sample|"
-            "find-by-modules|last-row-ink|bounds|start-without|icon-images|time-start|time-click-to-box|time-run "
+            "find-by-modules|last-row-ink|bounds|start-without|icon-images|time-start|time-click-to-box|time-run|"
+            "format-event "
             "TITLE [ARG] [TIMEOUT-MS]\n");
         return 2;
     }
@@ -558,6 +583,9 @@ int main(int argc, char** argv)
     }
     if (command == "last-row-ink" && argc > 3) {
         return LastRowInk(title, std::atoi(argv[3]));
+    }
+    if (command == "format-event" && argc > 3) {
+        return FormatEvent(title, std::strtoul(argv[3], nullptr, 10));
     }
     if (command == "find-by-modules") {
         return FindByModules(title);

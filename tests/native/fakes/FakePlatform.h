@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fakes/FakeConsole.h"
+#include "fakes/FakeEventLog.h"
 #include "fakes/FakeKernel.h"
 #include "fakes/FakeLaunch.h"
 #include "fakes/FakeProcessStatus.h"
@@ -32,8 +33,9 @@ struct FakePlatform {
     FakeLaunch launch{kernel, registry};
     FakeConsole console;
     FakeSecurity security{kernel};
-    platform::ScopedServices installed{
-        {&kernel, &processStatus, &registry, &windowing, &launch, &security, &windowing, &windowing, &console}};
+    FakeEventLog eventLog;
+    platform::ScopedServices installed{{&kernel, &processStatus, &registry, &windowing, &launch, &security, &windowing,
+                                        &windowing, &console, &eventLog}};
 };
 
 } // namespace fakes

@@ -1,4 +1,4 @@
-#include "console/JsonAnswer.h"
+#include "run/JsonAnswer.h"
 
 #include "scope/AppTexts.h"
 
