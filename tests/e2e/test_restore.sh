@@ -49,19 +49,26 @@ restore_settings() {
     win_reg add "HKLM\\$ADDIN_KEY\\Profiles\\Default" /v Colour /d blue /f "$VIEW" >/dev/null
 }
 
-# Exports, resets, restores, exports: nothing differs. $1 names the shape.
-expect_round_trip() {
-    local before after rc out
-    before=$(restore_snapshot)
-    run_cmd reset >/dev/null || true
+# A restore of the newest backup ends with 0 and leaves the export as $1
+# was. $2 names the shape.
+expect_restored_to() {
+    local out rc after
     out=$(run_cmd restore) && rc=0 || rc=$?
-    expect_eq 0 "$rc" "the restore of $1: $out"
+    expect_eq 0 "$rc" "the restore of $2: $out"
     after=$(restore_snapshot)
-    if [ "$before" != "$after" ]; then
-        log "the restore of $1 left differences:"
-        diff <(echo "$before") <(echo "$after") | head -40 >&2
+    if [ "$1" != "$after" ]; then
+        log "the restore of $2 left differences:"
+        diff <(echo "$1") <(echo "$after") | head -40 >&2
         return 1
     fi
+}
+
+# Exports, resets, restores, exports: nothing differs. $1 names the shape.
+expect_round_trip() {
+    local before
+    before=$(restore_snapshot)
+    run_cmd reset >/dev/null || true
+    expect_restored_to "$before" "$1"
 }
 
 test_a_restore_puts_back_what_a_reset_changed_in_every_shape() {
@@ -116,7 +123,7 @@ test_a_restore_after_a_killed_reset_brings_every_key_back() {
     restore_settings
     win_reg add "HKLM\\Software\\Classes\\CLSID\\$RESTORE_CLSID\\InprocServer32" /ve /d "$ADDIN_WIN\\KROutlook.dll" /f "$VIEW" >/dev/null
     win_reg add 'HKLM\Software\Classes\KestrinSoftware.Connect\CLSID' /ve /d "$RESTORE_CLSID" /f "$VIEW" >/dev/null
-    local before after out rc
+    local before
     before=$(restore_snapshot)
     run_cmd reset >/dev/null 2>&1 &
     local started=$! _
@@ -133,14 +140,7 @@ test_a_restore_after_a_killed_reset_brings_every_key_back() {
     if grep -aq 'Exit code' "$RECORD_DIR/AddinsReset.log"; then
         log "the killed reset ran to its end"; return 1
     fi
-    out=$(run_cmd restore) && rc=0 || rc=$?
-    expect_eq 0 "$rc" "the restore after the killed reset: $out"
-    after=$(restore_snapshot)
-    if [ "$before" != "$after" ]; then
-        log "the restore after the killed reset left differences:"
-        diff <(echo "$before") <(echo "$after") | head -40 >&2
-        return 1
-    fi
+    expect_restored_to "$before" "a killed reset" || return 1
     forget_everything
 }
 
