@@ -1,8 +1,8 @@
 #include "console/ConsoleView.h"
 
 #include "console/ConsoleOutput.h"
-#include "run/JsonAnswer.h"
 #include "platform/Platform.h"
+#include "run/JsonAnswer.h"
 #include "run/Outcome.h"
 
 void ConsoleView::ShowProgress(const Text& text) const

@@ -138,12 +138,12 @@ bool AddinClass::RemoveUserKeys(const UserKeys& judged) const
         const auto found = now.classes.find(clsid);
         Text path = kClasses + u"CLSID\\";
         path += clsid;
-        removed = found != now.classes.end() && found->second == stored && CRegistry::DeleteTree(mUserRoot, path, mRegistryView) &&
-                  removed;
+        removed = found != now.classes.end() && found->second == stored &&
+                  CRegistry::DeleteTree(mUserRoot, path, mRegistryView) && removed;
     }
     if (judged.progIdClsid) {
-        removed = now.progIdClsid == judged.progIdClsid && CRegistry::DeleteTree(mUserRoot, kClasses + kProgId, mRegistryView) &&
-                  removed;
+        removed = now.progIdClsid == judged.progIdClsid &&
+                  CRegistry::DeleteTree(mUserRoot, kClasses + kProgId, mRegistryView) && removed;
     }
     return removed;
 }

@@ -74,7 +74,7 @@ std::optional<KeyTree> KeyTree::Read(platform::RegistryServices& registry, platf
         const Text valueName(name.data(), std::min(chars, kValueNameChars));
         Value value;
         const std::int32_t read = HasControlCharacter(valueName) ? platform::kErrorBadPathName
-                                                                  : ReadValue(registry, key.Get(), valueName, value);
+                                                                 : ReadValue(registry, key.Get(), valueName, value);
         if (read == platform::kErrorSuccess) {
             tree.values.push_back(std::move(value));
         } else {
@@ -98,7 +98,7 @@ std::optional<KeyTree> KeyTree::Read(platform::RegistryServices& registry, platf
         std::int32_t childStatus = 0;
         auto subtree = HasControlCharacter(childName)
                            ? std::nullopt
-                           : Read(registry, root, path + u"\\" + childName, view, childStatus);
+                           : Read(registry, root, Text(path).append(u"\\").append(childName), view, childStatus);
         if (!subtree) {
             tree.whole = false;
             continue;

@@ -162,8 +162,8 @@ std::optional<RegFile::Entry> DataOf(Form form, std::u16string_view data)
     entry.data = std::move(*parsed);
     // REGEDIT4 holds a text's bytes in the code page.
     if (form == Form::Regedit4 && (entry.type == kRegSz || entry.type == kRegExpandSz || entry.type == kRegMultiSz)) {
-        entry.data = BytesOf(FromAnsi(std::string_view(reinterpret_cast<const char*>(entry.data.data()),
-                                                       entry.data.size())));
+        entry.data =
+            BytesOf(FromAnsi(std::string_view(reinterpret_cast<const char*>(entry.data.data()), entry.data.size())));
     }
     return entry;
 }
@@ -277,8 +277,8 @@ Text RegFile::TextOf(std::string_view bytes)
     }
     Text text;
     for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) |
-                                      static_cast<std::uint8_t>(bytes[i + 1]) << 8);
+        text +=
+            static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) | static_cast<std::uint8_t>(bytes[i + 1]) << 8);
     }
     return text;
 }

@@ -161,7 +161,8 @@ Text RegistryJournal::NameOf(Handle root, const Text& path, std::uint32_t view, 
     return Joined(RootName(root), hive + rest);
 }
 
-Text RegistryJournal::RegLine(Format format, const Text& name, std::uint32_t type, const std::vector<std::uint8_t>& data)
+Text RegistryJournal::RegLine(Format format, const Text& name, std::uint32_t type,
+                              const std::vector<std::uint8_t>& data)
 {
     Text line = (name.empty() ? Text(u"@") : Quoted(name)) + u"=";
     // The quoted form holds a text and its one closing NUL, nothing more nor less.
@@ -275,7 +276,7 @@ bool RegistryJournal::ClassesKeptApart(Handle root, const Text& hive) const
 bool RegistryJournal::Covered(const Text& name) const
 {
     const Text lower = LowerCase(name);
-    for (std::size_t end = lower.find(u'\\'); ; end = lower.find(u'\\', end + 1)) {
+    for (std::size_t end = lower.find(u'\\');; end = lower.find(u'\\', end + 1)) {
         if (mWhole.contains(lower.substr(0, end))) {
             return true;
         }
@@ -331,7 +332,7 @@ void RegistryJournal::Save(Handle root, const Text& path, std::uint32_t view)
     if (!located) {
         return;
     }
-    const Place place = *located;
+    const Place& place = *located;
     const Text name = Name(place);
     if (HasControlCharacter(name) || mSaved.contains(LowerCase(name)) || Covered(name)) {
         return;
@@ -457,9 +458,9 @@ std::int32_t RegistryJournal::RegCreateKeyExA(Handle root, const std::string& su
     return status;
 }
 
-std::int32_t RegistryJournal::RegCreateKeyExW(Handle root, const std::u16string& subKey,
-                                              const std::u16string& keyClass, std::uint32_t options,
-                                              std::uint32_t samDesired, Handle& result, std::uint32_t& disposition)
+std::int32_t RegistryJournal::RegCreateKeyExW(Handle root, const std::u16string& subKey, const std::u16string& keyClass,
+                                              std::uint32_t options, std::uint32_t samDesired, Handle& result,
+                                              std::uint32_t& disposition)
 {
     const auto place = PlaceOf(root, subKey, samDesired);
     KeyMade(place);

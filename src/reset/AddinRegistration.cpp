@@ -198,8 +198,8 @@ bool AddinRegistration::Write(platform::Handle root, std::uint32_t view)
     return written;
 }
 
-std::vector<AddinRegistration::Key> AddinRegistration::KeysRepaired(
-    const std::vector<std::pair<platform::Handle, Text>>& users) const
+std::vector<AddinRegistration::Key>
+AddinRegistration::KeysRepaired(const std::vector<std::pair<platform::Handle, Text>>& users) const
 {
     std::vector<Key> keys;
     if (mInstalled) {

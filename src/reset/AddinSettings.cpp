@@ -6,6 +6,7 @@
 #include "registry/RegistryJournal.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -18,8 +19,9 @@ constexpr std::u16string_view kRegistrationValues[] = {u"commandlinesafe", u"loa
 
 const KeyTree::Value* Find(const KeyTree& tree, const Text& name)
 {
-    const auto found = std::find_if(tree.values.begin(), tree.values.end(),
-                                    [&](const KeyTree::Value& value) { return LowerCase(value.name) == LowerCase(name); });
+    const auto found = std::find_if(tree.values.begin(), tree.values.end(), [&](const KeyTree::Value& value) {
+        return LowerCase(value.name) == LowerCase(name);
+    });
     return found == tree.values.end() ? nullptr : &*found;
 }
 
@@ -28,8 +30,9 @@ const KeyTree* FindKey(const KeyTree* tree, const Text& name)
     if (tree == nullptr) {
         return nullptr;
     }
-    const auto found = std::find_if(tree->subkeys.begin(), tree->subkeys.end(),
-                                    [&](const KeyTree::Subkey& subkey) { return LowerCase(subkey.name) == LowerCase(name); });
+    const auto found = std::find_if(tree->subkeys.begin(), tree->subkeys.end(), [&](const KeyTree::Subkey& subkey) {
+        return LowerCase(subkey.name) == LowerCase(name);
+    });
     return found == tree->subkeys.end() ? nullptr : &found->tree;
 }
 
@@ -52,9 +55,9 @@ Text NameOf(const KeyTree::Value& value)
 
 AddinSettings::AddinSettings(std::vector<AddinRegistration::Key> keys)
 {
-    for (auto& key : keys) {
-        mKept.push_back({std::move(key), std::nullopt});
-    }
+    std::transform(keys.begin(), keys.end(), std::back_inserter(mKept), [](AddinRegistration::Key& key) {
+        return Kept{std::move(key), std::nullopt};
+    });
 }
 
 void AddinSettings::Keep()
@@ -69,8 +72,9 @@ bool AddinSettings::Write(const AddinRegistration::Key& key, const Text& path, c
 {
     platform::Handle opened = 0;
     std::uint32_t disposition = 0;
-    if (KeyWalk::Open(platform::Registry(), key.root, path, platform::kKeyQueryValue | platform::kKeySetValue | key.view,
-                      &kKeyClass, opened, disposition) != platform::kErrorSuccess) {
+    if (KeyWalk::Open(platform::Registry(), key.root, path,
+                      platform::kKeyQueryValue | platform::kKeySetValue | key.view, &kKeyClass, opened,
+                      disposition) != platform::kErrorSuccess) {
         return false;
     }
     const platform::UniqueRegistryKey written(opened);
@@ -111,16 +115,16 @@ bool AddinSettings::PutBack(const AddinRegistration::Key& key, const Text& path,
                          : u"Put back " + NameOf(value) + u" of " + where + u", which a component had removed");
             continue;
         }
-        report.AddProblem(ofRegistration ? RunReport::Line{u"- the add-in's registration could not be written",
-                                                           "registrationNotWritten"}
-                                         : RunReport::Line{.text = u"- the add-in's setting " + NameOf(value) +
-                                                                   u" could not be put back",
-                                                           .code = "settingNotPutBack",
-                                                           .file = path + u"\\" + NameOf(value)});
+        report.AddProblem(
+            ofRegistration
+                ? RunReport::Line{u"- the add-in's registration could not be written", "registrationNotWritten"}
+                : RunReport::Line{.text = u"- the add-in's setting " + NameOf(value) + u" could not be put back",
+                                  .code = "settingNotPutBack",
+                                  .file = path + u"\\" + NameOf(value)});
         putBack = false;
     }
     for (const auto& [name, subtree] : kept.subkeys) {
-        const Text below = path + u"\\" + name;
+        const Text below = Text(path).append(u"\\").append(name);
         const KeyTree* nowBelow = FindKey(now, name);
         if (nowBelow == nullptr && subtree.values.empty()) {
             // A key without values comes back with the first it holds, or on its own.

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -25,17 +26,26 @@ struct Pattern {
 };
 
 const std::array kPatterns = {
-    Pattern{{u"software", u"microsoft", u"office", u"outlook", u"addins", u"kestrinsoftware.connect"}, true, true, true},
+    Pattern{
+        {u"software", u"microsoft", u"office", u"outlook", u"addins", u"kestrinsoftware.connect"}, true, true, true},
     Pattern{{u"software", u"microsoft", u"office", u"clicktorun", u"registry", u"machine", u"software", u"microsoft",
              u"office", u"outlook", u"addins", u"kestrinsoftware.connect"},
-            true, false, true},
-    Pattern{{u"software", u"microsoft", u"office", u"clicktorun", u"registry", u"machine", u"software",
-             u"wow6432node", u"microsoft", u"office", u"outlook", u"addins", u"kestrinsoftware.connect"},
-            true, false, true},
-    Pattern{{u"software", u"microsoft", u"office", kVersion, u"outlook", u"resiliency", u"disableditems"}, false, true,
+            true,
+            false,
+            true},
+    Pattern{{u"software", u"microsoft", u"office", u"clicktorun", u"registry", u"machine", u"software", u"wow6432node",
+             u"microsoft", u"office", u"outlook", u"addins", u"kestrinsoftware.connect"},
+            true,
+            false,
+            true},
+    Pattern{{u"software", u"microsoft", u"office", kVersion, u"outlook", u"resiliency", u"disableditems"},
+            false,
+            true,
             false},
-    Pattern{{u"software", u"microsoft", u"office", kVersion, u"outlook", u"resiliency", u"crashingaddinlist"}, false,
-            true, false},
+    Pattern{{u"software", u"microsoft", u"office", kVersion, u"outlook", u"resiliency", u"crashingaddinlist"},
+            false,
+            true,
+            false},
     Pattern{{u"software", u"classes", u"kestrinsoftware.connect"}, true, true, true},
     Pattern{{u"software", u"classes", u"clsid", kGuid}, true, true, true},
     Pattern{{u"software", u"classes", u"typelib", kGuid}, true, true, true},
@@ -75,8 +85,7 @@ bool Matches(std::u16string_view pattern, const Text& name)
 
 bool IsSid(std::u16string_view name)
 {
-    return name.size() > 4 && name.starts_with(u"S-1-") &&
-           std::all_of(name.begin(), name.end(), [](char16_t c) {
+    return name.size() > 4 && name.starts_with(u"S-1-") && std::all_of(name.begin(), name.end(), [](char16_t c) {
                return (c >= u'0' && c <= u'9') || c == u'-' || c == u'S';
            });
 }
@@ -116,9 +125,8 @@ BackupRestore::Kind BackupRestore::KindOf(bool machine, const std::vector<Text>&
 
 BackupRestore::BackupRestore(RegFile file, bool windows64) : mFile(std::move(file)), mWindows64(windows64)
 {
-    for (const RegFile::Block& block : mFile.blocks) {
-        mPlaces.push_back(PlaceOf(block.key));
-    }
+    std::transform(mFile.blocks.begin(), mFile.blocks.end(), std::back_inserter(mPlaces),
+                   [this](const RegFile::Block& block) { return PlaceOf(block.key); });
 }
 
 BackupRestore::Place BackupRestore::PlaceOf(const Text& name)
@@ -250,8 +258,10 @@ bool BackupRestore::Write(const RegFile::Block& block, const Place& place, RunRe
         KeyWalk::Open(platform::Registry(), place.root, place.path,
                       platform::kKeyQueryValue | platform::kKeySetValue | place.view, &noClass, opened, disposition);
     if (status != platform::kErrorSuccess) {
-        report.AddProblem({.text = u"- " + block.key + u" could not be written", .code = "keyNotRestored",
-                           .file = block.key, .error = static_cast<std::uint32_t>(status)});
+        report.AddProblem({.text = u"- " + block.key + u" could not be written",
+                           .code = "keyNotRestored",
+                           .file = block.key,
+                           .error = static_cast<std::uint32_t>(status)});
         return false;
     }
     const platform::UniqueRegistryKey key(opened);
@@ -260,7 +270,7 @@ bool BackupRestore::Write(const RegFile::Block& block, const Place& place, RunRe
         std::int32_t result = platform::kErrorSuccess;
         if (!entry.remove) {
             result = platform::Registry().RegSetValueExW(key.Get(), entry.name, entry.type, entry.data.data(),
-                                                          static_cast<std::uint32_t>(entry.data.size()));
+                                                         static_cast<std::uint32_t>(entry.data.size()));
         } else if (FromAnsi(ToAnsi(entry.name)) != entry.name) {
             // The registry deletes a value by its name in the code page alone.
             result = platform::kErrorFileNotFound;

@@ -5,10 +5,19 @@
 #include "scope/PathExpansion.h"
 #include "scope/WindowsVersion.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const Text kClasses = u"Software\\Classes\\";
 const Text kProgId = u"KestrinSoftware.Connect";
+
+// A class's key below a root's classes.
+Text ClassKey(const Text& clsid)
+{
+    return Text(kClasses).append(u"CLSID\\").append(clsid);
+}
 
 std::optional<Text> DefaultOf(platform::Handle root, const Text& path, std::uint32_t view)
 {
@@ -25,19 +34,20 @@ std::optional<Text> DefaultOf(platform::Handle root, const Text& path, std::uint
 ComponentKeys::ComponentKeys(const ResetScope& scope, const AddinRegistration& registration)
     : mScope(scope), mView(scope.edition.registryView)
 {
+    const auto& people = scope.users.Users();
     std::vector<std::pair<platform::Handle, Text>> users;
-    for (const auto& user : scope.users.Users()) {
-        users.emplace_back(user.root, user.name);
-    }
-    for (const auto& key : registration.KeysRepaired(users)) {
-        mRegistrations.push_back({key.root, key.path, key.view});
-    }
+    std::transform(people.begin(), people.end(), std::back_inserter(users),
+                   [](const auto& user) { return std::pair(user.root, user.name); });
+    const auto repaired = registration.KeysRepaired(users);
+    std::transform(repaired.begin(), repaired.end(), std::back_inserter(mRegistrations),
+                   [](const AddinRegistration::Key& key) {
+                       return Key{key.root, key.path, key.view};
+                   });
     mRoots.push_back(platform::kHkeyLocalMachine);
     // Before Windows 2000 COM reads the machine's classes alone.
     if (WindowsVersion::OfThisComputer().IsNtAtLeast(5)) {
-        for (const auto& user : scope.users.Users()) {
-            mRoots.push_back(user.root);
-        }
+        std::transform(people.begin(), people.end(), std::back_inserter(mRoots),
+                       [](const auto& user) { return user.root; });
     }
 }
 
@@ -57,7 +67,7 @@ std::set<Text> ComponentKeys::NamesUnder(platform::Handle root, const Text& key)
 
 std::optional<Text> ComponentKeys::TypeLibraryOf(platform::Handle root, const Text& clsid) const
 {
-    const auto library = DefaultOf(root, kClasses + u"CLSID\\" + clsid + u"\\TypeLib", mView);
+    const auto library = DefaultOf(root, ClassKey(clsid) + u"\\TypeLib", mView);
     return library && library->size() == 38 && library->front() == u'{' ? library : std::nullopt;
 }
 
@@ -78,8 +88,8 @@ std::map<Text, Text> ComponentKeys::AddinClasses(platform::Handle root) const
     }
     for (const Text& clsid : names) {
         CRegistry server;
-        if (server.OpenExistingKey(kClasses + u"CLSID\\" + clsid + u"\\InprocServer32", root,
-                                   platform::kKeyRead | mView) != platform::kErrorSuccess) {
+        if (server.OpenExistingKey(ClassKey(clsid) + u"\\InprocServer32", root, platform::kKeyRead | mView) !=
+            platform::kErrorSuccess) {
             continue;
         }
         if (const auto path = expansion.Read(server, Text()); path && mScope.folder.HoldsFile(Unquoted(*path))) {
@@ -97,7 +107,7 @@ std::vector<ComponentKeys::Key> ComponentKeys::Before()
         mLibrariesBefore[root] = NamesUnder(root, u"TypeLib");
         keys.push_back({root, kClasses + kProgId, mView});
         for (const auto& [lower, clsid] : AddinClasses(root)) {
-            keys.push_back({root, kClasses + u"CLSID\\" + clsid, mView});
+            keys.push_back({root, ClassKey(clsid), mView});
             mKept.emplace(root, lower);
             if (const auto library = TypeLibraryOf(root, clsid)) {
                 keys.push_back({root, kClasses + u"TypeLib\\" + *library, mView});
@@ -120,7 +130,7 @@ std::vector<ComponentKeys::Key> ComponentKeys::MadeSince() const
         }
         for (const auto& [lower, clsid] : AddinClasses(root)) {
             if (!mKept.contains({root, lower}) && !classesBefore->second.contains(lower)) {
-                made.push_back({root, kClasses + u"CLSID\\" + clsid, mView});
+                made.push_back({root, ClassKey(clsid), mView});
             }
             const auto library = TypeLibraryOf(root, clsid);
             if (library && !mKept.contains({root, LowerCase(*library)}) &&

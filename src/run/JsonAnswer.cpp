@@ -129,7 +129,8 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
         if (outcome.noLog) {
             text += ",\"logMissing\":" + TextOf({*outcome.noLog, {}, 0});
         }
-        for (const auto& [name, entries] : {std::pair{",\"problems\":", &problems}, std::pair{",\"blockers\":", &blockers}}) {
+        for (const auto& [name, entries] :
+             {std::pair{",\"problems\":", &problems}, std::pair{",\"blockers\":", &blockers}}) {
             std::vector<std::string> texts(entries->size());
             std::transform(entries->begin(), entries->end(), texts.begin(), TextOf);
             text += name + Array(texts);

@@ -199,8 +199,8 @@ Outcome RestoreOutcomeOf(const RunReport& report, const Text& backup, std::size_
         lines.Add(u"Restored " + count + u" as the backup " + backup + u" holds them.");
         return std::move(lines).Finish(report, Text(), kExitSuccess);
     }
-    lines.AddBlock(u"Not all of the backup " + backup + u" could be restored (" + count + u" were):",
-                   report.Problems(), true);
+    lines.AddBlock(u"Not all of the backup " + backup + u" could be restored (" + count + u" were):", report.Problems(),
+                   true);
     lines.Add(u"The log names every change made; the backup taken first undoes this restore.");
     return std::move(lines).Finish(report, Text(), kExitNotFullyReset);
 }

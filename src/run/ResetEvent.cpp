@@ -11,8 +11,8 @@ namespace {
 
 constexpr std::array kResetEndings = {kExitSuccess, kExitOutlookRuns, kExitNotFullyReset, kExitNotLoaded,
                                       kExitAnotherCopy};
-constexpr std::array kRestoreEndings = {kExitSuccess,      kExitOutlookRuns,      kExitNotFullyReset,
-                                        kExitAnotherCopy,  kExitBackupUnreadable, kExitNotABackup};
+constexpr std::array kRestoreEndings = {kExitSuccess,     kExitOutlookRuns,      kExitNotFullyReset,
+                                        kExitAnotherCopy, kExitBackupUnreadable, kExitNotABackup};
 
 template <std::size_t N>
 bool IsOneOf(const std::array<int, N>& endings, int exitCode)

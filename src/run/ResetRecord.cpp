@@ -2,10 +2,10 @@
 
 #include "platform/AnsiText.h"
 #include "platform/SystemCodes.h"
+#include "run/JsonAnswer.h"
 #include "scope/AppTexts.h"
 #include "scope/ResetScope.h"
 #include "scope/WindowsVersion.h"
-#include "run/JsonAnswer.h"
 
 #include <algorithm>
 #include <vector>
@@ -16,7 +16,7 @@ const std::string kLogName = "AddinsReset.log";
 const std::string kBackupPrefix = "AddinsReset-";
 const std::string kLockName = "KestrinSoftwareAddinsResetLog";
 // Far beyond any backup a reset writes: a larger file is none of them.
-constexpr std::uint64_t kMostBackupBytes = 16 * 1024 * 1024;
+constexpr std::uint64_t kMostBackupBytes = std::uint64_t{16} * 1024 * 1024;
 
 Text Number(std::uint32_t number)
 {
@@ -253,13 +253,15 @@ void ResetRecord::End(Outcome& outcome)
     }
     outcome.noLog = mMissing;
     if (const auto id = ResetEvent::IdOf(mCommand, outcome.exitCode)) {
-        Report(*id, ResetEvent::TypeOf(mCommand, outcome.exitCode), outcome.box, JsonAnswer::Of(CommandName(mCommand), outcome));
+        Report(*id, ResetEvent::TypeOf(mCommand, outcome.exitCode), outcome.box,
+               JsonAnswer::Of(CommandName(mCommand), outcome));
     }
 }
 
 void ResetRecord::Failed(const RuntimeError& error)
 {
-    const Text line = u"Run-time error '" + Number(static_cast<std::uint32_t>(error.Number())) + u"': " + error.Description();
+    const Text line =
+        u"Run-time error '" + Number(static_cast<std::uint32_t>(error.Number())) + u"': " + error.Description();
     Note(line, Severity::Error);
     Report(ResetEvent::kRunTimeError, platform::kEventlogErrorType, line,
            JsonAnswer::OfRunTimeError(CommandName(mCommand), error.ExitCode(), error.Description()));

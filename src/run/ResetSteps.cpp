@@ -8,6 +8,9 @@
 #include "run/Outcome.h"
 #include "scope/AppTexts.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const RunReport::Line kOutlookStarted = {
@@ -20,10 +23,11 @@ namespace {
 // Whose registration each user's key is, where the run names the users.
 std::vector<std::pair<platform::Handle, Text>> UsersOf(const ResetScope& scope)
 {
+    const auto& people = scope.users.Users();
     std::vector<std::pair<platform::Handle, Text>> users;
-    for (const auto& user : scope.users.Users()) {
-        users.emplace_back(user.root, scope.users.EveryLoadedUser() ? user.name : Text());
-    }
+    std::transform(people.begin(), people.end(), std::back_inserter(users), [&](const auto& user) {
+        return std::pair(user.root, scope.users.EveryLoadedUser() ? user.name : Text());
+    });
     return users;
 }
 

@@ -5,8 +5,8 @@
 #include "console/ConsoleMessages.h"
 #include "console/ConsoleOutput.h"
 #include "console/ConsoleProgram.h"
-#include "run/JsonAnswer.h"
 #include "fakes/FakePlatform.h"
+#include "run/JsonAnswer.h"
 
 #include <gtest/gtest.h>
 
@@ -298,8 +298,8 @@ std::vector<std::string> ArrangeUsers(fakes::FakePlatform& os, int count, bool n
         os.security.accounts[sid] = {"CORP", "user" + number};
         names.push_back("CORP\\user" + number);
         if (newOutlook) {
-            os.registry.SetDword(platform::kHkeyUsers, sid + "\\Software\\Microsoft\\Office\\16.0\\Outlook\\Preferences",
-                                 "UseNewOutlook", 1);
+            os.registry.SetDword(platform::kHkeyUsers,
+                                 sid + "\\Software\\Microsoft\\Office\\16.0\\Outlook\\Preferences", "UseNewOutlook", 1);
         } else {
             os.registry.SetDword(platform::kHkeyUsers, sid + "\\" + kAddinKey, "LoadBehavior", 2);
             os.registry.SetValue(platform::kHkeyUsers, sid + "\\" + kDisabled, "ours", 3, Record());
@@ -337,7 +337,9 @@ TEST(ConsoleTest, AHostWithManyUsersGetsAWholeAnswer)
     EXPECT_LE(os.console.output.size(), ConsoleOutput::kMostCharacters + 64);
     EXPECT_EQ(lines.back(), "A reset of Kestrin Software add-ins is needed.");
     ASSERT_EQ(lines.size(), 6u) << os.console.output;
-    EXPECT_EQ(lines[1].rfind("- a per-user registration gives the add-in LoadBehavior 2 (CORP\\user00, CORP\\user01, ", 0), 0u)
+    EXPECT_EQ(
+        lines[1].rfind("- a per-user registration gives the add-in LoadBehavior 2 (CORP\\user00, CORP\\user01, ", 0),
+        0u)
         << os.console.output;
     EXPECT_NE(lines[1].find(" and 37 more)"), std::string::npos) << lines[1];
     EXPECT_EQ(lines[lines.size() - 2].rfind("Outlook's settings were checked for the users CORP\\user00, ", 0), 0u)

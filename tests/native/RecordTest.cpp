@@ -66,29 +66,56 @@ TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
     EXPECT_EQ(Entries(os.kernel.Contents(kLog).value_or("")), expected);
     // The keys the components may change, saved whole before the first change; the class a component made deleted.
     const std::string c2r = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\"
-                            "Software\\Wow6432Node\\" + kAddinKey.substr(std::string("Software\\").size());
+                            "Software\\Wow6432Node\\" +
+                            kAddinKey.substr(std::string("Software\\").size());
     const std::string progId = "Software\\Classes\\KestrinSoftware.Connect";
     EXPECT_EQ(BackupText(os.kernel.Contents(backup).value_or("")),
               "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[-" + wow + "]\r\n\r\n"
-              "[" + wow + "]\r\n\"FriendlyName\"=\"Kestrin \\\"1\\\" C:\\\\x\"\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
-              "[-" + c2r + "]\r\n\r\n"
-              "[-" + hers + kAddinKey + "]\r\n\r\n"
-              "[" + hers + kAddinKey + "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
-              "[-HKEY_LOCAL_MACHINE\\" + progId + "]\r\n\r\n"
-              "[-" + hers + progId + "]\r\n\r\n"
-              "[" + hers + progId + "]\r\n\r\n"
-              "[" + hers + progId + "\\CLSID]\r\n@=\"" + fakes::FakeLaunch::kClsid + "\"\r\n\r\n"
-              "[-" + classKey + "]\r\n\r\n"
-              "[" + classKey + "]\r\n\r\n"
-              "[" + classKey + "\\InprocServer32]\r\n@=\"C:\\\\Old\\\\KROutlook.dll\"\r\n\r\n"
-              "[" + hers + kDisabled + "]\r\n"
-              "\"ours\"=hex:01,00,00,00,12,00,00,00,3e,00,00,00,64,00,3a,00,5c,00,78,00,2e,\\\r\n"
-              "  00,64,00,6c,00,6c,00,00,00,4b,00,65,00,73,00,74,00,72,00,69,00,6e,00,20,\\\r\n"
-              "  00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,20,00,41,00,64,00,64,\\\r\n"
-              "  00,2d,00,49,00,6e,00,20,00,45,00,6e,00,67,00,69,00,6e,00,65,00,00,00\r\n\r\n"
-              "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\CLSID\\" + fakes::FakeLaunch::kClsid +
-                  "]\r\n\r\n");
+              "[-" +
+                  wow +
+                  "]\r\n\r\n"
+                  "[" +
+                  wow +
+                  "]\r\n\"FriendlyName\"=\"Kestrin \\\"1\\\" C:\\\\x\"\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
+                  "[-" +
+                  c2r +
+                  "]\r\n\r\n"
+                  "[-" +
+                  hers + kAddinKey +
+                  "]\r\n\r\n"
+                  "[" +
+                  hers + kAddinKey +
+                  "]\r\n\"LoadBehavior\"=dword:00000002\r\n\r\n"
+                  "[-HKEY_LOCAL_MACHINE\\" +
+                  progId +
+                  "]\r\n\r\n"
+                  "[-" +
+                  hers + progId +
+                  "]\r\n\r\n"
+                  "[" +
+                  hers + progId +
+                  "]\r\n\r\n"
+                  "[" +
+                  hers + progId + "\\CLSID]\r\n@=\"" + fakes::FakeLaunch::kClsid +
+                  "\"\r\n\r\n"
+                  "[-" +
+                  classKey +
+                  "]\r\n\r\n"
+                  "[" +
+                  classKey +
+                  "]\r\n\r\n"
+                  "[" +
+                  classKey +
+                  "\\InprocServer32]\r\n@=\"C:\\\\Old\\\\KROutlook.dll\"\r\n\r\n"
+                  "[" +
+                  hers + kDisabled +
+                  "]\r\n"
+                  "\"ours\"=hex:01,00,00,00,12,00,00,00,3e,00,00,00,64,00,3a,00,5c,00,78,00,2e,\\\r\n"
+                  "  00,64,00,6c,00,6c,00,00,00,4b,00,65,00,73,00,74,00,72,00,69,00,6e,00,20,\\\r\n"
+                  "  00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,20,00,41,00,64,00,64,\\\r\n"
+                  "  00,2d,00,49,00,6e,00,20,00,45,00,6e,00,67,00,69,00,6e,00,65,00,00,00\r\n\r\n"
+                  "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\CLSID\\" +
+                  fakes::FakeLaunch::kClsid + "]\r\n\r\n");
     EXPECT_EQ(os.kernel.OpenHandleCount(), 0);
     EXPECT_EQ(os.registry.openHandles(), 0);
 }
@@ -112,14 +139,19 @@ TEST(RecordTest, AKeyTheResetMadeIsDeletedByTheImport)
     EXPECT_EQ(entries[5], "Created the key " + key);
     EXPECT_EQ(entries[6], "Set " + key + "\\CommandLineSafe to 0 (it was not there)");
     EXPECT_EQ(BackupText(os.kernel.Contents(kRecordFolder + "\\AddinsReset-20261209-084705.reg").value_or("")),
-              "Windows Registry Editor Version 5.00\r\n\r\n[-" + key + "]\r\n\r\n"
-              "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\" + kAddinKey +
+              "Windows Registry Editor Version 5.00\r\n\r\n[-" + key +
                   "]\r\n\r\n"
-              "[-HKEY_CURRENT_USER\\" + kAddinKey + "]\r\n\r\n"
-              "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
-              "[-HKEY_CURRENT_USER\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
-              "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office]\r\n\r\n"
-              "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + fakes::FakeLaunch::kClsid + "]\r\n\r\n");
+                  "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\" +
+                  kAddinKey +
+                  "]\r\n\r\n"
+                  "[-HKEY_CURRENT_USER\\" +
+                  kAddinKey +
+                  "]\r\n\r\n"
+                  "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
+                  "[-HKEY_CURRENT_USER\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
+                  "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office]\r\n\r\n"
+                  "[-HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" +
+                  fakes::FakeLaunch::kClsid + "]\r\n\r\n");
 }
 
 // Each regsvr32 run in the log with how it ended, what failed of type 2.
@@ -428,7 +460,8 @@ TEST(RecordTest, NamesLinesAndEntriesAsTheirReadersExpect)
         // A text with more than its closing NUL, or without it, only the hex form holds exactly.
         EXPECT_EQ(line(format, "", 1, {'a', 0, 0, 0, 'z', 0}),
                   format == Format::Regedit4 ? R"(@=hex(1):61,00,7a)" : R"(@=hex(1):61,00,00,00,7a,00)");
-        EXPECT_EQ(line(format, "u", 1, {'a', 0}), format == Format::Regedit4 ? R"("u"=hex(1):61)" : R"("u"=hex(1):61,00)");
+        EXPECT_EQ(line(format, "u", 1, {'a', 0}),
+                  format == Format::Regedit4 ? R"("u"=hex(1):61)" : R"("u"=hex(1):61,00)");
         EXPECT_EQ(line(format, "n\"", 4, {10, 0, 0, 0x80}), R"("n\""=dword:8000000a)");
         EXPECT_EQ(line(format, "b", 3, {}), R"("b"=hex:)");
         EXPECT_EQ(line(format, "d", 4, {1, 2}), R"("d"=hex(4):01,02)");

@@ -133,7 +133,8 @@ void ArrangeSettingsAndAGreedyComponent(fakes::FakePlatform& os, bool x64 = fals
     os.registry.SetText(hklm, kAddinKey + "\\Profiles\\Default", "Colour", "blue");
     os.launch.onLaunch = [&os, hklm](const std::string& commandLine) {
         if (commandLine.find(" /u ") != std::string::npos) {
-            os.registry.MakeKey(hklm, "Software\\Microsoft\\Office\\Outlook\\Addins").subkeys.erase("KestrinSoftware.Connect");
+            os.registry.MakeKey(hklm, "Software\\Microsoft\\Office\\Outlook\\Addins")
+                .subkeys.erase("KestrinSoftware.Connect");
         } else {
             os.registry.SetDword(hklm, kAddinKey, "LoadBehavior", 3);
             os.registry.SetText(hklm, kAddinKey, "FriendlyName", "Kestrin");
@@ -166,8 +167,8 @@ TEST(RestoreTest, ABackupReadsBackExactlyAndAnythingElseIsRefusedWhole)
         {u"qword", 11, {1, 2, 3, 4, 5, 6, 7, 8}},
     };
     for (const Format format : {Format::Regedit4, Format::Regedit5}) {
-        std::u16string text = format == Format::Regedit4 ? u"REGEDIT4\r\n\r\n"
-                                                         : u"Windows Registry Editor Version 5.00\r\n\r\n";
+        std::u16string text =
+            format == Format::Regedit4 ? u"REGEDIT4\r\n\r\n" : u"Windows Registry Editor Version 5.00\r\n\r\n";
         text += u"[-HKEY_LOCAL_MACHINE\\Software\\Gone]\r\n\r\n[HKEY_USERS\\S-1-5-21-7-1001\\Software\\K]\r\n";
         for (const Value& value : values) {
             text += RegistryJournal::RegLine(format, value.name, value.type, value.data) + u"\r\n";
@@ -242,10 +243,8 @@ TEST(RestoreTest, TheAddinsSettingsSurviveAComponentThatDeletesItsKey)
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0) << os.console.output;
     const fakes::FakeKey* key = os.registry.Key(platform::kHkeyLocalMachine, kAddinKey);
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(fakes::FakeRegistry::DataAs(key->values.at("ServerName"), true),
-              Z(u"\u6771\u4eac \"mail\" C:\\x"));
-    EXPECT_EQ(fakes::FakeRegistry::DataAs(key->values.at("Banner"), true),
-              Z(u"two\r\nlines"));
+    EXPECT_EQ(fakes::FakeRegistry::DataAs(key->values.at("ServerName"), true), Z(u"\u6771\u4eac \"mail\" C:\\x"));
+    EXPECT_EQ(fakes::FakeRegistry::DataAs(key->values.at("Banner"), true), Z(u"two\r\nlines"));
     EXPECT_EQ(key->values.at("Blob").data, std::vector<std::uint8_t>(100, 0xAB));
     EXPECT_EQ(key->values.at("Big").type, 11u);
     EXPECT_EQ(key->values.at("Paths").type, 7u);
@@ -257,8 +256,7 @@ TEST(RestoreTest, TheAddinsSettingsSurviveAComponentThatDeletesItsKey)
     EXPECT_NE(os.registry.Key(platform::kHkeyLocalMachine, kAddinKey + "\\Profiles\\Default"), nullptr);
     const std::string log = os.kernel.Contents(kLog).value_or("");
     const std::string wow = "HKEY_LOCAL_MACHINE\\" + kWowAddinKey;
-    EXPECT_NE(log.find("Put back SyncMinutes of " + kAddinKey + ", which a component had removed"),
-              std::string::npos)
+    EXPECT_NE(log.find("Put back SyncMinutes of " + kAddinKey + ", which a component had removed"), std::string::npos)
         << log;
     EXPECT_NE(log.find("Put back Colour of " + kAddinKey + "\\Profiles\\Default, which a component had removed"),
               std::string::npos);
@@ -270,8 +268,7 @@ TEST(RestoreTest, TheAddinsSettingsSurviveAComponentThatDeletesItsKey)
     ArrangeSettingsAndAGreedyComponent(denied);
     denied.registry.deniedWrites.insert("SyncMinutes");
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 2);
-    EXPECT_NE(denied.console.output.find("- the add-in's setting SyncMinutes could not be put back"),
-              std::string::npos)
+    EXPECT_NE(denied.console.output.find("- the add-in's setting SyncMinutes could not be put back"), std::string::npos)
         << denied.console.output;
 }
 
@@ -285,8 +282,7 @@ TEST(RestoreTest, ARestoreOfAResetsBackupLeavesTheRegistryAsItWas)
     ArrangeSettingsAndAGreedyComponent(os, true);
     // Click-to-Run's copy, and a user's class of the add-in's.
     os.registry.SetDword(fakes::FakeRegistry::kLocalMachine64,
-                         "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\" + kAddinKey, "LoadBehavior",
-                         0);
+                         "Software\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\" + kAddinKey, "LoadBehavior", 0);
     os.registry.SetText(fakes::FakeRegistry::kUsers64,
                         kAlice + "\\Software\\Classes\\CLSID\\" + fakes::FakeLaunch::kClsid + "\\InprocServer32", "",
                         "C:\\Old\\KROutlook.dll");
@@ -319,8 +315,8 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
         u"[-HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office]\r\n\r\n"
         u"[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect]\r\n"
         u"\"Mark\"=\"32\"\r\n\"LoadBehavior\"=-\r\n\r\n" +
-        hers + u"Classes\\Wow6432Node\\CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}]\r\n\"Mark\"=\"32\"\r\n\r\n" + hers +
-        u"Classes\\CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}]\r\n\"Mark\"=\"64\"\r\n\r\n" + hers +
+        hers + u"Classes\\Wow6432Node\\CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}]\r\n\"Mark\"=\"32\"\r\n\r\n" +
+        hers + u"Classes\\CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}]\r\n\"Mark\"=\"64\"\r\n\r\n" + hers +
         u"Microsoft\\Office\\16.0\\Outlook\\Resiliency]\r\n\"x\"=\"y\"\r\n\r\n"
         u"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n\"Evil\"=\"evil.exe\"\r\n\r\n"
         u"[HKEY_USERS\\S-1-5-21-9-9999\\Software\\Classes\\KestrinSoftware.Connect]\r\n\r\n"
@@ -334,27 +330,31 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
     // Her hive is one in either view, as the fakes keep it apart.
     os.registry.MakeKey(fakes::FakeRegistry::kUsers64, kAlice);
     os.registry.SetDword(hklm64, kAddinKey, "LoadBehavior", 3);
-    os.registry.SetDword(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other", "LoadBehavior",
-                         3);
+    os.registry.SetDword(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other",
+                         "LoadBehavior", 3);
     os.kernel.folders[kRecordFolder].push_back({name, 0x20, std::vector<std::uint8_t>(file.begin(), file.end())});
     os.console.output.clear();
     EXPECT_EQ(ConsoleProgram({"restore", "--json"}).Run(), 2);
     const std::string& out = os.console.output;
-    for (const std::string code : {R"("code":"keyNotRestorable","file":"HKEY_USERS\\S-1-5-21-7-1001\\Software\\Microsoft\\Office\\16.0\\Outlook\\Resiliency")",
-                                   R"("code":"keyNotRestorable","file":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run")",
-                                   R"("code":"hiveNotLoaded","file":"HKEY_USERS\\S-1-5-21-9-9999\\Software\\Classes\\KestrinSoftware.Connect")",
-                                   R"("code":"keyNotRestorable","file":"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\not-a-guid")"}) {
+    for (
+        const std::string code :
+        {R"("code":"keyNotRestorable","file":"HKEY_USERS\\S-1-5-21-7-1001\\Software\\Microsoft\\Office\\16.0\\Outlook\\Resiliency")",
+         R"("code":"keyNotRestorable","file":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run")",
+         R"("code":"hiveNotLoaded","file":"HKEY_USERS\\S-1-5-21-9-9999\\Software\\Classes\\KestrinSoftware.Connect")",
+         R"("code":"keyNotRestorable","file":"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\not-a-guid")"}) {
         EXPECT_NE(out.find(code), std::string::npos) << code << "\n" << out;
     }
     EXPECT_EQ(os.registry.Key(hklm64, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"), nullptr);
-    EXPECT_EQ(os.registry.Key(platform::kHkeyUsers, kAlice + "\\Software\\Microsoft\\Office\\16.0\\Outlook\\Resiliency\\x"),
-              nullptr);
+    EXPECT_EQ(
+        os.registry.Key(platform::kHkeyUsers, kAlice + "\\Software\\Microsoft\\Office\\16.0\\Outlook\\Resiliency\\x"),
+        nullptr);
     EXPECT_NE(os.registry.Key(platform::kHkeyUsers, kAlice + "\\" + kDisabled), nullptr);
     // Only the add-in's were under the 64-bit view's Office: all of it went, Software\Microsoft stays.
     EXPECT_EQ(os.registry.Key(hklm64, "Software\\Microsoft\\Office"), nullptr);
     EXPECT_NE(os.registry.Key(hklm64, "Software\\Microsoft"), nullptr);
     // Another add-in keeps the 32-bit view's; the add-in's own comes back as the backup holds it.
-    EXPECT_NE(os.registry.Key(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other"), nullptr);
+    EXPECT_NE(os.registry.Key(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other"),
+              nullptr);
     const fakes::FakeKey* ours = os.registry.Key(platform::kHkeyLocalMachine, kAddinKey);
     ASSERT_NE(ours, nullptr);
     EXPECT_EQ(ours->values.size(), 1u);
@@ -375,9 +375,10 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
     x86.kernel.folders[kRecordFolder].push_back({name, 0x20, std::vector<std::uint8_t>(file.begin(), file.end())});
     x86.console.output.clear();
     EXPECT_EQ(ConsoleProgram({"restore", name}).Run(), 2);
-    EXPECT_NE(x86.console.output.find("- HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\Outlook\\Addins\\"
-                                      "KestrinSoftware.Connect is no key a reset backs up; it was left as it is"),
-              std::string::npos)
+    EXPECT_NE(
+        x86.console.output.find("- HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\Outlook\\Addins\\"
+                                "KestrinSoftware.Connect is no key a reset backs up; it was left as it is"),
+        std::string::npos)
         << x86.console.output;
 }
 
@@ -385,28 +386,50 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
 // backups, nor from one that does not parse, nor while Outlook runs.
 TEST(RestoreTest, ARestoreRefusesWhatIsNoBackupOfTheRecordFolder)
 {
-    const std::u16string valid = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\"
-                                 u"Office\\Outlook\\Addins\\KestrinSoftware.Connect]\r\n\"Mark\"=\"1\"\r\n";
+    const std::u16string valid =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\"
+        u"Office\\Outlook\\Addins\\KestrinSoftware.Connect]\r\n\"Mark\"=\"1\"\r\n";
     struct Case {
         const char* what;
         std::vector<std::string> arguments;
-        std::string name;   // the file put in the record folder
+        std::string name; // the file put in the record folder
         std::u16string text;
         int exitCode;
         std::string line;
     };
     const std::string stamp = "AddinsReset-20261209-090000.reg";
     for (const Case& c : std::vector<Case>{
-             {"a path elsewhere", {"restore", "C:\\Users\\Public\\" + stamp}, stamp, valid, 87,
-              "- C:\\Users\\Public\\" + stamp + " is none of the backups in " + kRecordFolder + "; nothing was changed."},
-             {"an administrator's own copy", {"restore", "AddinsReset-20261209-090000 - Copy.reg"},
-              "AddinsReset-20261209-090000 - Copy.reg", valid, 87, ""},
+             {"a path elsewhere",
+              {"restore", "C:\\Users\\Public\\" + stamp},
+              stamp,
+              valid,
+              87,
+              "- C:\\Users\\Public\\" + stamp + " is none of the backups in " + kRecordFolder +
+                  "; nothing was changed."},
+             {"an administrator's own copy",
+              {"restore", "AddinsReset-20261209-090000 - Copy.reg"},
+              "AddinsReset-20261209-090000 - Copy.reg",
+              valid,
+              87,
+              ""},
              {"a name with the folder's path", {"restore", kRecordFolder + "\\" + stamp}, stamp, valid, 0, ""},
-             {"the ninth backup of a second", {"restore", "AddinsReset-20261209-090000-9.reg"},
-              "AddinsReset-20261209-090000-9.reg", valid, 0, ""},
-             {"a number the tool never gives", {"restore", "AddinsReset-20261209-090000-1.reg"},
-              "AddinsReset-20261209-090000-1.reg", valid, 87, ""},
-             {"a line of something else", {"restore"}, stamp, valid + u"\"Evil\"=evil\r\n", 13,
+             {"the ninth backup of a second",
+              {"restore", "AddinsReset-20261209-090000-9.reg"},
+              "AddinsReset-20261209-090000-9.reg",
+              valid,
+              0,
+              ""},
+             {"a number the tool never gives",
+              {"restore", "AddinsReset-20261209-090000-1.reg"},
+              "AddinsReset-20261209-090000-1.reg",
+              valid,
+              87,
+              ""},
+             {"a line of something else",
+              {"restore"},
+              stamp,
+              valid + u"\"Evil\"=evil\r\n",
+              13,
               "- " + kRecordFolder + "\\" + stamp + " is no backup a reset wrote (line 5); nothing was changed."},
              {"no header", {"restore"}, stamp, u"[HKEY_LOCAL_MACHINE\\Software]\r\n", 13, ""},
          }) {
@@ -470,12 +493,12 @@ TEST(RestoreTest, AClassOfTheThirtyTwoBitViewComesBackToItsOwnView)
         ASSERT_EQ(ConsoleProgram({"reset"}).Run(), 0) << os.console.output;
         const std::string backup = BackupText(os.kernel.Contents(kBackup).value_or(""));
         const std::string node = apart ? "Wow6432Node\\" : "";
-        EXPECT_NE(backup.find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + node + "KestrinSoftware.Connect\\CLSID]\r\n"
+        EXPECT_NE(backup.find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\" + node +
+                              "KestrinSoftware.Connect\\CLSID]\r\n"
                               "@=\"{old}\""),
                   std::string::npos)
             << backup;
-        EXPECT_NE(backup.find("[HKEY_USERS\\" + kAlice + "\\" + progId + "\\CLSID]\r\n@=\"{hers}\""),
-                  std::string::npos)
+        EXPECT_NE(backup.find("[HKEY_USERS\\" + kAlice + "\\" + progId + "\\CLSID]\r\n@=\"{hers}\""), std::string::npos)
             << "her class, read through the link: " << backup;
         if (apart) {
             os.registry.SetText(platform::kHkeyLocalMachine, progId + "\\CLSID", "", "{changed}");
@@ -518,20 +541,28 @@ TEST(RestoreTest, EveryResetAndRestoreLeavesOneEventAndACheckNone)
              {"a reset", [](auto&) {}, {"reset", "--json"}, 0, 1000, kEventlogInformationType},
              {"a reset while Outlook runs", outlook, {"reset"}, 1, 1001, kEventlogWarningType},
              {"a reset that cannot write the registration",
-              [](auto& p) { p.registry.deniedWrites.insert("LoadBehavior"); }, {"reset"}, 2, 1002, kEventlogErrorType},
+              [](auto& p) { p.registry.deniedWrites.insert("LoadBehavior"); },
+              {"reset"},
+              2,
+              1002,
+              kEventlogErrorType},
              {"a restore", resetFirst, {"restore"}, 0, 1100, kEventlogInformationType},
              {"a restore while Outlook runs",
               [&](auto& p) {
                   resetFirst(p);
                   outlook(p);
               },
-              {"restore"}, 1, 1101, kEventlogWarningType},
+              {"restore"},
+              1,
+              1101,
+              kEventlogWarningType},
              {"a restore of a file elsewhere", resetFirst, {"restore", "C:\\x.reg"}, 87, 1187, kEventlogErrorType},
              {"a run-time error",
-              [](auto& p) {
-                  p.launch.onLaunch = [](const std::string&) { throw RuntimeError(6, u"Overflow"); };
-              },
-              {"reset"}, 6, 1999, kEventlogErrorType},
+              [](auto& p) { p.launch.onLaunch = [](const std::string&) { throw RuntimeError(6, u"Overflow"); }; },
+              {"reset"},
+              6,
+              1999,
+              kEventlogErrorType},
          }) {
         SCOPED_TRACE(c.what);
         fakes::FakePlatform os;
@@ -546,8 +577,9 @@ TEST(RestoreTest, EveryResetAndRestoreLeavesOneEventAndACheckNone)
         EXPECT_EQ(event.type, c.type);
         ASSERT_EQ(event.strings.size(), 2u);
         const std::string command = c.arguments.front();
-        EXPECT_EQ(event.strings[1].rfind("{\"command\":\"" + command + "\",\"exitCode\":" + std::to_string(c.exitCode), 0),
-                  0u)
+        EXPECT_EQ(
+            event.strings[1].rfind("{\"command\":\"" + command + "\",\"exitCode\":" + std::to_string(c.exitCode), 0),
+            0u)
             << event.strings[1];
         if (c.arguments.back() == "--json") {
             EXPECT_EQ(event.strings[1] + "\r\n", os.console.output);
@@ -568,8 +600,9 @@ TEST(RestoreTest, EveryResetAndRestoreLeavesOneEventAndACheckNone)
     os.eventLog.registrationFails = true;
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
     const auto entries = Entries(os.kernel.Contents(kLog).value_or(""));
-    EXPECT_NE(std::find(entries.begin(), entries.end(), "[2] The Application log could not be opened for this run's event"),
-              entries.end())
+    EXPECT_NE(
+        std::find(entries.begin(), entries.end(), "[2] The Application log could not be opened for this run's event"),
+        entries.end())
         << "named in the log, as a warning";
     os.eventLog.registrationFails = false;
     os.eventLog.reportFails = true;

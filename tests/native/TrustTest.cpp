@@ -152,8 +152,8 @@ TEST(TrustTest, AnObjectIsDistrustedForWhatOthersMayDoWithIt)
               std::vector<Ace>{{kAllow, kPassedOn | SecurityDescriptor::kInheritOnly, kFull, kUsers}},
               RunRights::kChangeAnything, "trusted"},
              // ACCESS_DENIED_ACE_TYPE, as the system numbers it.
-             {"everyone is denied", admins, std::vector<Ace>{{1, 0, kFull, "S-1-1-0"}},
-              RunRights::kChangeAnything, "trusted"},
+             {"everyone is denied", admins, std::vector<Ace>{{1, 0, kFull, "S-1-1-0"}}, RunRights::kChangeAnything,
+              "trusted"},
              {"whoever makes something inside", admins, std::vector<Ace>{{kAllow, 0, kFull, "S-1-3-0"}},
               RunRights::kChangeAnything, "trusted"},
              {"users with every right by its generic name", admins,

@@ -1,5 +1,7 @@
 #include "platform/win32/Win32EventLog.h"
 
+#include <algorithm>
+
 namespace platform::win32 {
 
 Handle Win32EventLog::RegisterEventSourceA(const std::string& source)
@@ -10,10 +12,8 @@ Handle Win32EventLog::RegisterEventSourceA(const std::string& source)
 bool Win32EventLog::ReportEventA(Handle log, std::uint16_t type, std::uint32_t eventId,
                                  const std::vector<std::string>& strings)
 {
-    std::vector<LPCSTR> texts;
-    for (const std::string& text : strings) {
-        texts.push_back(text.c_str());
-    }
+    std::vector<LPCSTR> texts(strings.size());
+    std::transform(strings.begin(), strings.end(), texts.begin(), [](const std::string& text) { return text.c_str(); });
     return mReportEventA(reinterpret_cast<HANDLE>(log), type, 0, eventId, nullptr, static_cast<WORD>(texts.size()), 0,
                          texts.data(), nullptr) != FALSE;
 }

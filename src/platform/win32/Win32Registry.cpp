@@ -234,8 +234,8 @@ std::int32_t Win32Registry::RegEnumKeyExW(Handle key, std::uint32_t index, char1
         return status;
     }
     DWORD size = nameChars;
-    const LONG status = mRegEnumKeyExW(AsKey(key), index, reinterpret_cast<LPWSTR>(name), &size, nullptr, nullptr,
-                                       nullptr, nullptr);
+    const LONG status =
+        mRegEnumKeyExW(AsKey(key), index, reinterpret_cast<LPWSTR>(name), &size, nullptr, nullptr, nullptr, nullptr);
     nameChars = size;
     return status;
 }
@@ -269,8 +269,8 @@ std::int32_t Win32Registry::RegEnumValueW(Handle key, std::uint32_t index, char1
     DWORD nameSize = nameChars;
     DWORD valueType = 0;
     DWORD size = bytes;
-    const LONG status = mRegEnumValueW(AsKey(key), index, reinterpret_cast<LPWSTR>(name), &nameSize, nullptr,
-                                       &valueType, data, &size);
+    const LONG status =
+        mRegEnumValueW(AsKey(key), index, reinterpret_cast<LPWSTR>(name), &nameSize, nullptr, &valueType, data, &size);
     nameChars = nameSize;
     type = valueType;
     bytes = size;
@@ -313,7 +313,8 @@ std::int32_t Win32Registry::RegSetValueExW(Handle key, const std::u16string& val
                 Narrow(std::u16string(reinterpret_cast<const char16_t*>(data), bytes / sizeof(char16_t)));
             narrow.assign(text.begin(), text.end());
         }
-        return RegSetValueExA(key, Narrow(valueName), 0, type, narrow.data(), static_cast<std::uint32_t>(narrow.size()));
+        return RegSetValueExA(key, Narrow(valueName), 0, type, narrow.data(),
+                              static_cast<std::uint32_t>(narrow.size()));
     }
     return mRegSetValueExW(AsKey(key), Wide(valueName), 0, type, data, bytes);
 }

@@ -42,8 +42,8 @@ public:
     std::int32_t RegEnumKeyExW(Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars) override;
     std::int32_t RegEnumValueW(Handle key, std::uint32_t index, char16_t* name, std::uint32_t& nameChars,
                                std::uint32_t& type, std::uint8_t* data, std::uint32_t& bytes) override;
-    std::int32_t RegQueryValueExW(Handle key, const std::u16string& valueName, std::uint32_t& type,
-                                  std::uint8_t* data, std::uint32_t& bytes) override;
+    std::int32_t RegQueryValueExW(Handle key, const std::u16string& valueName, std::uint32_t& type, std::uint8_t* data,
+                                  std::uint32_t& bytes) override;
     std::int32_t RegSetValueExW(Handle key, const std::u16string& valueName, std::uint32_t type,
                                 const std::uint8_t* data, std::uint32_t bytes) override;
 
