@@ -412,7 +412,12 @@ TEST(RestoreTest, ARestoreRefusesWhatIsNoBackupOfTheRecordFolder)
               valid,
               87,
               ""},
-             {"a name with the folder's path", {"restore", kRecordFolder + "\\" + stamp}, stamp, valid, 0, ""},
+             {"a name with the folder's path",
+              {"restore", kRecordFolder + "\\" + stamp},
+              stamp,
+              valid,
+              0,
+              "Restored 1 key as the backup " + stamp + " holds them."},
              {"the ninth backup of a second",
               {"restore", "AddinsReset-20261209-090000-9.reg"},
               "AddinsReset-20261209-090000-9.reg",
@@ -609,4 +614,26 @@ TEST(RestoreTest, EveryResetAndRestoreLeavesOneEventAndACheckNone)
     EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 0);
     EXPECT_NE(os.kernel.Contents(kLog).value_or("").find("This run's event could not be written"), std::string::npos);
     EXPECT_EQ(os.eventLog.openSources, 0);
+}
+
+// The type library the add-in's class names is saved whole with it; a
+// value that is no library's identifier names none.
+TEST(RestoreTest, TheTypeLibraryOfTheAddinsClassIsInTheBackup)
+{
+    const std::string library = "{0B1C2D3E-4F50-6172-8394-A5B6C7D8E9F0}";
+    for (const std::string& named : {library, library + "x"}) {
+        fakes::FakePlatform os;
+        Arrange(os);
+        const std::string clsid = fakes::FakeLaunch::kClsid;
+        os.registry.SetText(platform::kHkeyLocalMachine, "Software\\Classes\\KestrinSoftware.Connect\\CLSID", "",
+                            clsid);
+        os.registry.SetText(platform::kHkeyLocalMachine, "Software\\Classes\\CLSID\\" + clsid + "\\TypeLib", "", named);
+        os.registry.SetText(platform::kHkeyLocalMachine, "Software\\Classes\\TypeLib\\" + library + "\\1.0", "",
+                            "Kestrin");
+        ASSERT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+        const std::string backup = BackupText(os.kernel.Contents(kBackup).value_or(""));
+        const bool saved = backup.find("[HKEY_LOCAL_MACHINE\\Software\\Classes\\TypeLib\\" + library +
+                                       "\\1.0]\r\n@=\"Kestrin\"") != std::string::npos;
+        EXPECT_EQ(saved, named == library) << backup;
+    }
 }

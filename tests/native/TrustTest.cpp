@@ -154,6 +154,11 @@ TEST(TrustTest, AnObjectIsDistrustedForWhatOthersMayDoWithIt)
              // ACCESS_DENIED_ACE_TYPE, as the system numbers it.
              {"everyone is denied", admins, std::vector<Ace>{{1, 0, kFull, "S-1-1-0"}}, RunRights::kChangeAnything,
               "trusted"},
+             // ACCESS_ALLOWED_CALLBACK_ACE_TYPE and ACCESS_DENIED_CALLBACK_ACE_TYPE, as the system numbers them.
+             {"users may make files, on a condition", admins, std::vector<Ace>{{9, 0, 0x2, kUsers}},
+              RunRights::kChangeAnything, "BUILTIN\\Users may change it"},
+             {"users are denied, on a condition", admins, std::vector<Ace>{{10, 0, kFull, kUsers}},
+              RunRights::kChangeAnything, "trusted"},
              {"whoever makes something inside", admins, std::vector<Ace>{{kAllow, 0, kFull, "S-1-3-0"}},
               RunRights::kChangeAnything, "trusted"},
              {"users with every right by its generic name", admins,
