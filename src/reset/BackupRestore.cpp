@@ -100,12 +100,16 @@ std::u16string_view After(std::u16string_view text, std::u16string_view prefix)
 } // namespace
 
 // A key of the add-in's, one above those (no nearer a root than the third
-// name), or neither; of the machine's keys or a user's.
-BackupRestore::Kind BackupRestore::KindOf(bool machine, const std::vector<Text>& names)
+// name), or neither; of the machine's keys or a user's. Named alone: only
+// the keys the add-in's own names give, not any version's or any class's,
+// which a key above holds of other programs too.
+BackupRestore::Kind BackupRestore::KindOf(bool machine, const std::vector<Text>& names, bool namedAlone)
 {
     Kind kind = Kind::Other;
     for (const Pattern& pattern : kPatterns) {
-        if (!(machine ? pattern.machine : pattern.users)) {
+        const bool named = std::none_of(pattern.names.begin(), pattern.names.end(),
+                                        [](std::u16string_view name) { return name == kVersion || name == kGuid; });
+        if (!(machine ? pattern.machine : pattern.users) || (namedAlone && !named)) {
             continue;
         }
         const std::size_t common = std::min(names.size(), pattern.names.size());
@@ -304,7 +308,7 @@ bool BackupRestore::DeleteWhereOnlyOurs(const Place& place)
     for (const Text& name : subkeys) {
         Place child = place;
         child.path = place.path + u"\\" + name;
-        child.kind = KindOf(place.machine, NamesOf(child.path));
+        child.kind = KindOf(place.machine, NamesOf(child.path), true);
         if (child.kind == Kind::Ours) {
             CRegistry::DeleteTree(child.root, child.path, child.view);
         } else if (child.kind == Kind::Above) {

@@ -17,8 +17,9 @@
 // one), and only a key a reset backs up is written at all; any other is
 // named and left alone. A key above the add-in's that a reset made
 // ("[-...\Office]") goes only where nothing but the add-in's keys lies
-// beneath it. A user's keys are reached through her loaded hive, never
-// through a link.
+// beneath it, and of those only the ones its own names give (its
+// registration, its ProgID): no class of anyone's goes with a key above.
+// A user's keys are reached through her loaded hive, never through a link.
 class BackupRestore {
 public:
     BackupRestore(RegFile file, bool windows64);
@@ -41,7 +42,7 @@ private:
         Kind kind = Kind::Other;
     };
 
-    static Kind KindOf(bool machine, const std::vector<Text>& names);
+    static Kind KindOf(bool machine, const std::vector<Text>& names, bool namedAlone = false);
 
     Place PlaceOf(const Text& name);
     bool PutBack(const RegFile::Block& block, const Place& place, RunReport& report);

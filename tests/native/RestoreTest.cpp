@@ -313,6 +313,7 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
         u"Windows Registry Editor Version 5.00\r\n\r\n"
         u"[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Office]\r\n\r\n"
         u"[-HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office]\r\n\r\n"
+        u"[-HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID]\r\n\r\n"
         u"[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect]\r\n"
         u"\"Mark\"=\"32\"\r\n\"LoadBehavior\"=-\r\n\r\n" +
         hers + u"Classes\\Wow6432Node\\CLSID\\{5B7E0C1A-6D0B-4C5F-9E0A-3A1F2B4C6D7E}]\r\n\"Mark\"=\"32\"\r\n\r\n" +
@@ -330,6 +331,7 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
     // Her hive is one in either view, as the fakes keep it apart.
     os.registry.MakeKey(fakes::FakeRegistry::kUsers64, kAlice);
     os.registry.SetDword(hklm64, kAddinKey, "LoadBehavior", 3);
+    os.registry.SetText(hklm64, "Software\\Classes\\CLSID\\{0B1C2D3E-4F50-6172-8394-A5B6C7D8E9F0}", "", "another's");
     os.registry.SetDword(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other",
                          "LoadBehavior", 3);
     os.kernel.folders[kRecordFolder].push_back({name, 0x20, std::vector<std::uint8_t>(file.begin(), file.end())});
@@ -352,6 +354,8 @@ TEST(RestoreTest, EachKeyGoesWhereItsNameSaysAndOnlyTheAddinsKeysAreWritten)
     // Only the add-in's were under the 64-bit view's Office: all of it went, Software\Microsoft stays.
     EXPECT_EQ(os.registry.Key(hklm64, "Software\\Microsoft\\Office"), nullptr);
     EXPECT_NE(os.registry.Key(hklm64, "Software\\Microsoft"), nullptr);
+    // No class of anyone's goes with a key above the add-in's.
+    EXPECT_NE(os.registry.Key(hklm64, "Software\\Classes\\CLSID\\{0B1C2D3E-4F50-6172-8394-A5B6C7D8E9F0}"), nullptr);
     // Another add-in keeps the 32-bit view's; the add-in's own comes back as the backup holds it.
     EXPECT_NE(os.registry.Key(platform::kHkeyLocalMachine, "Software\\Microsoft\\Office\\Outlook\\Addins\\Other"),
               nullptr);
