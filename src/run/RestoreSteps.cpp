@@ -73,7 +73,8 @@ Boolean RestoreSteps::ChooseBackup()
     const std::string folder = mRecord.Folder();
     if (!mFile) {
         if (backups.empty()) {
-            Refuse({.text = u"No reset's backup was found in " + FromAnsi(folder) + u".",
+            Refuse({.text = u"No reset's backup was found in " +
+                            (folder.empty() ? Text(u"the record's folder") : FromAnsi(folder)) + u".",
                     .code = "noBackup",
                     .file = FromAnsi(folder)},
                    kExitNotFullyReset, kTitle);

@@ -460,6 +460,11 @@ TEST(RestoreTest, ARestoreRefusesWhatIsNoBackupOfTheRecordFolder)
         }
     }
 
+    fakes::FakePlatform none;
+    Arrange(none);
+    EXPECT_EQ(ConsoleProgram({"restore"}).Run(), 2);
+    EXPECT_EQ(none.console.output, "No reset's backup was found in " + kRecordFolder + ".\r\n");
+
     fakes::FakePlatform os;
     Arrange(os);
     ASSERT_EQ(ConsoleProgram({"reset"}).Run(), 0);
