@@ -185,6 +185,16 @@ TEST(RecordTest, EachRegsvr32RunIsLoggedWithHowItEnded)
                         run("[2] regsvr32 /s", "Slow.dll", "had not ended after 30 seconds"),
                     }));
 
+    // A file whose unregistration never ends is not registered, and the log says so.
+    fakes::FakePlatform stuck;
+    Arrange(stuck);
+    stuck.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Stuck.dll"}};
+    stuck.launch.unregisterOutcomes["Stuck.dll"] = {true, std::nullopt, 0};
+    EXPECT_EQ(ConsoleProgram({"reset"}).Run(), 2);
+    const std::vector<std::string> told = Entries(stuck.kernel.Contents(kLog).value_or(""));
+    EXPECT_NE(std::find(told.begin(), told.end(), "[2] Stuck.dll was not registered: its unregistration had not ended"),
+              told.end());
+
     fakes::FakePlatform cut;
     Arrange(cut);
     cut.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Grid.dll"}, {"Last.dll"}};
