@@ -81,3 +81,25 @@ bool IsGuidText(std::u16string_view text)
     }
     return true;
 }
+
+std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view text)
+{
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(2 * text.size());
+    for (const char16_t c : text) {
+        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return bytes;
+}
+
+Text TextOfUtf16Le(std::string_view bytes)
+{
+    Text text;
+    text.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        text +=
+            static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) | static_cast<std::uint8_t>(bytes[i + 1]) << 8);
+    }
+    return text;
+}

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 // Text inside the program is UTF-16; the ANSI code page is met only at the
 // operating-system boundary (platform/AnsiText.h).
@@ -15,6 +17,11 @@ Text TextOfAscii(std::string_view ascii);
 std::string AsciiOf(std::u16string_view text);
 
 Text LowerCase(std::u16string_view text);
+
+// A text as UTF-16 little-endian bytes, as files and the wide registry calls
+// hold it; and back, an odd last byte left out.
+std::vector<std::uint8_t> Utf16LeBytes(std::u16string_view text);
+Text TextOfUtf16Le(std::string_view bytes);
 
 // A number's digits in base 10 or 16 (lower case), with leading zeros to at
 // least the width: printf's formatting would bring its floating-point engine

@@ -26,5 +26,12 @@ inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kRegMultiSz = 7;
+
+// The types whose data the wide calls give in UTF-16 and the ANSI ones in the code page.
+inline constexpr bool IsTextType(std::uint32_t type) noexcept
+{
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
 
 } // namespace platform

@@ -1,14 +1,13 @@
 #include "registry/RegFile.h"
 
 #include "platform/AnsiText.h"
+#include "platform/SystemCodes.h"
 
 namespace {
 
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegExpandSz = 2;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
-constexpr std::uint32_t kRegMultiSz = 7;
+using platform::kRegBinary;
+using platform::kRegDword;
+using platform::kRegSz;
 
 enum class Form { Regedit4, Regedit5 };
 
@@ -104,16 +103,6 @@ std::optional<std::pair<Text, std::u16string_view>> QuotedAtStart(std::u16string
     return std::nullopt;
 }
 
-std::vector<std::uint8_t> BytesOf(std::u16string_view text)
-{
-    std::vector<std::uint8_t> bytes;
-    for (const char16_t c : text) {
-        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return bytes;
-}
-
 // The data after the "=" of a value line.
 std::optional<RegFile::Entry> DataOf(Form form, std::u16string_view data)
 {
@@ -127,7 +116,7 @@ std::optional<RegFile::Entry> DataOf(Form form, std::u16string_view data)
             return std::nullopt;
         }
         entry.type = kRegSz;
-        entry.data = BytesOf(text->first + u'\0');
+        entry.data = Utf16LeBytes(text->first + u'\0');
         return entry;
     }
     if (data.starts_with(u"dword:")) {
@@ -161,9 +150,9 @@ std::optional<RegFile::Entry> DataOf(Form form, std::u16string_view data)
     }
     entry.data = std::move(*parsed);
     // REGEDIT4 holds a text's bytes in the code page.
-    if (form == Form::Regedit4 && (entry.type == kRegSz || entry.type == kRegExpandSz || entry.type == kRegMultiSz)) {
-        entry.data =
-            BytesOf(FromAnsi(std::string_view(reinterpret_cast<const char*>(entry.data.data()), entry.data.size())));
+    if (form == Form::Regedit4 && platform::IsTextType(entry.type)) {
+        entry.data = Utf16LeBytes(
+            FromAnsi(std::string_view(reinterpret_cast<const char*>(entry.data.data()), entry.data.size())));
     }
     return entry;
 }
@@ -272,13 +261,5 @@ std::optional<RegFile> RegFile::Parse(std::u16string_view text, std::size_t& bad
 
 Text RegFile::TextOf(std::string_view bytes)
 {
-    if (!bytes.starts_with("\xFF\xFE")) {
-        return FromAnsi(bytes);
-    }
-    Text text;
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text +=
-            static_cast<char16_t>(static_cast<std::uint8_t>(bytes[i]) | static_cast<std::uint8_t>(bytes[i + 1]) << 8);
-    }
-    return text;
+    return bytes.starts_with("\xFF\xFE") ? TextOfUtf16Le(bytes.substr(2)) : FromAnsi(bytes);
 }

@@ -11,7 +11,6 @@ namespace {
 using platform::Handle;
 
 constexpr std::uint32_t kRegCreatedNewKey = 1;
-constexpr std::uint32_t kRegMultiSz = 7;
 // How much of a value a log line shows.
 constexpr std::size_t kLoggedBytes = 64;
 // regedit's own width of a line of hex data.
@@ -48,11 +47,6 @@ bool IsPredefined(Handle key)
            key == platform::kHkeyClassesRoot || key == platform::kHkeyCurrentConfig;
 }
 
-bool IsText(std::uint32_t type)
-{
-    return type == platform::kRegSz || type == platform::kRegExpandSz || type == kRegMultiSz;
-}
-
 // A name or a text in a .reg file: in quotes, with its backslashes and quotes escaped.
 Text Quoted(std::u16string_view text)
 {
@@ -82,19 +76,13 @@ std::u16string_view TextOf(const std::vector<std::uint8_t>& data)
     return {reinterpret_cast<const char16_t*>(data.data()), data.size() / sizeof(char16_t)};
 }
 
-std::vector<std::uint8_t> BytesOf(std::u16string_view text)
-{
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    return {bytes, bytes + text.size() * sizeof(char16_t)};
-}
-
 // The data an ANSI call was given, as the wide calls hold it.
 std::vector<std::uint8_t> WideData(std::uint32_t type, const std::uint8_t* data, std::uint32_t bytes)
 {
-    if (!IsText(type)) {
+    if (!platform::IsTextType(type)) {
         return {data, data + bytes};
     }
-    return BytesOf(FromAnsi(std::string_view(reinterpret_cast<const char*>(data), bytes)));
+    return Utf16LeBytes(FromAnsi(std::string_view(reinterpret_cast<const char*>(data), bytes)));
 }
 
 // An open key of the registry below the journal, for reading, closed with the object.
@@ -176,7 +164,7 @@ Text RegistryJournal::RegLine(Format format, const Text& name, std::uint32_t typ
     }
     // REGEDIT4 holds texts in the code page, the later form in UTF-16.
     std::vector<std::uint8_t> bytes = data;
-    if (format == Format::Regedit4 && IsText(type)) {
+    if (format == Format::Regedit4 && platform::IsTextType(type)) {
         const std::string ansi = ToAnsi(TextOf(data));
         bytes.assign(ansi.begin(), ansi.end());
     }

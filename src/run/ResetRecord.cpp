@@ -101,13 +101,8 @@ std::string BytesOf(RegistryJournal::Format format, const Text& lines)
     if (format == RegistryJournal::Format::Regedit4) {
         return ToAnsi(lines);
     }
-    std::string bytes;
-    bytes.reserve(2 * lines.size());
-    for (const char16_t c : lines) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
+    const std::vector<std::uint8_t> bytes = Utf16LeBytes(lines);
+    return {bytes.begin(), bytes.end()};
 }
 
 bool WriteAll(platform::Handle file, const std::string& bytes)

@@ -12,11 +12,10 @@
 
 namespace {
 
-std::string LowerAscii(std::string text)
+// File names compare without case, as Windows compares them.
+bool SameName(const std::string& a, const std::string& b)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
+    return LowerCase(FromAnsi(a)) == LowerCase(FromAnsi(b));
 }
 
 } // namespace
@@ -85,10 +84,10 @@ Boolean RestoreSteps::ChooseBackup()
     }
     const auto separator = mFile->find_last_of("\\/");
     const std::string name = separator == std::string::npos ? *mFile : mFile->substr(separator + 1);
-    const bool inFolder = separator == std::string::npos ||
-                          (!folder.empty() && LowerAscii(mFile->substr(0, separator)) == LowerAscii(folder));
-    const auto found = std::find_if(backups.begin(), backups.end(),
-                                    [&](const std::string& backup) { return LowerAscii(backup) == LowerAscii(name); });
+    const bool inFolder =
+        separator == std::string::npos || (!folder.empty() && SameName(mFile->substr(0, separator), folder));
+    const auto found =
+        std::find_if(backups.begin(), backups.end(), [&](const std::string& backup) { return SameName(backup, name); });
     if (!inFolder || found == backups.end()) {
         Refuse({.text = u"- " + FromAnsi(*mFile) + u" is none of the backups in " +
                         (folder.empty() ? Text(u"the record's folder") : FromAnsi(folder)) + u"; nothing was changed.",
