@@ -462,3 +462,84 @@ TEST(SystemRunTest, Regsvr32LooksForLibrariesInTheAddinsAndTheSystemsFoldersAlon
 }
 
 } // namespace
+
+namespace {
+
+// A backup of the record folder's, as a reset names it, in the NT line's form.
+void PutBackup(fakes::FakePlatform& os, const std::string& name, const std::u16string& blocks, std::uint32_t links = 1,
+               const std::string& linkTo = {})
+{
+    const std::vector<std::uint8_t> text = Utf16LeBytes(u"Windows Registry Editor Version 5.00\r\n\r\n" + blocks);
+    std::vector<std::uint8_t> bytes = {0xFF, 0xFE};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    os.kernel.folders[kRecordFolder].push_back({.name = name,
+                                                .attributes = linkTo.empty() ? 0x20u : 0x420u,
+                                                .contents = bytes,
+                                                .linkTo = linkTo,
+                                                .links = links});
+}
+
+} // namespace
+
+// A restore as the system: a backup that is a link or has a second name is
+// no backup, and a user's links in her hive lead its writes and deletions
+// nowhere; what they lead to stays as it was, and the text names the keys.
+TEST(SystemRunTest, ARestoreWritesNothingThroughWhatAUserPrepared)
+{
+    const platform::Handle users = platform::kHkeyUsers;
+    const platform::Handle hklm = platform::kHkeyLocalMachine;
+    const std::string victim = "Software\\Victim";
+    const std::string runKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::u16string hers = u"HKEY_USERS\\S-1-5-21-7-1001\\Software\\";
+    const std::u16string blocks =
+        u"[-" + hers + u"Classes\\KestrinSoftware.Connect]\r\n\r\n[" + hers +
+        u"Classes\\KestrinSoftware.Connect\\CLSID]\r\n@=\"{x}\"\r\n\r\n[" + hers +
+        u"Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect]\r\n\"LoadBehavior\"=dword:00000003\r\n";
+    const std::string name = "AddinsReset-20261209-090000.reg";
+    struct Case {
+        const char* what;
+        std::function<void(fakes::FakePlatform&)> arrange;
+        int exitCode;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"her ProgID and her add-ins' key links to the machine's keys",
+              [&](auto& os) {
+                  // Her classes in the 64-bit view, where a ProgID's name without the node leads.
+                  os.registry.MakeLink(fakes::FakeRegistry::kUsers64, kHers + "KestrinSoftware.Connect", hklm, victim);
+                  os.registry.Key(users, kAlice + "\\Software\\Microsoft\\Office\\Outlook")->subkeys.clear();
+                  os.registry.MakeLink(users, kAlice + "\\Software\\Microsoft\\Office\\Outlook\\Addins", hklm, runKey);
+                  PutBackup(os, name, blocks);
+              },
+              2},
+             {"a backup with a second name", [&](auto& os) { PutBackup(os, name, blocks, 2); }, 13},
+             {"a backup that is a link to a file of hers",
+              [&](auto& os) { PutBackup(os, name, blocks, 1, "C:\\Users\\alice\\evil.reg"); }, 87},
+         }) {
+        SCOPED_TRACE(c.what);
+        fakes::FakePlatform os;
+        Arrange(os);
+        ASSERT_EQ(ConsoleProgram({"reset"}).Run(), 0);
+        os.registry.SetText(hklm, victim + "\\CLSID", "", "kept");
+        os.registry.SetText(hklm, runKey, "Keep", "C:\\keep.exe");
+        c.arrange(os);
+        os.console.output.clear();
+        EXPECT_EQ(ConsoleProgram({"restore", name}).Run(), c.exitCode) << os.console.output;
+        const std::string& text = os.console.output;
+        EXPECT_EQ(os.registry.Key(hklm, victim + "\\CLSID")->values.size(), 1u) << text;
+        EXPECT_EQ(fakes::FakeRegistry::DataAs(os.registry.Key(hklm, victim + "\\CLSID")->values.at(""), false),
+                  (std::vector<std::uint8_t>{'k', 'e', 'p', 't', 0}));
+        EXPECT_EQ(os.registry.Key(hklm, runKey)->values.size(), 1u) << text;
+        EXPECT_EQ(os.registry.Key(hklm, runKey)->subkeys.size(), 0u) << text;
+        if (c.exitCode == 2) {
+            EXPECT_NE(text.find("- HKEY_USERS\\S-1-5-21-7-1001\\Software\\Classes\\KestrinSoftware.Connect could not "
+                                "be deleted"),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find("Microsoft\\Office\\Outlook\\Addins\\KestrinSoftware.Connect could not be written"),
+                      std::string::npos)
+                << text;
+        } else {
+            EXPECT_NE(text.find("; nothing was changed."), std::string::npos) << text;
+        }
+    }
+}
