@@ -293,7 +293,6 @@ RegistryJournal::Old RegistryJournal::ValueAt(const Place& place, const Text& na
 Text RegistryJournal::Tree(const Place& place, const KeyTree& tree)
 {
     const Text name = Name(place);
-    mBackedUp.insert(u"key " + LowerCase(name));
     Text lines = u"[" + name + u"]\r\n";
     for (const KeyTree::Value& value : tree.values) {
         if (!mBackedUp.insert(u"value " + LowerCase(name) + u"\\" + LowerCase(value.name)).second) {
@@ -376,7 +375,6 @@ void RegistryJournal::BackUpValue(const Place& place, const Text& name, const Ol
         !mBackedUp.insert(u"value " + LowerCase(key) + u"\\" + LowerCase(name)).second) {
         return;
     }
-    mBackedUp.insert(u"key " + LowerCase(key));
     Text line;
     if (old.value) {
         line = LineOf(*old.value);

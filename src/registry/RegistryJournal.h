@@ -40,8 +40,7 @@ public:
     // The key as regedit names it: "HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\..."
     // classesApart: the 32-bit view's classes are a tree of their own, every
     // key of them named by the node, not the class identifiers alone.
-    static Text NameOf(platform::Handle root, const Text& path, std::uint32_t view, bool windows64,
-                       bool classesApart = false);
+    static Text NameOf(platform::Handle root, const Text& path, std::uint32_t view, bool windows64, bool classesApart);
     // A value as a line of a .reg file of the form, its data as the wide
     // calls give it. A text that holds a control character goes in the hex
     // form of its type: every line of the file is one line of the registry.

@@ -225,6 +225,12 @@ TEST(RestoreTest, ABackupReadsBackExactlyAndAnythingElseIsRefusedWhole)
         EXPECT_EQ(bad, line) << AsciiOf(text);
     }
     std::size_t bad = 0;
+    // Blanks after a line's end, as an editor may leave them, change nothing.
+    const auto blank =
+        RegFile::Parse(head + u"\"a\"=dword:00000001  \t\r\n[-HKEY_LOCAL_MACHINE\\Software\\K2] \r\n", bad);
+    ASSERT_TRUE(blank) << bad;
+    EXPECT_EQ(blank->blocks.size(), 2u);
+    EXPECT_EQ(blank->blocks[1].key, u"HKEY_LOCAL_MACHINE\\Software\\K2");
     const auto wrapped = RegFile::Parse(head + u"\"b\"=hex:01,\\\r\n  02,\\\r\n  03\r\n@=\"\"\r\n", bad);
     ASSERT_TRUE(wrapped);
     EXPECT_EQ(wrapped->blocks[0].entries[0].data, (std::vector<std::uint8_t>{1, 2, 3}));
