@@ -652,3 +652,34 @@ TEST(RestoreTest, TheTypeLibraryOfTheAddinsClassIsInTheBackup)
         EXPECT_EQ(saved, named == library) << backup;
     }
 }
+
+// A value the journal cannot read before it changes (larger than any of the
+// add-in's, 1 MiB) is left out of the backup with a comment, and the log's
+// line of it is a failure; one of exactly 1 MiB is saved.
+TEST(RestoreTest, AValueTooLargeToReadIsNamedNotSaved)
+{
+    struct Told final : RegistryJournal::Listener {
+        std::u16string before;
+        std::vector<std::pair<std::u16string, bool>> after;
+        void Before(const Text& lines) override { before += lines; }
+        void After(const Text& line, bool failed) override { after.emplace_back(line, failed); }
+    };
+    for (const std::size_t size : {std::size_t{1024 * 1024}, std::size_t{1024 * 1024 + 1}}) {
+        fakes::FakePlatform os;
+        os.registry.SetValue(platform::kHkeyLocalMachine, "Software\\K", "Big", platform::kRegBinary,
+                             std::vector<std::uint8_t>(size, 1));
+        Told told;
+        RegistryJournal journal(os.registry, told, false, RegistryJournal::Format::Regedit5);
+        platform::Handle key = 0;
+        ASSERT_EQ(journal.RegOpenKeyExW(platform::kHkeyLocalMachine, u"Software\\K", 0, platform::kKeySetValue, key),
+                  0);
+        const std::uint8_t one = 1;
+        journal.RegSetValueExW(key, u"Big", platform::kRegBinary, &one, 1);
+        journal.RegCloseKey(key);
+        const bool tooLarge = size > 1024 * 1024;
+        EXPECT_EQ(told.before.find(u"; \"Big\" could not be read (error 234)") != std::u16string::npos, tooLarge);
+        EXPECT_EQ(told.before.find(u"\"Big\"=hex:01,01") != std::u16string::npos, !tooLarge);
+        ASSERT_FALSE(told.after.empty());
+        EXPECT_EQ(told.after.front().second, tooLarge) << AsciiOf(told.after.front().first);
+    }
+}
