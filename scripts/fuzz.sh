@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Bounded fuzzing of the registry reader, the folder scan, the process
 # listings, the matchers of Outlook's disabled and crash records, the PE
-# machine-type reader, the import-table reader and the backup's reader: a fixed seed and about 30
+# machine-type reader, the import-table reader, the backup's reader and the
+# event log's records: a fixed seed and about 30
 # seconds each (FUZZ_SECONDS to change it), as many at once as there are cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ seconds=${FUZZ_SECONDS:-30}
 # Built with clang beside the native tests under the sanitizers: one build of the units for both.
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan --target RegistryReaderFuzz FolderScanFuzz ProcessListFuzz DisabledRecordFuzz CrashRecordFuzz \
-    PeMachineFuzz ImportTableFuzz RegFileFuzz
+    PeMachineFuzz ImportTableFuzz RegFileFuzz EventRecordFuzz
 
 # One target's run: its verdict in the work folder's .verdict file.
 run_target() {
@@ -28,7 +29,7 @@ run_target() {
 
 # A target a core at a time: each keeps its seconds, the whole takes less.
 pairs=(RegistryReaderFuzz:registry FolderScanFuzz:folder ProcessListFuzz:process DisabledRecordFuzz:record
-    CrashRecordFuzz:crash PeMachineFuzz:pe ImportTableFuzz:imports RegFileFuzz:regfile)
+    CrashRecordFuzz:crash PeMachineFuzz:pe ImportTableFuzz:imports RegFileFuzz:regfile EventRecordFuzz:events)
 mkdir -p build/native-asan/fuzz-work
 for pair in "${pairs[@]}"; do
     rm -f "build/native-asan/fuzz-work/${pair##*:}.verdict"

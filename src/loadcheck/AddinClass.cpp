@@ -4,13 +4,13 @@
 #include "platform/Platform.h"
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
+#include "scope/OfficeKeys.h"
 
 #include <algorithm>
 
 namespace {
 
 const Text kClasses = u"Software\\Classes\\";
-const Text kProgId = u"KestrinSoftware.Connect";
 
 } // namespace
 

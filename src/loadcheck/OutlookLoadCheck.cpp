@@ -20,10 +20,7 @@
 
 namespace {
 
-const std::string kProgId = "KestrinSoftware.Connect";
 const Text kPreferencesKey = kOfficeKey + u"16.0\\Outlook\\Preferences";
-const std::array<Text, 2> kPolicyKeys = {u"Software\\Policies\\Microsoft\\Office\\",
-                                         u"Software\\Policies\\Microsoft\\Cloud\\Office\\"};
 
 using Line = RunReport::Line;
 
@@ -49,8 +46,7 @@ const Line kTrustCenter = {
 const Line kTrustCenterAll = {u"- Outlook's Trust Center disables all add-ins; please ask your administrator",
                               "trustCenterAll"};
 // Where Outlook reads its Trust Center settings, the first found winning.
-const std::array<Text, 3> kSecurityKeys = {u"Software\\Policies\\Microsoft\\Office\\",
-                                           u"Software\\Policies\\Microsoft\\Cloud\\Office\\", kOfficeKey};
+const std::array<Text, 3> kSecurityKeys = {kOfficePolicyKeys[0], kOfficePolicyKeys[1], kOfficeKey};
 
 // A REG_DWORD under that name, in a key that exists.
 std::optional<std::uint32_t> DwordOf(platform::Handle root, const Text& keyName, const std::string& valueName)
@@ -256,7 +252,7 @@ std::optional<RunReport::Line> OutlookLoadCheck::TrustCenterLine(platform::Handl
 
 bool OutlookLoadCheck::IsBlockedByPolicy(platform::Handle userRoot) const
 {
-    for (const Text& policies : kPolicyKeys) {
+    for (const Text& policies : kOfficePolicyKeys) {
         CRegistry office;
         if (office.OpenExistingKey(policies, userRoot, platform::kKeyRead) != platform::kErrorSuccess) {
             continue;
@@ -282,7 +278,7 @@ bool OutlookLoadCheck::IsBlockedByPolicyIn(platform::Handle userRoot, const Text
     if (list.OpenExistingKey(resiliencyKey + u"\\AddinList", userRoot, platform::kKeyRead) == platform::kErrorSuccess) {
         CRegistry::RawValue value;
         for (Long index = 0; list.ReadValue(index, value) == platform::kErrorSuccess; ++index) {
-            if (value.ansiName != kProgId || value.type != platform::kRegSz) {
+            if (value.ansiName != AsciiOf(kProgId) || value.type != platform::kRegSz) {
                 continue;
             }
             const std::string setting(

@@ -37,6 +37,11 @@ inline void CloseEventSource(Handle source) noexcept
     EventLog().DeregisterEventSource(source);
 }
 
+inline void CloseEventLog(Handle log) noexcept
+{
+    EventLog().CloseEventLog(log);
+}
+
 inline void CloseRegistryKey(Handle key) noexcept
 {
     Registry().RegCloseKey(key);
@@ -49,6 +54,7 @@ using UniqueTokenHandle = UniqueHandle<HandleTraits<struct TokenTag, 0, &CloseKe
 using UniqueSnapshotHandle = UniqueHandle<HandleTraits<struct SnapshotTag, kInvalidHandleValue, &CloseKernelHandle>>;
 using UniqueFileHandle = UniqueHandle<HandleTraits<struct FileTag, kInvalidHandleValue, &CloseKernelHandle>>;
 using UniqueEventSourceHandle = UniqueHandle<HandleTraits<struct EventSourceTag, 0, &CloseEventSource>>;
+using UniqueEventLogHandle = UniqueHandle<HandleTraits<struct EventLogTag, 0, &CloseEventLog>>;
 using UniqueFindHandle = UniqueHandle<HandleTraits<struct FindTag, kInvalidHandleValue, &CloseFind>>;
 using UniqueRegistryKey = UniqueHandle<HandleTraits<struct RegistryKeyTag, 0, &CloseRegistryKey>>;
 using UniqueMutexHandle = UniqueHandle<HandleTraits<struct MutexTag, 0, &CloseKernelHandle>>;

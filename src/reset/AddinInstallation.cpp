@@ -11,7 +11,7 @@
 
 namespace {
 
-const Text kProgIdKey = u"Software\\Classes\\KestrinSoftware.Connect";
+const Text kProgIdKey = u"Software\\Classes\\" + kProgId;
 
 // A key that cannot be read may hold the add-in: only one that is not there says it is gone.
 bool MayExist(platform::Handle root, const Text& path, std::uint32_t view)

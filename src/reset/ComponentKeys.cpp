@@ -2,6 +2,7 @@
 
 #include "platform/SystemCodes.h"
 #include "registry/CRegistry.h"
+#include "scope/OfficeKeys.h"
 #include "scope/PathExpansion.h"
 #include "scope/WindowsVersion.h"
 
@@ -11,7 +12,6 @@
 namespace {
 
 const Text kClasses = u"Software\\Classes\\";
-const Text kProgId = u"KestrinSoftware.Connect";
 
 // A class's key below a root's classes.
 Text ClassKey(const Text& clsid)

@@ -40,6 +40,18 @@ std::string TextOf(const Entry& entry)
     if (line.error) {
         text += ",\"error\":" + Number(*line.error);
     }
+    if (!line.moment.empty()) {
+        text += ",\"moment\":" + JsonAnswer::Quoted(TextOfAscii(line.moment));
+    }
+    if (line.takenMs) {
+        text += ",\"takenMs\":" + Number(*line.takenMs);
+    }
+    if (line.thresholdMs) {
+        text += ",\"thresholdMs\":" + Number(*line.thresholdMs);
+    }
+    if (!line.when.empty()) {
+        text += ",\"when\":" + JsonAnswer::Quoted(line.when);
+    }
     return text + "}";
 }
 
@@ -51,7 +63,9 @@ std::vector<Entry> EntriesOf(const std::vector<RunReport::Line>& lines)
         const auto same = std::find_if(entries.begin(), entries.end(), [&](const Entry& there) {
             const RunReport::Line& other = there.line;
             return !line.user.empty() && !there.users.empty() && other.code == line.code && other.file == line.file &&
-                   other.loadBehavior == line.loadBehavior && other.error == line.error;
+                   other.loadBehavior == line.loadBehavior && other.error == line.error &&
+                   other.moment == line.moment && other.takenMs == line.takenMs &&
+                   other.thresholdMs == line.thresholdMs && other.when == line.when;
         });
         if (same != entries.end()) {
             same->users.push_back(line.user);
@@ -118,6 +132,7 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
 {
     std::vector<Entry> problems = EntriesOf(outcome.problems);
     std::vector<Entry> blockers = EntriesOf(outcome.blockers);
+    std::vector<Entry> reasons = EntriesOf(outcome.reasons);
     std::size_t named = outcome.users.size();
     std::size_t more = 0;
     const auto whole = [&] {
@@ -130,7 +145,8 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
             text += ",\"logMissing\":" + TextOf({*outcome.noLog, {}, 0});
         }
         for (const auto& [name, entries] :
-             {std::pair{",\"problems\":", &problems}, std::pair{",\"blockers\":", &blockers}}) {
+             {std::pair{",\"problems\":", &problems}, std::pair{",\"blockers\":", &blockers},
+              std::pair{",\"reasons\":", &reasons}}) {
             std::vector<std::string> texts(entries->size());
             std::transform(entries->begin(), entries->end(), texts.begin(), TextOf);
             text += name + Array(texts);
@@ -140,14 +156,14 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
     while (whole().size() > mostCharacters && named > 0) {
         --named;
     }
-    for (auto* entries : {&problems, &blockers}) {
+    for (auto* entries : {&problems, &blockers, &reasons}) {
         for (Entry& entry : *entries) {
             while (whole().size() > mostCharacters && entry.named > 1) {
                 --entry.named;
             }
         }
     }
-    for (auto* entries : {&problems, &blockers}) {
+    for (auto* entries : {&problems, &blockers, &reasons}) {
         while (whole().size() > mostCharacters && !entries->empty()) {
             entries->pop_back();
             ++more;
@@ -159,5 +175,5 @@ std::string JsonAnswer::Of(const std::string& command, const Outcome& outcome, s
 std::string JsonAnswer::OfRunTimeError(const std::string& command, int number, const Text& description)
 {
     return Head(command, number, Text(), {}, 0) + R"(,"log":null,"problems":[{"code":"runTimeError","error":)" +
-           std::to_string(number) + R"(,"description":)" + Quoted(description) + R"(}],"blockers":[]})";
+           std::to_string(number) + R"(,"description":)" + Quoted(description) + R"(}],"blockers":[],"reasons":[]})";
 }

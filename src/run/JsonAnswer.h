@@ -12,7 +12,8 @@
 // naming its users. Where the answer would pass the limit, the list of the
 // run's users gives way first ("usersLeftOut" counts those not named),
 // then the users an entry names beyond its first, then the entries from
-// the last, every blocker staying longest; "more" counts the entries left out.
+// the last, every reason of Outlook's staying longest, then every blocker;
+// "more" counts the entries left out.
 class JsonAnswer {
 public:
     static constexpr std::size_t kMostCharacters = 2048;

@@ -21,6 +21,8 @@ const Text kResetNeeded = u"A reset of Kestrin Software add-ins is needed.";
 const Text kNoResetNeeded = u"Kestrin Software add-ins need no reset.";
 const Text kNoResetHelps = u"No reset would change what the lines above say.";
 const Text kWhatKeepsOutlook = u"What keeps Outlook from loading the add-in, which no reset changes:";
+const Text kWhatOutlooksRecordsSay = u"What Outlook's own records say of the add-in:";
+const Text kWriteToSupport = u"Please write to " + kSupportAddress + u" with these lines.";
 const RunReport::Line kNotInstalled = {u"Kestrin Software add-ins are not installed on this computer.", "notInstalled"};
 
 // Of many names, those that fit a line of the console, and how many are left out.
@@ -110,6 +112,15 @@ public:
         }
     }
     void AddBlank() { Add(Text()); }
+    // What Outlook's records say of why it turned the add-in off, and the advice to tell support of it.
+    void AddReasons(const std::vector<RunReport::Line>& reasons)
+    {
+        if (reasons.empty()) {
+            return;
+        }
+        AddBlock(kWhatOutlooksRecordsSay, reasons, false);
+        Add(kWriteToSupport);
+    }
     bool Empty() const noexcept { return mLines.empty(); }
 
     Outcome Finish(const RunReport& report, Text label, int exitCode) &&
@@ -123,6 +134,7 @@ public:
         outcome.exitCode = exitCode;
         outcome.problems = report.Problems();
         outcome.blockers = report.Blockers();
+        outcome.reasons = report.Reasons();
         return outcome;
     }
 
@@ -151,6 +163,10 @@ Outcome OutcomeOf(const RunReport& report)
         lines.AddBlank();
         lines.Add(administratorMayHelp ? kRunAsAdministrator : kContactSupport);
     }
+    if (!report.Reasons().empty()) {
+        lines.AddBlank();
+        lines.AddReasons(report.Reasons());
+    }
     if (!whose.empty()) {
         lines.AddBlank();
         lines.Add(whose);
@@ -171,6 +187,7 @@ Outcome CheckOutcomeOf(const RunReport& report)
         lines.Add(line.text, line.code);
     }
     lines.AddBlock(kWhatKeepsOutlook, report.Blockers(), false);
+    lines.AddReasons(report.Reasons());
     if (const Text whose = WhoseSettings(report, u"checked"); !whose.empty()) {
         lines.Add(whose);
     }

@@ -56,6 +56,8 @@ struct Outcome {
 
     std::vector<RunReport::Line> problems;
     std::vector<RunReport::Line> blockers;
+    // Why Outlook turned the add-in off, which changes no exit code.
+    std::vector<RunReport::Line> reasons;
     // Whose settings the run was about: "DOMAIN\NAME", or a SID.
     std::vector<Text> users;
     // "x86" or "x64"; empty where the run ended before it was worked out.
@@ -70,7 +72,8 @@ struct Outcome {
 
 // Made from what the run found alone. The reset's own problems come first
 // and ask for an administrator; what keeps Outlook from loading the add-in
-// follows, in a block of its own. Run under another account, the box says
+// follows, in a block of its own, then what Outlook's own records say of
+// why it turned the add-in off. Run under another account, the box says
 // whose settings were repaired.
 Outcome OutcomeOf(const RunReport& report);
 

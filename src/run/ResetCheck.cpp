@@ -1,5 +1,6 @@
 #include "run/ResetCheck.h"
 
+#include "loadcheck/DisablingReasons.h"
 #include "loadcheck/OutlookLoadCheck.h"
 #include "reset/AddinInstallation.h"
 #include "reset/AddinRegistration.h"
@@ -35,6 +36,7 @@ int ResetCheck::Run()
         OutlookResiliency(root, scope.folder, kAddinName).InspectAddinRecords(scope.report);
         return True;
     });
+    DisablingReasons(scope.folder, nullptr).Read(scope);
     Regsvr32Runs(scope.edition).InspectMainLibrary(scope.report);
     OutlookLoadCheck(scope.edition, scope.folder, false).Check(mView, scope);
     Outcome outcome = CheckOutcomeOf(scope.report);

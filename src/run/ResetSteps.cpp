@@ -1,6 +1,7 @@
 #include "run/ResetSteps.h"
 
 #include "common/RuntimeError.h"
+#include "loadcheck/DisablingReasons.h"
 #include "loadcheck/OutlookLoadCheck.h"
 #include "process/CProcessList.h"
 #include "reset/AddinInstallation.h"
@@ -60,6 +61,7 @@ try {
     }
     mState.emplace(mWhose, mRecord);
     mRecord.Describe(mState->scope);
+    ReadWhyOutlookTurnedItOff();
     mView.BeginChanges();
     SaveWhatTheResetMayChange();
     if (CheckHKLMKeys()) {
@@ -119,6 +121,13 @@ Boolean ResetSteps::VerifyNoOtherCopyResets()
                      u"administrator; this reset goes on without it.",
                      RunLog::Severity::Warning);
     }
+    return True;
+}
+
+// Before the reset removes any of Outlook's records of it.
+Boolean ResetSteps::ReadWhyOutlookTurnedItOff()
+{
+    DisablingReasons(mState->scope.folder, &mRecord).Read(mState->scope);
     return True;
 }
 

@@ -41,6 +41,7 @@ private:
     Boolean VerifyAddinInstalled();
     Boolean VerifyOutlookClosed();
     Boolean VerifyNoOtherCopyResets();
+    Boolean ReadWhyOutlookTurnedItOff();
     Boolean SaveWhatTheResetMayChange();
     Boolean CheckHKLMKeys();
     Boolean CheckHKCUKeys();

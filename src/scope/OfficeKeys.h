@@ -2,6 +2,14 @@
 
 #include "common/Text.h"
 
-// Where Office keeps its settings and Outlook its add-ins' registrations.
+#include <array>
+
+// The add-in's ProgID, which Outlook and its records name it by; where
+// Office keeps its settings and Outlook its add-ins' registrations.
+inline const Text kProgId = u"KestrinSoftware.Connect";
 inline const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
-inline const Text kAddinRegistrationKey = kOfficeKey + u"Outlook\\Addins\\KestrinSoftware.Connect\\";
+inline const Text kAddinRegistrationKey = kOfficeKey + u"Outlook\\Addins\\" + kProgId + u"\\";
+// Where Office reads its users' policies, each version below: Group
+// Policy's and the cloud policy service's.
+inline const std::array<Text, 2> kOfficePolicyKeys = {u"Software\\Policies\\Microsoft\\Office\\",
+                                                      u"Software\\Policies\\Microsoft\\Cloud\\Office\\"};

@@ -12,7 +12,9 @@
 // What one reset, or one check, found. Every step adds its own lines:
 // problems are what the reset itself could not do (or, for a check, what a
 // reset would change), blockers what keeps Outlook from loading the add-in
-// that no reset may change. The final text is made from it alone.
+// that no reset may change, reasons what Outlook's own records say of why it
+// turned the add-in off, which change no outcome. The final text is made
+// from it alone.
 class RunReport {
 public:
     // One line of the final text, and what a script reads of it instead: a
@@ -23,6 +25,13 @@ public:
         Text file = {};
         std::optional<std::uint32_t> loadBehavior = {};
         std::optional<std::uint32_t> error = {};
+        // Of a reason Outlook turned the add-in off: the milliseconds it took
+        // and those Outlook allows, the day (YYYY-MM-DD) Outlook's event was
+        // written, and at which moment it was slow or that it crashed.
+        std::optional<std::uint32_t> takenMs = {};
+        std::optional<std::uint32_t> thresholdMs = {};
+        Text when = {};
+        std::string moment = {};
         // Whose settings the line is about; empty for the computer's. Set by the report.
         Text user = {};
     };
@@ -73,8 +82,11 @@ public:
         }
     }
 
+    void AddReason(Line line) { Add(mReasons, std::move(line)); }
+
     const std::vector<Line>& Problems() const noexcept { return mProblems; }
     const std::vector<Line>& Blockers() const noexcept { return mBlockers; }
+    const std::vector<Line>& Reasons() const noexcept { return mReasons; }
     const Text& SignedInUser() const noexcept { return mSignedInUser; }
     bool EveryLoadedUser() const noexcept { return mEveryLoadedUser; }
     const std::vector<Text>& Users() const noexcept { return mUsers; }
@@ -111,6 +123,7 @@ private:
     Text mAboutUser;
     std::vector<Line> mProblems;
     std::vector<Line> mBlockers;
+    std::vector<Line> mReasons;
     std::size_t mLibrariesNotLoaded = 0;
     bool mMainLibraryNotLoaded = false;
     std::size_t mClassNotRegistered = 0;

@@ -3,7 +3,7 @@
 // every even offset that starts a text (the data's start, or just after a
 // control character), the text up to the next control character or the end.
 #include "RecordModel.h"
-#include "reset/OutlookResiliency.h"
+#include "scope/ResiliencyRecords.h"
 
 #include <cstdlib>
 #include <vector>

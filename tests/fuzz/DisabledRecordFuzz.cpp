@@ -3,7 +3,7 @@
 // verdict must agree with a plain reading of the record's layout.
 #include "RecordModel.h"
 #include "common/Text.h"
-#include "reset/OutlookResiliency.h"
+#include "scope/ResiliencyRecords.h"
 
 #include <cstdlib>
 #include <optional>

@@ -76,7 +76,7 @@ TEST(ConsoleTest, AComputerWithoutTheAddinIsLeftAlone)
             EXPECT_EQ(ConsoleProgram({"check", "--json"}).Run(), 0) << c.what;
             EXPECT_EQ(os.console.output, R"({"command":"check","exitCode":0,"version":"1.0.0.0","edition":"x86",)"
                                          R"("users":["S-1-5-21-7-1001"],"needsReset":false,"log":null,"problems":[],)"
-                                         R"("blockers":[{"code":"notInstalled"}]})"
+                                         R"("blockers":[{"code":"notInstalled"}],"reasons":[]})"
                                          "\r\n")
                 << c.what;
             EXPECT_TRUE(os.registry.accesses.empty() && os.registry.writes.empty() && os.launch.launches.empty())
@@ -107,8 +107,8 @@ TEST(ConsoleTest, JsonIsOneLineOfCodesAScriptReads)
               "jos\\u00e9\"],\"needsReset\":true,\"log\":null,\"problems\":[{\"code\":\"registrationDisabled\","
               "\"loadBehavior\":2},{\"code\":\"userOverride\",\"user\":\"CORP\\\\jos\\u00e9\",\"loadBehavior\":2},"
               "{\"code\":\"classNotRegistered\",\"user\":\"CORP\\\\jos\\u00e9\"}],\"blockers\":[{\"code\":\"policy\","
-              "\"user\":\"CORP\\\\jos\\u00e9\"}"
-              "]}\r\n");
+              "\"user\":\"CORP\\\\jos\\u00e9\"}],\"reasons\":[{\"code\":\"disabledWithoutRecord\",\"user\":"
+              "\"CORP\\\\jos\\u00e9\",\"loadBehavior\":2}]}\r\n");
     os.console.output.clear();
     os.kernel.folders[kAddinFolder] = {{"KROutlook.dll"}, {"Grid.ocx"}};
     os.launch.outcomes["Grid.ocx"] = {true, 50, 5};
@@ -143,7 +143,7 @@ TEST(ConsoleTest, JsonIsOneLineOfCodesAScriptReads)
         EXPECT_EQ(os.console.output, R"({"command":")" + command +
                                          R"(","exitCode":53,"version":"1.0.0.0","edition":null,"users":[],"log":null,)"
                                          R"("problems":[{"code":"runTimeError","error":53,"description":"File not )"
-                                         R"(found: kernel32.dll"}],"blockers":[]})"
+                                         R"(found: kernel32.dll"}],"blockers":[],"reasons":[]})"
                                          "\r\n");
     }
 }
@@ -328,6 +328,10 @@ TEST(ConsoleTest, AHostWithManyUsersGetsAWholeAnswer)
             EXPECT_NE(json.find("\"problems\":[{\"code\""), std::string::npos) << json;
             EXPECT_NE(json.find("\"users\":[\"CORP\\\\user00\""), std::string::npos) << json;
         }
+        // Outlook's reason, of every user, is kept before the other entries.
+        EXPECT_NE(json.find("\"reasons\":[{\"code\":\"disabledAfterCrash\",\"users\":[\"CORP\\\\user00\""),
+                  std::string::npos)
+            << json;
     }
     fakes::FakePlatform os;
     ArrangeUsers(os, 60, false);
@@ -336,7 +340,9 @@ TEST(ConsoleTest, AHostWithManyUsersGetsAWholeAnswer)
     ASSERT_FALSE(lines.empty());
     EXPECT_LE(os.console.output.size(), ConsoleOutput::kMostCharacters + 64);
     EXPECT_EQ(lines.back(), "A reset of Kestrin Software add-ins is needed.");
-    ASSERT_EQ(lines.size(), 6u) << os.console.output;
+    ASSERT_EQ(lines.size(), 9u) << os.console.output;
+    EXPECT_EQ(lines[5].rfind("Outlook had turned the add-in off because it made Outlook stop. (CORP\\user00, ", 0), 0u)
+        << os.console.output;
     EXPECT_EQ(
         lines[1].rfind("- a per-user registration gives the add-in LoadBehavior 2 (CORP\\user00, CORP\\user01, ", 0),
         0u)

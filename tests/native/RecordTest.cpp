@@ -60,6 +60,9 @@ TEST(RecordTest, EveryResetLeavesALogAndABackupThatPutsBackWhatItChanged)
             fakes::FakeLaunch::kClsid + "\"",
         "Deleted the key " + hers + "Software\\Classes\\KestrinSoftware.Connect, which held no values",
         "Successfully reset Kestrin Software add-ins.",
+        "What Outlook's own records say of the add-in:",
+        "Outlook had turned the add-in off because it made Outlook stop. (CORP\\alice)",
+        "Please write to support@kestrinsoftware.com with these lines.",
         "Outlook's settings were repaired for the user CORP\\alice.",
         "Exit code 0",
     };

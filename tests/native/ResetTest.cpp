@@ -30,6 +30,11 @@ const std::string kRunAsAdministrator = "\r\n\r\nPlease run this program as an a
 const std::string kNoClass = "\r\n- the add-in's component KestrinSoftware.Connect is not registered";
 const std::string kNoMainLibrary = "\r\n- KROutlook.dll was not found in " + kAddinFolder + kNoClass;
 const std::string kBlockShutdown = "block shutdown Resetting Kestrin Software add-ins";
+// What Outlook's own records say, after the outcome's blocks.
+const std::string kReasonsHeading = "\r\n\r\nWhat Outlook's own records say of the add-in:\r\n";
+const std::string kWriteToSupport = "\r\nPlease write to support@kestrinsoftware.com with these lines.";
+const std::string kMadeOutlookStopLine = "Outlook had turned the add-in off because it made Outlook stop.";
+const std::string kMadeOutlookStop = kReasonsHeading + kMadeOutlookStopLine + kWriteToSupport;
 
 // One computer of fakes for one reset: Explorer running, the x86 edition's
 // folder under the common files folder, and the form shown on them. Tables
@@ -598,6 +603,20 @@ std::vector<std::uint8_t> Record(const std::u16string& path, const std::u16strin
     return data;
 }
 
+// AddInLoadTimes: a count, then five times in milliseconds.
+std::vector<std::uint8_t> LoadTimes(std::uint32_t count, const std::vector<std::uint32_t>& times)
+{
+    std::vector<std::uint8_t> data;
+    std::vector<std::uint32_t> numbers = {count};
+    numbers.insert(numbers.end(), times.begin(), times.end());
+    for (const std::uint32_t n : numbers) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            data.push_back(static_cast<std::uint8_t>(n >> shift));
+        }
+    }
+    return data;
+}
+
 const std::string kOffice = "Software\\Microsoft\\Office\\";
 const std::string kProgId = "KestrinSoftware.Connect";
 const std::string kDisabled = "\\Outlook\\Resiliency\\DisabledItems";
@@ -614,7 +633,11 @@ TEST_F(AddinRegistrationTest, UserOverrideIsReEnabledOnlyWhereItExists)
     EXPECT_EQ(os.registry.Key(platform::kHkeyLocalMachine, kAddinKey)->values.size(), 4u);
     EXPECT_LT(Position("caption 103 Checking HKLM registry keys..."),
               Position("caption 103 Checking HKCU registry keys..."));
-    EXPECT_EQ(SuccessBoxes(), 1);
+    EXPECT_EQ(Count("box " + kTitle + ": " + kSuccess + kReasonsHeading +
+                    "Outlook had turned the add-in off without saying why: it could not start it, or someone turned "
+                    "it off." +
+                    kWriteToSupport),
+              1);
 }
 
 TEST_F(OutlookResiliencyTest, OnlyThisAddinsDisabledRecordsAreRemoved)
@@ -716,7 +739,10 @@ TEST_F(OutlookResiliencyTest, OnlyThisAddinsDisabledRecordsAreRemoved)
     EXPECT_EQ(os.registry.Key(hkcu, kOffice + "14.0\\Outlook"), nullptr) << "no key is created";
     EXPECT_EQ(os.registry.openHandles(), 0);
     EXPECT_EQ(Count("box " + kTitle + ": " + kNotFullyReset +
-                    "\r\n- Outlook's record of the disabled add-in could not be removed" + kRunAsAdministrator),
+                    "\r\n- Outlook's record of the disabled add-in could not be removed" + kRunAsAdministrator +
+                    kReasonsHeading + kMadeOutlookStopLine + "\r\n" +
+                    "Outlook last stopped while the add-in was running; it may turn the add-in off at its next start." +
+                    kWriteToSupport),
               1)
         << "the record that collided stayed";
 }
@@ -1198,10 +1224,19 @@ TEST_F(UserHiveTest, PerUserSettingsAreRepairedForTheSignedInUser)
                                         Record(kOurPath, u"x"));
             }
         }
+        // Outlook's reasons are read from the hive repaired alone: the signed-in user's slow starts.
+        if (c.loaded) {
+            pc.os.registry.SetValue(platform::kHkeyUsers, shellHive + kOffice + "16.0\\Outlook\\AddInLoadTimes",
+                                    kProgId, 3, LoadTimes(5, {900, 1204, 1300, 1100, 2000}));
+        }
         pc.ClickReset();
 
         ASSERT_EQ(pc.os.windowing.boxes.size(), 1u) << c.what;
-        EXPECT_EQ(pc.os.windowing.boxes[0].text, kSuccess + c.line) << c.what;
+        const std::string slowStarts =
+            c.line.empty() ? "" : "\r\nIts last 5 starts took 1,204 ms in the middle: Outlook may turn it off again.";
+        EXPECT_EQ(pc.os.windowing.boxes[0].text,
+                  kSuccess + kReasonsHeading + kMadeOutlookStopLine + slowStarts + kWriteToSupport + c.line)
+            << c.what;
         for (const auto& [root, prefix] : hives) {
             const bool repairedHere = (root == platform::kHkeyUsers) == !c.line.empty();
             const fakes::FakeKey* key = pc.os.registry.Key(root, prefix + kAddinKey);
@@ -1366,11 +1401,11 @@ TEST_F(FormTest, RegistrationRecordAndSystemFolderFailuresAreReported)
     ClickReset();
     EXPECT_TRUE(os.launch.launches.empty()) << "regsvr32 is never looked for elsewhere";
     ASSERT_EQ(os.windowing.boxes.size(), 1u);
-    EXPECT_EQ(os.windowing.boxes[0].text, kNotFullyReset + "\r\n- the add-in's registration could not be written" +
-                                              "\r\n- Outlook's record of the disabled add-in could not be removed" +
-                                              "\r\n- KROutlook.dll could not be started" +
-                                              "\r\n- Engine.dll could not be started" +
-                                              "\r\n- Grid.ocx could not be started" + kNoClass + kRunAsAdministrator);
+    EXPECT_EQ(os.windowing.boxes[0].text,
+              kNotFullyReset + "\r\n- the add-in's registration could not be written" +
+                  "\r\n- Outlook's record of the disabled add-in could not be removed" +
+                  "\r\n- KROutlook.dll could not be started" + "\r\n- Engine.dll could not be started" +
+                  "\r\n- Grid.ocx could not be started" + kNoClass + kRunAsAdministrator + kMadeOutlookStop);
     EXPECT_EQ(os.registry.Key(platform::kHkeyCurrentUser, kOffice + "16.0" + kDisabled)->values.size(), 1u);
 }
 
@@ -1403,7 +1438,9 @@ TEST_F(OutlookResiliencyTest, KeysThatCannotBeOpenedOrChangeAreReported)
         }
         pc.ClickReset();
         ASSERT_EQ(pc.os.windowing.boxes.size(), 1u);
-        EXPECT_EQ(pc.os.windowing.boxes[0].text, kNotFullyReset + "\r\n" + line + kRunAsAdministrator) << path;
+        EXPECT_EQ(pc.os.windowing.boxes[0].text,
+                  kNotFullyReset + "\r\n" + line + kRunAsAdministrator + (path == changes ? kMadeOutlookStop : ""))
+            << path;
     }
 }
 
@@ -1480,37 +1517,45 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
         "Please run this program as an administrator, or contact support@kestrinsoftware.com about this problem.";
     // The registry lists the hives in its order: the Entra account's first. A
     // line the same for several users is one, naming them.
-    const auto disabled = [](const std::vector<std::string>& who) {
+    const auto namesOf = [](const std::vector<std::string>& who) {
         std::string names;
         for (std::size_t i = 0; i < who.size(); ++i) {
             names += (i == 0 ? "" : i + 1 == who.size() ? " and " : ", ") + who[i];
         }
+        return names;
+    };
+    const auto disabled = [&](const std::vector<std::string>& who) {
         std::string lines;
         for (const char* what :
              {"- a per-user registration gives the add-in LoadBehavior 2 (", "- Outlook has disabled the add-in ("}) {
-            lines += what + names + ")\r\n";
+            lines += what + namesOf(who) + ")\r\n";
         }
         return lines;
+    };
+    // Outlook's reason, of those users alone whose hive holds its record.
+    const auto reason = [&](const std::vector<std::string>& who) {
+        return kReasonsHeading.substr(4) + kMadeOutlookStopLine + " (" + namesOf(who) + ")" + kWriteToSupport + "\r\n";
     };
     const std::vector<Case> cases = {
         {"a domain account, an Entra account, one that cannot be opened",
          {alice, bob, carol, "S-1-5-18", ".DEFAULT", alice + "_Classes"},
          true,
          "- the settings of the user " + carol + " could not be opened\r\n" +
-             disabled({"AzureAD\\bob", "CORP\\alice"}) +
+             disabled({"AzureAD\\bob", "CORP\\alice"}) + reason({"AzureAD\\bob", "CORP\\alice"}) +
              "Outlook's settings were checked for the users AzureAD\\bob and CORP\\alice.\r\n"
              "A reset of Kestrin Software add-ins is needed.\r\n",
          1,
-         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin +
-             "\r\n\r\nOutlook's settings were repaired for the users AzureAD\\bob and CORP\\alice.\r\n",
+         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin + "\r\n\r\n" +
+             reason({"AzureAD\\bob", "CORP\\alice"}) +
+             "\r\nOutlook's settings were repaired for the users AzureAD\\bob and CORP\\alice.\r\n",
          2},
         {"a name that cannot be looked up",
          {bob},
          false,
-         disabled({bob}) + "Outlook's settings were checked for the user " + bob +
+         disabled({bob}) + reason({bob}) + "Outlook's settings were checked for the user " + bob +
              ".\r\nA reset of Kestrin Software add-ins is needed.\r\n",
          1,
-         kSuccess + "\r\n\r\nOutlook's settings were repaired for the user " + bob + ".\r\n",
+         kSuccess + "\r\n\r\n" + reason({bob}) + "\r\nOutlook's settings were repaired for the user " + bob + ".\r\n",
          0},
         {"no user signed in",
          {"S-1-5-18", "S-1-5-19"},
@@ -1524,11 +1569,13 @@ TEST(ConsoleTest, AsLocalSystemEveryLoadedUserIsCheckedAndReset)
          {alice, carol, dave},
          true,
          "- the settings of the user " + carol + " could not be opened\r\n" + disabled({"CORP\\alice"}) +
+             reason({"CORP\\alice"}) +
              "Outlook's settings were checked for the users CORP\\alice and CORP\\dave.\r\nA reset of Kestrin "
              "Software add-ins is needed.\r\n",
          1,
-         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin +
-             "\r\n\r\nOutlook's settings were repaired for the users CORP\\alice and CORP\\dave.\r\n",
+         notFully + "- the settings of the user " + carol + " could not be opened\r\n\r\n" + admin + "\r\n\r\n" +
+             reason({"CORP\\alice"}) +
+             "\r\nOutlook's settings were repaired for the users CORP\\alice and CORP\\dave.\r\n",
          2,
          {dave}},
         {"no hive that can be opened",
@@ -1655,7 +1702,10 @@ TEST(ConsoleTest, CheckTellsWhatAResetWouldChange)
              p.registry.SetValue(platform::kHkeyCurrentUser, kOffice + "16.0\\Outlook\\Resiliency\\CrashingAddinList",
                                  "crash", 3, Utf16(kOurPath));
          },
-         "- Outlook has a record of the add-in crashing\r\n" + needed, 1},
+         "- Outlook has a record of the add-in crashing\r\n" + kReasonsHeading.substr(4) +
+             "Outlook last stopped while the add-in was running; it may turn the add-in off at its next start." +
+             kWriteToSupport + "\r\n" + needed,
+         1},
         {"Click-to-Run's copy disabled",
          [&](auto& p) { p.registry.SetDword(platform::kHkeyLocalMachine, clickToRun, "LoadBehavior", 2); },
          "- Click-to-Run's copy of the add-in's registration has LoadBehavior 2\r\n" + needed, 1},

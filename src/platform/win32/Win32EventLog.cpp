@@ -23,4 +23,29 @@ bool Win32EventLog::DeregisterEventSource(Handle log)
     return mDeregisterEventSource(reinterpret_cast<HANDLE>(log)) != FALSE;
 }
 
+Handle Win32EventLog::OpenEventLogA(const std::string& logName, std::int32_t& lastError)
+{
+    const HANDLE log = mOpenEventLogA(nullptr, logName.c_str());
+    lastError = log == nullptr ? static_cast<std::int32_t>(mGetLastError()) : 0;
+    return FromHandle(log);
+}
+
+bool Win32EventLog::ReadEventLogA(Handle log, std::uint32_t flags, std::span<std::uint8_t> buffer, std::uint32_t& read,
+                                  std::uint32_t& needed, std::int32_t& lastError)
+{
+    DWORD bytesRead = 0;
+    DWORD bytesNeeded = 0;
+    const bool ok = mReadEventLogA(reinterpret_cast<HANDLE>(log), flags, 0, buffer.data(),
+                                   static_cast<DWORD>(buffer.size()), &bytesRead, &bytesNeeded) != FALSE;
+    lastError = ok ? 0 : static_cast<std::int32_t>(mGetLastError());
+    read = bytesRead;
+    needed = bytesNeeded;
+    return ok;
+}
+
+bool Win32EventLog::CloseEventLog(Handle log)
+{
+    return mCloseEventLog(reinterpret_cast<HANDLE>(log)) != FALSE;
+}
+
 } // namespace platform::win32
