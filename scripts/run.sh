@@ -54,6 +54,8 @@ win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/de
 demo_items='16.0\Outlook\Resiliency\DisabledItems'
 seed_record "$demo_items" 7a1 "$(record_hex "$OUR_PATH" 'Kestrin Software Add-In Engine')"
 seed_record "$demo_items" 3f2 "$(record_hex 'c:\program files\other vendor\addin.dll' 'Other Add-In')"
+# Outlook's timing of the add-in's last five starts, which the final box tells beside the crash.
+seed_record '16.0\Outlook\AddInLoadTimes' KestrinSoftware.Connect "$(le32 5)$(le32 900)$(le32 1204)$(le32 1300)$(le32 1100)$(le32 2000)"
 # The add-in's folder, with copies of the test COM server that record each call.
 seed_components KROutlook.dll KRCalendar.dll KRGrid.ocx
 forget_calls

@@ -260,7 +260,10 @@ dismiss_boxes_until_the_last() {
         echo "$box"
         [ -z "${ON_BOX:-}" ] || $ON_BOX
         probe dismiss-box "$TITLE" >/dev/null
-        case "$box" in *"text=Successfully reset Kestrin Software add-ins. "* | *"text=Kestrin Software add-ins were "*) break ;; esac
+        case "$box" in
+            *"text=Successfully reset Kestrin Software add-ins. "* | *'text=Successfully reset Kestrin Software add-ins.\r\n'* | \
+                *"text=Kestrin Software add-ins were "*) break ;;
+        esac
         sleep 0.3
     done
 }

@@ -29,7 +29,11 @@ test_check_then_reset_from_the_command_line() {
 
     out=$(run_cmd reset) && rc=0 || rc=$?
     expect_eq 0 "$rc" "a reset"
-    expect_eq "$SUCCESS" "$out"
+    expect_eq "$SUCCESS
+
+What Outlook's own records say of the add-in:
+Outlook had turned the add-in off because it made Outlook stop.
+Please write to support@kestrinsoftware.com with these lines." "$out"
     expect_eq "$REGISTRATION" "$(addin_values HKLM)"
     expect_eq absent "$(record_of "$items" ours)"
     wait_for_calls 4

@@ -15,7 +15,9 @@ test_user_override_is_re_enabled_too() {
     win_reg add "HKCU\\$ADDIN_KEY" /v LoadBehavior /t REG_DWORD /d 2 /f /reg:32 >/dev/null
     # Wine has one user: the shell's is the tool's own, so HKEY_CURRENT_USER is repaired.
     local users; users=$(win_reg query HKU)
-    expect_eq "box title=$TITLE text=$SUCCESS buttons=OK icon=no owner=$TITLE" "$(reset_once)" "no other user named"
+    # With no record of why: Outlook's reasons say so, and no more.
+    local why="Outlook had turned the add-in off without saying why: it could not start it, or someone turned it off."
+    expect_eq "box title=$TITLE text=$SUCCESS$REASONS$why$WRITE_TO_SUPPORT buttons=OK icon=no owner=$TITLE" "$(reset_once)" "no other user named"
     expect_eq "$users" "$(win_reg query HKU)" "the hives under HKEY_USERS"
     if win_reg query "HKU\\.Default\\$ADDIN_KEY" /reg:32 >/dev/null 2>&1; then log "written under HKU\\.Default"; return 1; fi
     expect_eq "$REGISTRATION" "$(addin_values HKLM)"
@@ -118,7 +120,7 @@ test_what_keeps_outlook_from_loading_the_addin_is_told() {
     win_reg delete "$OFFICE_KEY\16.0\Outlook\Preferences" /f /reg:32 >/dev/null
     win_reg add 'HKCU\Software\KestrinTest' /v InprocServer32 /d 'C:\Kestrin Gone\KROutlook.dll' /f /reg:32 >/dev/null
     boxes=$(reset_once 2)
-    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- the add-in's component KestrinSoftware.Connect leads to C:\\Kestrin Gone\\KROutlook.dll, not to the add-in's own library\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n$POLICY$RUN_AS_ADMIN buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
+    expect_eq "box title=$TITLE text=$NOT_FULLY_RESET\\r\\n- the add-in's component KestrinSoftware.Connect leads to C:\\Kestrin Gone\\KROutlook.dll, not to the add-in's own library\\r\\n\\r\\n$WILL_NOT_LOAD\\r\\n$POLICY$RUN_AS_ADMIN${REASONS}Outlook last stopped while the add-in was running; it may turn the add-in off at its next start.$WRITE_TO_SUPPORT buttons=OK icon=no owner=$TITLE" "$(tail -1 <<<"$boxes")"
     expect_eq absent "$(record_of "$crashes" ours)"
     expect_eq "$other" "$(record_of "$crashes" other)" "another add-in's crash record"
 

@@ -3,6 +3,9 @@
 EXPLANATION="This program will reset your Kestrin Software Add-Ins, and is intended to be used when they are not responding or have been disabled.  It will not erase your configuration settings.  Make sure Outlook is not running and press the Reset button below to begin."
 WARNING="Warning: Outlook is running.  Exit Outlook or reboot your machine and try again."
 SUCCESS="Successfully reset Kestrin Software add-ins."
+# What Outlook's own records say, after the outcome's blocks: the heading and the closing advice, as a box's text gives them.
+REASONS="\\r\\n\\r\\nWhat Outlook's own records say of the add-in:\\r\\n"
+WRITE_TO_SUPPORT='\r\nPlease write to support@kestrinsoftware.com with these lines.'
 
 px() { echo $(( ($1 * DPI + 720) / 1440 )); }
 
