@@ -23,7 +23,7 @@ using Line = RunReport::Line;
 constexpr std::size_t kLoadTimesBytes = 24;
 constexpr std::uint32_t kMostStarts = 5;
 constexpr std::uint32_t kLongestLoadMs = 600000;
-constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+constexpr std::int64_t kSecondsPerDay = std::int64_t{24} * 60 * 60;
 
 const Line kDisabledAfterCrash = {.text = u"Outlook had turned the add-in off because it made Outlook stop.",
                                   .code = "disabledAfterCrash",
@@ -48,7 +48,7 @@ constexpr std::array<std::pair<std::string_view, std::u16string_view>, 7> kMomen
 
 Text WhenOf(const std::string& moment)
 {
-    const auto found =
+    const auto* const found =
         std::find_if(kMoments.begin(), kMoments.end(), [&](const auto& known) { return moment == known.first; });
     return found == kMoments.end() ? Text() : Text(found->second);
 }
@@ -75,9 +75,9 @@ Text DateOf(std::uint32_t timeGenerated, std::int32_t bias)
 std::int64_t Now(std::int32_t bias)
 {
     const platform::SystemTime local = platform::Kernel().GetLocalTime();
-    const std::int64_t days = DaysSince1970({local.wYear, local.wMonth, local.wDay});
-    return days * kSecondsPerDay + local.wHour * 3600 + local.wMinute * 60 + local.wSecond +
-           static_cast<std::int64_t>(bias) * 60;
+    const std::int64_t minutes =
+        (DaysSince1970({local.wYear, local.wMonth, local.wDay}) * 24 + local.wHour) * 60 + local.wMinute + bias;
+    return minutes * 60 + local.wSecond;
 }
 
 // DoNotDisableAddinList's codes: why Outlook had turned the add-in off before the user chose to keep it on.

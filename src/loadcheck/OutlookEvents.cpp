@@ -17,8 +17,8 @@ constexpr std::size_t kRecordHeaderBytes = 56;
 // "LfLe", every record's second number.
 constexpr std::uint32_t kRecordSignature = 0x654C664C;
 // Most reads fit in this; a single record may be up to 512 KiB.
-constexpr std::size_t kFirstBufferBytes = 64 * 1024;
-constexpr std::size_t kMostBufferBytes = 512 * 1024;
+constexpr std::size_t kFirstBufferBytes = std::size_t{64} * 1024;
+constexpr std::size_t kMostBufferBytes = std::size_t{512} * 1024;
 constexpr std::uint32_t kSecondsPerDay = 24 * 60 * 60;
 // Nine digits: below 10^9, far above any time Outlook measures, and no 32-bit overflow.
 constexpr std::size_t kMostDigits = 9;
@@ -35,9 +35,10 @@ std::optional<std::string> TextAt(std::span<const std::uint8_t> record, std::siz
 
 std::optional<EventRecord> RecordOf(std::span<const std::uint8_t> record)
 {
-    EventRecord parsed;
-    parsed.timeGenerated = LittleEndian32(record, 12);
-    parsed.eventId = LittleEndian32(record, 20);
+    EventRecord parsed{.timeGenerated = LittleEndian32(record, 12),
+                       .eventId = LittleEndian32(record, 20),
+                       .source = {},
+                       .strings = {}};
     const std::uint16_t strings = LittleEndian16(record, 26);
     std::size_t at = LittleEndian32(record, 36);
     auto source = TextAt(record, kRecordHeaderBytes);

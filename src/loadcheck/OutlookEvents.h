@@ -13,8 +13,8 @@
 // EVENTLOGRECORD header, the source's name and the insertion strings, in
 // the code page.
 struct EventRecord {
-    std::uint32_t timeGenerated = 0;
-    std::uint32_t eventId = 0;
+    std::uint32_t timeGenerated;
+    std::uint32_t eventId;
     std::string source;
     std::vector<std::string> strings;
 };

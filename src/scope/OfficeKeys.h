@@ -11,5 +11,5 @@ inline const Text kOfficeKey = u"Software\\Microsoft\\Office\\";
 inline const Text kAddinRegistrationKey = kOfficeKey + u"Outlook\\Addins\\" + kProgId + u"\\";
 // Where Office reads its users' policies, each version below: Group
 // Policy's and the cloud policy service's.
-inline const std::array<Text, 2> kOfficePolicyKeys = {u"Software\\Policies\\Microsoft\\Office\\",
-                                                      u"Software\\Policies\\Microsoft\\Cloud\\Office\\"};
+inline const std::array kOfficePolicyKeys = {Text(u"Software\\Policies\\Microsoft\\Office\\"),
+                                             Text(u"Software\\Policies\\Microsoft\\Cloud\\Office\\")};

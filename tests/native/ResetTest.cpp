@@ -714,13 +714,20 @@ TEST_F(OutlookResiliencyTest, OnlyThisAddinsDisabledRecordsAreRemoved)
     for (const auto& [name, data] : otherCrashes) {
         os.registry.SetValue(hkcu, crashes, name, 3, data);
     }
+    // The flag Microsoft's inventory scripts read: the add-in's, of any case, set to 1.
+    os.registry.SetDword(hkcu, crashes, "KESTRINSOFTWARE.CONNECT", 1);
+    const std::string oldCrashes = kOffice + "15.0\\Outlook\\Resiliency\\CrashingAddinList";
+    os.registry.SetDword(hkcu, oldCrashes, "KestrinSoftware.Connect", 0);
+    os.registry.SetDword(hkcu, oldCrashes, "Other.Connect", 1);
+    os.registry.SetText(hkcu, oldCrashes, "KestrinSoftware.Connect.", "1");
 
     ClickReset();
 
     std::vector<std::string> removed = os.registry.deletes;
     std::sort(removed.begin(), removed.end());
-    EXPECT_EQ(removed, (std::vector<std::string>{"byName", "byPath", "crashAtEnd", "crashOurs", "last", "mixed",
-                                                 "nameCase", "short", "slashes"}));
+    EXPECT_EQ(removed, (std::vector<std::string>{"KESTRINSOFTWARE.CONNECT", "byName", "byPath", "crashAtEnd",
+                                                 "crashOurs", "last", "mixed", "nameCase", "short", "slashes"}));
+    EXPECT_EQ(os.registry.Key(hkcu, oldCrashes)->values.size(), 3u) << "a flag of 0, another's, a text";
     for (const std::string& path : os.kernel.fileSystemPaths) {
         EXPECT_EQ(path.find("host"), std::string::npos) << path;
     }
