@@ -322,6 +322,13 @@ TEST(ReasonsTest, OutlooksEventsSayWhenAndHowSlow)
         EXPECT_EQ(pc.Reasons(), c.reasons) << c.what;
         EXPECT_EQ(pc.os.eventLog.openLogs, 0) << c.what << ": closed";
     }
+    // At most kMostRecords records are read: the add-in's event as the last of them, and as one more.
+    for (const std::size_t before : {OutlookEvents::kMostRecords - 1, OutlookEvents::kMostRecords}) {
+        Computer pc;
+        pc.os.eventLog.records.assign(before, OutlookEvent(kNow, 1, {}));
+        pc.os.eventLog.records.push_back(OutlookEvent(kLateOnNovember30, 59, {Disabled(kProgId, "500", "600")}));
+        EXPECT_EQ(pc.Reasons().size(), before < OutlookEvents::kMostRecords ? 1u : 0u) << before;
+    }
 }
 
 // The JSON entries: a stable code with its numbers, and no exit code or

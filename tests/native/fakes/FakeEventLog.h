@@ -108,7 +108,8 @@ public:
         mNext = 0;
         return kLog;
     }
-    // As the system reads backwards: whole records while they fit, ERROR_HANDLE_EOF past the last.
+    // As the system reads backwards: whole records while they fit, ERROR_HANDLE_EOF (38) past the last
+    // and ERROR_INSUFFICIENT_BUFFER (122) for a record larger than the buffer, by the system's own numbers.
     bool ReadEventLogA(platform::Handle log, std::uint32_t flags, std::span<std::uint8_t> buffer, std::uint32_t& read,
                        std::uint32_t& needed, std::int32_t& lastError) override
     {
@@ -123,12 +124,12 @@ public:
             return false;
         }
         if (mNext >= std::min(records.size(), readsEndAfter)) {
-            lastError = platform::kErrorHandleEof;
+            lastError = 38;
             return false;
         }
         if (records[mNext].size() > buffer.size()) {
             needed = static_cast<std::uint32_t>(records[mNext].size());
-            lastError = platform::kErrorInsufficientBuffer;
+            lastError = 122;
             return false;
         }
         while (mNext < std::min(records.size(), readsEndAfter) && read + records[mNext].size() <= buffer.size()) {
