@@ -269,9 +269,10 @@ void DisablingReasons::AddEventReasons(const OutlookEvents& events, std::int32_t
 {
     if (const auto& off = events.TurnedOff()) {
         const AddinEventEntry& entry = off->entry;
-        Line line{.text = u"Outlook had turned the add-in off on " + DateOf(off->timeGenerated, bias) + u" because it ",
+        const Text when = DateOf(off->timeGenerated, bias);
+        Line line{.text = u"Outlook had turned the add-in off on " + when + u" because it ",
                   .code = "disabledAsSlow",
-                  .when = DateOf(off->timeGenerated, bias),
+                  .when = when,
                   .moment = entry.moment};
         if (entry.takenMs && entry.thresholdMs) {
             line.text += u"took " + Milliseconds(*entry.takenMs) + WhenOf(entry.moment) + u"; Outlook allows " +

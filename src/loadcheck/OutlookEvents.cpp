@@ -214,6 +214,10 @@ OutlookEvents OutlookEvents::Read(std::int64_t now, RunLog* log)
             }
             return events;
         }
+        // A read of nothing that says it read would never end the loop.
+        if (read == 0) {
+            return events;
+        }
         const EventRecords parsed =
             ParseEventRecords(std::span(buffer).first(std::min<std::size_t>(read, buffer.size())));
         if (!std::all_of(parsed.records.begin(), parsed.records.end(),

@@ -407,6 +407,13 @@ TEST(ReasonsTest, AnEventLogThatCannotBeReadWholeClaimsNothing)
          {stop},
          inPart + "gave a record that is none"},
         {"empty, as Wine's always is", [](auto&) {}, {stop}, ""},
+        {"a read of nothing that says it read",
+         [&](auto& log) {
+             log.records = {start};
+             log.readsNothing = true;
+         },
+         {stop},
+         ""},
     };
     for (const Case& c : cases) {
         fakes::FakePlatform os;
