@@ -224,6 +224,24 @@ public:
                              &started)) {
             mPrograms.push_back(started);
             mProgramNames.push_back(exeName);
+            WaitUntilLoaded(started.hProcess);
+        }
+    }
+
+    // A process's modules are listed only once its loader has run, which
+    // on a busy machine can be after the scenario looks for it by name.
+    static void WaitUntilLoaded(HANDLE process)
+    {
+        using EnumModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+        const auto enumModules = reinterpret_cast<EnumModules>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "K32EnumProcessModules")));
+        for (int tries = 0; enumModules != nullptr && tries < 250; ++tries) {
+            HMODULE module = nullptr;
+            DWORD needed = 0;
+            if (enumModules(process, &module, sizeof(module), &needed) != FALSE && needed > 0) {
+                return;
+            }
+            ::Sleep(20);
         }
     }
 
