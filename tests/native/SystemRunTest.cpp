@@ -400,6 +400,29 @@ TEST(SystemRunTest, LinksInAUsersHiveLeadTheResetNowhere)
     EXPECT_NE(elsewhere.registry.Key(hklm, "Software\\Classes\\KestrinSoftware.Connect\\CLSID"), nullptr);
 }
 
+// Her Resiliency key a link to a machine's key that holds the add-in's
+// records: they are neither deleted nor read as hers.
+TEST(SystemRunTest, OutlooksRecordsBehindALinkAreNeitherDeletedNorHers)
+{
+    const platform::Handle users = platform::kHkeyUsers;
+    const platform::Handle hklm = platform::kHkeyLocalMachine;
+    fakes::FakePlatform os;
+    Arrange(os);
+    const std::string records = "Software\\Records";
+    os.registry.SetValue(hklm, records + "\\DisabledItems", "ours", 3, Record());
+    os.registry.SetDword(hklm, records + "\\CrashingAddinList", "KestrinSoftware.Connect", 1);
+    os.registry.SetDword(hklm, records + "\\DoNotDisableAddinList", "KestrinSoftware.Connect", 3);
+    os.registry.Key(users, kAlice + "\\Software\\Microsoft\\Office\\16.0\\Outlook")->subkeys.clear();
+    os.registry.MakeLink(users, kAlice + "\\Software\\Microsoft\\Office\\16.0\\Outlook\\Resiliency", hklm, records);
+    const std::string text = OutputOf(os, {"reset"});
+    for (const char* list : {"\\DisabledItems", "\\CrashingAddinList", "\\DoNotDisableAddinList"}) {
+        EXPECT_EQ(os.registry.Key(hklm, records + list)->values.size(), 1u) << list;
+    }
+    for (const char* reason : {"made Outlook stop", "last stopped", "always enable"}) {
+        EXPECT_EQ(text.find(reason), std::string::npos) << reason << ": " << text;
+    }
+}
+
 // Her environment cannot make a path of more than 32,767 characters, nor
 // one user's values slow the run for the others: a variable of a few
 // kilobytes that doubles at each step, and more variables than any
