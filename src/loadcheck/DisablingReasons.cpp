@@ -196,8 +196,7 @@ bool DisablingReasons::ReadResiliency(platform::Handle userRoot, const Text& out
                 break;
             }
             found = disabledItems ? IsAddinDisabledRecord(value.type, value.data, mFolder, kAddinName)
-                                  : IsAddinCrashFlag(value.ansiName, value.type, value.data) ||
-                                        IsAddinCrashRecord(value.type, value.data, mFolder);
+                                  : IsAddinCrashValue(value.ansiName, value.type, value.data, mFolder);
         }
         if (found) {
             report.AddReason(disabledItems ? kDisabledAfterCrash : kCrashedOutlook);

@@ -111,11 +111,8 @@ bool OutlookResiliency::RemoveRecords(const Text& officeVersion, List list)
 
 bool OutlookResiliency::IsAddinRecord(List list, const CRegistry::RawValue& value) const
 {
-    if (list == List::CrashingAddinList) {
-        return IsAddinCrashFlag(value.ansiName, value.type, value.data) ||
-               IsAddinCrashRecord(value.type, value.data, mFolder);
-    }
-    return IsAddinDisabledRecord(value.type, value.data, mFolder, mFriendlyName);
+    return list == List::CrashingAddinList ? IsAddinCrashValue(value.ansiName, value.type, value.data, mFolder)
+                                           : IsAddinDisabledRecord(value.type, value.data, mFolder, mFriendlyName);
 }
 
 // The listing gives names in the code page, best fit: a name that does not

@@ -96,3 +96,9 @@ bool IsAddinCrashFlag(const std::string& ansiName, std::uint32_t type, std::span
     return type == platform::kRegDword && data.size() == 4 && LittleEndian32(data, 0) == 1 &&
            LowerCase(TextOfAscii(ansiName)) == LowerCase(kProgId);
 }
+
+bool IsAddinCrashValue(const std::string& ansiName, std::uint32_t type, std::span<const std::uint8_t> data,
+                       const AddinFolder& folder)
+{
+    return IsAddinCrashFlag(ansiName, type, data) || IsAddinCrashRecord(type, data, folder);
+}

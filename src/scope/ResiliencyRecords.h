@@ -34,3 +34,6 @@ bool IsAddinCrashRecord(std::uint32_t type, std::span<const std::uint8_t> data, 
 // REG_DWORD 1: Outlook last stopped while the add-in was running, as
 // Microsoft's own inventory scripts read it.
 bool IsAddinCrashFlag(const std::string& ansiName, std::uint32_t type, std::span<const std::uint8_t> data);
+// Either of the two: a value of CrashingAddinList that is the add-in's.
+bool IsAddinCrashValue(const std::string& ansiName, std::uint32_t type, std::span<const std::uint8_t> data,
+                       const AddinFolder& folder);
