@@ -4,7 +4,6 @@
 #include "AsLocalSystem.h"
 #include "console/ConsoleProgram.h"
 #include "fakes/FakePlatform.h"
-#include "loadcheck/DisablingReasons.h"
 #include "loadcheck/OutlookEvents.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +68,13 @@ std::vector<std::string> ReasonsIn(const std::string& output)
     return {heading + 1, advice};
 }
 
+// The record with more strings than it holds: left out, the next one read.
+std::vector<std::uint8_t> StringsPastTheEnd(std::vector<std::uint8_t> record)
+{
+    record[26] = 9;
+    return record;
+}
+
 // A computer with the add-in, checked by its own user.
 struct Computer {
     Computer()
@@ -93,57 +99,51 @@ struct Computer {
     fakes::FakePlatform os;
 };
 
-TEST(ReasonsTest, LoadTimesAreReadOnlyInTheirOneShape)
-{
-    const std::vector<std::uint32_t> five = {1204, 900, 1300, 1100, 2000};
-    auto shorter = LoadTimes(5, five);
-    shorter.pop_back();
-    auto longer = LoadTimes(5, five);
-    longer.push_back(0);
-    EXPECT_FALSE(LoadTimesOf(3, shorter)) << "23 bytes";
-    EXPECT_FALSE(LoadTimesOf(3, longer)) << "25 bytes";
-    EXPECT_FALSE(LoadTimesOf(3, LoadTimes(0, five)));
-    EXPECT_FALSE(LoadTimesOf(3, LoadTimes(6, five)));
-    EXPECT_FALSE(LoadTimesOf(4, LoadTimes(5, five))) << "a REG_DWORD of the same bytes";
-    EXPECT_FALSE(LoadTimesOf(3, LoadTimes(5, {1, 2, 3, 4, 600000})));
-    const auto all = LoadTimesOf(3, LoadTimes(5, five));
-    ASSERT_TRUE(all);
-    EXPECT_EQ(all->starts, 5u);
-    EXPECT_EQ(all->medianMs, 1204u);
-    // Only the counted starts: a slot beyond them is no time.
-    const auto three = LoadTimesOf(3, LoadTimes(3, {599999, 10, 20, 600000, 0xFFFFFFFF}));
-    ASSERT_TRUE(three);
-    EXPECT_EQ(three->medianMs, 20u);
-    const auto four = LoadTimesOf(3, LoadTimes(4, {3000, 1001, 10, 1000, 0}));
-    ASSERT_TRUE(four);
-    EXPECT_EQ(four->medianMs, 1000u) << "the two middle times' mean, rounded down";
-    EXPECT_EQ(LoadTimesOf(3, LoadTimes(1, {1204, 0, 0, 0, 0}))->medianMs, 1204u);
-}
-
-// A forecast only over Outlook's 1,000 ms, and only from the add-in's own value.
+// AddInLoadTimes in its one shape alone, and a forecast only over Outlook's
+// 1,000 ms, of the counted starts and only from the add-in's own value.
 TEST(ReasonsTest, SlowStartsAreAForecastOverOneSecond)
 {
+    const std::string last5 = "Its last 5 starts took 1,204 ms in the middle: Outlook may turn it off again.";
+    auto shorter = LoadTimes(5, {1204, 1204, 1204, 1204, 1204});
+    shorter.pop_back();
+    auto longer = LoadTimes(5, {1204, 1204, 1204, 1204, 1204});
+    longer.push_back(0);
     const struct {
-        std::uint32_t count;
-        std::vector<std::uint32_t> times;
+        const char* what;
+        std::uint32_t type;
+        std::vector<std::uint8_t> data;
         std::string name;
         std::vector<std::string> reasons;
     } cases[] = {
-        {5, {1000, 1000, 1000, 999, 5000}, kProgId, {}},
-        {5,
-         {1001, 1001, 1001, 999, 5000},
+        {"five", 3, LoadTimes(5, {1204, 900, 1300, 1100, 2000}), kProgId, {last5}},
+        {"23 bytes", 3, shorter, kProgId, {}},
+        {"25 bytes", 3, longer, kProgId, {}},
+        {"a count of 0", 3, LoadTimes(0, {1204, 1204, 1204, 1204, 1204}), kProgId, {}},
+        {"a count of 6", 3, LoadTimes(6, {1204, 1204, 1204, 1204, 1204}), kProgId, {}},
+        {"a REG_DWORD", 4, LoadTimes(5, {1204, 1204, 1204, 1204, 1204}), kProgId, {}},
+        {"a counted time of 600,000", 3, LoadTimes(5, {1204, 1204, 1204, 1204, 600000}), kProgId, {}},
+        {"a slot beyond the count",
+         3,
+         LoadTimes(3, {599999, 1500, 2000, 600000, 0xFFFFFFFF}),
          kProgId,
-         {"Its last 5 starts took 1,001 ms in the middle: Outlook may turn it off again."}},
-        {1,
-         {1204, 0, 0, 0, 0},
+         {"Its last 3 starts took 2,000 ms in the middle: Outlook may turn it off again."}},
+        {"an even count: the middle two's mean, rounded down",
+         3,
+         LoadTimes(4, {3000, 1002, 10, 1001, 0}),
+         kProgId,
+         {"Its last 4 starts took 1,001 ms in the middle: Outlook may turn it off again."}},
+        {"a median of exactly 1,000", 3, LoadTimes(5, {1000, 1000, 1000, 999, 5000}), kProgId, {}},
+        {"one start, another case",
+         3,
+         LoadTimes(1, {1204, 0, 0, 0, 0}),
          "kestrinsoftware.connect",
          {"Its last start took 1,204 ms: Outlook may turn it off again."}},
-        {5, {9000, 9000, 9000, 9000, 9000}, "Other.Connect", {}},
+        {"another add-in's", 3, LoadTimes(5, {9000, 9000, 9000, 9000, 9000}), "Other.Connect", {}},
     };
     for (const auto& c : cases) {
         Computer pc;
-        pc.Set("AddInLoadTimes", c.name, 3, LoadTimes(c.count, c.times));
-        EXPECT_EQ(pc.Reasons(), c.reasons) << c.name << " " << c.times[0];
+        pc.Set("AddInLoadTimes", c.name, c.type, c.data);
+        EXPECT_EQ(pc.Reasons(), c.reasons) << c.what;
     }
 }
 
@@ -311,6 +311,10 @@ TEST(ReasonsTest, OutlooksEventsSayWhenAndHowSlow)
                        {"ProgID: Other.Connect\nBoot Time (Milliseconds): 9000\nProgID: " + kProgId +
                         "\nBoot Time (Milliseconds): 1204\nProgID: Third.Connect\nBoot Time (Milliseconds): 10"})},
          {started}},
+        {"a record whose strings run past its end, before ours",
+         {StringsPastTheEnd(OutlookEvent(kNow, 45, {"ProgID: " + kProgId, "Boot Time (Milliseconds): 9000"})),
+          OutlookEvent(kLateOnNovember30, 45, {"ProgID: " + kProgId + "\nBoot Time (Milliseconds): 1204"})},
+         {started}},
         {"a record larger than the first read's buffer",
          {OutlookEvent(kLateOnNovember30, 45,
                        {std::string(70000, 'x'), "ProgID: " + kProgId, "Boot Time (Milliseconds): 1204"})},
@@ -432,39 +436,6 @@ TEST(ReasonsTest, AnEventLogThatCannotBeReadWholeClaimsNothing)
     pc.os.eventLog.records = {start};
     EXPECT_EQ(pc.Reasons(), std::vector<std::string>{});
     EXPECT_TRUE(pc.os.eventLog.logsOpened.empty());
-}
-
-// Event records as ReadEventLogA gives them: what a record that ends in the
-// middle, or whose strings run past it, leaves of a read.
-TEST(ReasonsTest, EventRecordsAreReadWithinTheirBounds)
-{
-    const auto first = fakes::EventRecordBytes(1, 59, "Outlook", {"a", "b"});
-    const auto second = fakes::EventRecordBytes(2, 45, "Outlook", {"c"});
-    std::vector<std::uint8_t> both = first;
-    both.insert(both.end(), second.begin(), second.end());
-    const EventRecords read = ParseEventRecords(both);
-    ASSERT_EQ(read.records.size(), 2u);
-    EXPECT_TRUE(read.whole);
-    EXPECT_EQ(read.records[0].strings, (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(read.records[1].timeGenerated, 2u);
-    EXPECT_EQ(read.records[1].eventId, 45u);
-    EXPECT_EQ(read.records[1].source, "Outlook");
-
-    std::vector<std::uint8_t> cut(both.begin(), both.end() - 1);
-    EXPECT_FALSE(ParseEventRecords(cut).whole);
-    EXPECT_EQ(ParseEventRecords(cut).records.size(), 1u);
-    // Strings that run past the record: the record is left out, the next one read.
-    auto overrun = first;
-    overrun[26] = 9;
-    overrun.insert(overrun.end(), second.begin(), second.end());
-    const EventRecords skipped = ParseEventRecords(overrun);
-    EXPECT_TRUE(skipped.whole);
-    ASSERT_EQ(skipped.records.size(), 1u);
-    EXPECT_EQ(skipped.records[0].eventId, 45u);
-    auto shortHeader = first;
-    shortHeader[0] = 55;
-    EXPECT_FALSE(ParseEventRecords(shortHeader).whole);
-    EXPECT_TRUE(ParseEventRecords({}).whole);
 }
 
 // Outlook's events name no user: on a host of many users, the event's line
