@@ -368,7 +368,8 @@ TEST(ReasonsTest, ReasonsAreJsonEntriesAndChangeNoAnswer)
 
 // The log that cannot be opened, or ends early, says nothing of the add-in
 // past what was read, and the run's log says why; the 9x line has none.
-// Alice's own record is there whatever the log holds.
+// Alice's own record is there whatever the log holds, named hers; an
+// event names no user.
 TEST(ReasonsTest, AnEventLogThatCannotBeReadWholeClaimsNothing)
 {
     const std::string stop = "Outlook had turned the add-in off because it made Outlook stop. (CORP\\alice)";
@@ -436,30 +437,6 @@ TEST(ReasonsTest, AnEventLogThatCannotBeReadWholeClaimsNothing)
     pc.os.eventLog.records = {start};
     EXPECT_EQ(pc.Reasons(), std::vector<std::string>{});
     EXPECT_TRUE(pc.os.eventLog.logsOpened.empty());
-}
-
-// Outlook's events name no user: on a host of many users, the event's line
-// is the computer's, and each user's records stay hers; a user without any
-// has no line.
-TEST(ReasonsTest, AUserWithReasonsBesideOneWithout)
-{
-    fakes::FakePlatform os;
-    aslocalsystem::Arrange(os);
-    for (const auto& [sid, name] : {std::pair{"S-1-5-21-7-1002", "bob"}, std::pair{"S-1-5-21-7-1003", "dave"}}) {
-        os.security.accounts[sid] = {"CORP", name};
-        os.registry.MakeKey(platform::kHkeyUsers, std::string(sid) + "\\Software\\Microsoft");
-    }
-    os.registry.SetValue(platform::kHkeyUsers, "S-1-5-21-7-1002\\" + kOutlook + "AddInLoadTimes", kProgId, 3,
-                         LoadTimes(3, {2000, 2000, 2000, 0, 0}));
-    os.eventLog.records = {OutlookEvent(kLateOnNovember30, 59, {Disabled(kProgId, "1000", "1875")})};
-    EXPECT_EQ(ConsoleProgram({"check"}).Run(), 1);
-    EXPECT_EQ(ReasonsIn(os.console.output),
-              (std::vector<std::string>{
-                  "Outlook had turned the add-in off because it made Outlook stop. (CORP\\alice)",
-                  "Its last 3 starts took 2,000 ms in the middle: Outlook may turn it off again. (CORP\\bob)",
-                  "Outlook had turned the add-in off on 2026-12-01 because it took 1,875 ms to start; Outlook allows "
-                  "1,000 ms."}))
-        << os.console.output;
 }
 
 } // namespace
